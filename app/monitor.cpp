@@ -1,0 +1,75 @@
+#include "app/monitor.h"
+
+#include <cstdio>
+
+#include "app/monitor_state.h"
+#include "app/options.h"
+#include "platform/kernel_extensions.h"
+#include "sampler/sampling_loop.h"
+#include "ui/performance/performance_page.h"
+#include "ui/processes/processes_page.h"
+
+int ParseOptions(wchar_t* commandLine) {
+  const OptionScan scan = ScanOptions(commandLine);
+  if (scan.serialTemperature) g_state.serialTemperature = 1;
+  if (scan.dfsOffAtStart) g_state.dfsOffAtStart = 1;
+  for (uint32_t i = 0; i < scan.usageRequests; ++i) WriteDiagnostic("%s", kUsageText);
+  return 1;
+}
+
+int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
+  if (message == PSCB_INITIALIZED) {
+    SetWindowPos(sheet, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+  }
+  return 0;
+}
+
+static void FillPage(PROPSHEETPAGEW* page, HINSTANCE instance, int templateId, DLGPROC procedure) {
+  *page = PROPSHEETPAGEW{};
+  page->dwSize = sizeof *page;
+  page->dwFlags = PSP_DEFAULT;
+  page->hInstance = instance;
+  page->pszTemplate = MAKEINTRESOURCEW(templateId);
+  page->pfnDlgProc = procedure;
+}
+
+int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
+  InitPlatform();
+
+  PROPSHEETPAGEW pages[2];
+  FillPage(&pages[0], instance, IDD_PROCESSES, ProcessesPageProc);
+  FillPage(&pages[1], instance, IDD_PERFORMANCE, PerformancePageProc);
+
+  PROPSHEETHEADERW header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_USECALLBACK | PSH_PROPSHEETPAGE | PSH_USEICONID;
+  header.hwndParent = nullptr;
+  header.hInstance = instance;
+  header.pszIcon = MAKEINTRESOURCEW(IDI_MONITOR);
+  header.pszCaption = SELVANE_CAPTION;
+  header.nPages = 2;
+  header.nStartPage = 1;  // Performance
+  header.ppsp = pages;
+  header.pfnCallback = SheetCallback;
+  g_state.instance = instance;
+
+  ParseOptions(commandLine);
+  BindKernelExtensions();
+  // The resource manager is bound here.
+
+  for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
+    g_state.icons[i] = LoadIconW(instance, MAKEINTRESOURCEW(IDI_GAUGE_FIRST + i));
+  }
+
+  // The thread is never stopped or waited for: it ends with the process.
+  HANDLE sampler = CreateThread(nullptr, 0, SamplingThreadProc, nullptr, 0, nullptr);
+  if (sampler != nullptr) CloseHandle(sampler);
+
+  InitCommonControls();
+  PropertySheetW(&header);
+
+  for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
+    if (g_state.icons[i] != nullptr) DestroyIcon(g_state.icons[i]);
+  }
+  return 0;
+}

@@ -1,0 +1,32 @@
+#include "app/monitor_state.h"
+
+#include <cstring>
+
+MonitorState g_state;
+
+// Static initialisation: the defaults hold before WinMain runs.
+static const bool kStateInitialised = (ResetMonitorState(), true);
+
+void ResetMonitorState() {
+  g_state.instance = nullptr;
+  g_state.processorCount = 1;
+  g_state.frequencyScale.store(1.0f, std::memory_order_relaxed);
+  g_state.cpuHistoryReset = 1;
+  g_state.memHistoryReset = 1;
+  std::memset(g_state.cpuHistory, 0, sizeof g_state.cpuHistory);
+  std::memset(&g_state.memHistory, 0, sizeof g_state.memHistory);
+  g_state.dfsOffAtStart = 0;
+  g_state.serialTemperature = 0;
+  g_state.processesPage.store(nullptr, std::memory_order_relaxed);
+  g_state.performancePage.store(nullptr, std::memory_order_relaxed);
+  for (auto& load : g_state.loadSample.cpuLoad) load.store(0.0f, std::memory_order_relaxed);
+  g_state.loadSample.memLoad.store(0.0f, std::memory_order_relaxed);
+  g_state.rmHandle = nullptr;
+  g_state.rmAvailable = 0;
+  g_state.processCount = 0;
+  g_state.threadTotal = 0;
+  std::memset(g_state.icons, 0, sizeof g_state.icons);
+  std::memset(g_state.reportBuffer, 0, sizeof g_state.reportBuffer);
+  g_state.contextMenu = nullptr;
+  g_state.affinityMenu = nullptr;
+}

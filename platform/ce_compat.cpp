@@ -1,0 +1,83 @@
+#include "platform/ce_compat.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+
+#ifndef _WIN32_WCE
+
+static uint64_t FileTimeToU64(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+DWORD GetIdleTime() {
+  FILETIME idle, kernel, user;
+  if (!GetSystemTimes(&idle, &kernel, &user)) return 0;
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  const uint64_t processors = info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+  // 100 ns units to ms; the truncation to 32 bits wraps like the tick count.
+  return static_cast<DWORD>(FileTimeToU64(idle) / 10000u / processors);
+}
+
+void NKDbgPrintfW(const wchar_t* format, ...) {
+  wchar_t text[256];
+  va_list args;
+  va_start(args, format);
+  const int length = vswprintf(text, sizeof text / sizeof text[0], format, args);
+  va_end(args);
+  if (length < 0) return;
+  OutputDebugStringW(text);
+  fputws(text, stderr);
+  fflush(stderr);
+}
+
+BOOL CloseToolhelp32Snapshot(HANDLE snapshot) { return CloseHandle(snapshot); }
+
+FARPROC GetProcAddressW(HMODULE module, const wchar_t* name) {
+  char narrow[128];
+  size_t i = 0;
+  for (; name[i] != L'\0'; ++i) {
+    if (i + 1 >= sizeof narrow || name[i] > 0x7F) return nullptr;  // entry names are ASCII
+    narrow[i] = static_cast<char>(name[i]);
+  }
+  narrow[i] = '\0';
+  return GetProcAddress(module, narrow);
+}
+
+#endif
+
+void InitPlatform() {
+#ifndef _WIN32_WCE
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+void WriteDiagnostic(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  fflush(stdout);
+}
+
+void ReadMemoryStatus(MemoryFigures* figures) {
+#ifdef _WIN32_WCE
+  MEMORYSTATUS status;
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  figures->loadPercent = status.dwMemoryLoad;
+  figures->totalPhysical = status.dwTotalPhys;
+  figures->availPhysical = status.dwAvailPhys;
+#else
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return;  // leaves the previous figures
+  figures->loadPercent = status.dwMemoryLoad;
+  figures->totalPhysical = status.ullTotalPhys;
+  figures->availPhysical = status.ullAvailPhys;
+#endif
+}

@@ -1,0 +1,35 @@
+#include "platform/kernel_extensions.h"
+
+#include "app/monitor_state.h"
+#include "platform/win32.h"
+#include "sampler/load_math.h"
+
+KernelExtensions g_kernel;
+
+// Looks up `name`; returns false (and leaves `slot` null) when it is missing.
+template <typename Function>
+static bool Bind(HMODULE library, const wchar_t* name, Function* slot) {
+  *slot = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddressW(library, name)));
+  return *slot != nullptr;
+}
+
+void BindKernelExtensionsFrom(const wchar_t* libraryName) {
+  g_kernel = KernelExtensions{};
+  // Stays loaded for the life of the process; a failed load fails every lookup.
+  HMODULE library = LoadLibraryW(libraryName);
+  // In this order; the first missing name ends the binding: the set is all or nothing.
+  const bool whole = library != nullptr &&
+                     Bind(library, L"CeGetThreadAffinity", &g_kernel.CeGetThreadAffinity) &&
+                     Bind(library, L"CeSetThreadAffinity", &g_kernel.CeSetThreadAffinity) &&
+                     Bind(library, L"CeGetProcessAffinity", &g_kernel.CeGetProcessAffinity) &&
+                     Bind(library, L"CeSetProcessAffinity", &g_kernel.CeSetProcessAffinity) &&
+                     Bind(library, L"CeGetProcessorState", &g_kernel.CeGetProcessorState) &&
+                     Bind(library, L"CePowerOffProcessor", &g_kernel.CePowerOffProcessor) &&
+                     Bind(library, L"CePowerOnProcessor", &g_kernel.CePowerOnProcessor) &&
+                     Bind(library, L"CeGetIdleTimeEx", &g_kernel.CeGetIdleTimeEx) &&
+                     Bind(library, L"__GetUserKData", &g_kernel.GetUserKData);
+  const uint32_t kernelCount = whole ? g_kernel.GetUserKData(kUserKDataProcessorCount) : 1;
+  g_state.processorCount = ProcessorCountFromBinding(whole, kernelCount);
+}
+
+void BindKernelExtensions() { BindKernelExtensionsFrom(KERNEL_EXTENSION_LIBRARY); }

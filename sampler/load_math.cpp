@@ -1,0 +1,27 @@
+#include "sampler/load_math.h"
+
+float ComputeCpuLoad(uint32_t elapsedMs, uint32_t idleDeltaMs, float frequencyScale, float previous) {
+  if (elapsedMs == 0) return previous;
+  const uint32_t busy = idleDeltaMs > elapsedMs ? 0u : elapsedMs - idleDeltaMs;
+  return (static_cast<float>(busy) / static_cast<float>(elapsedMs)) * frequencyScale;
+}
+
+float ComputeMemLoad(uint32_t loadPercent) { return static_cast<float>(loadPercent) * 0.01f; }
+
+void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
+                     LoadSample* sample) {
+  if (count > kMaxProcessors) count = kMaxProcessors;
+  const uint32_t elapsed = now - counters->prevTick;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t idleDelta = counters->curIdle[i] - counters->prevIdle[i];
+    const float previous = sample->cpuLoad[i].load(std::memory_order_relaxed);
+    sample->cpuLoad[i].store(ComputeCpuLoad(elapsed, idleDelta, frequencyScale, previous),
+                             std::memory_order_relaxed);
+    counters->prevIdle[i] = counters->curIdle[i];
+  }
+}
+
+uint32_t ProcessorCountFromBinding(bool wholeSetBound, uint32_t kernelCount) {
+  if (!wholeSetBound || kernelCount < 1) return 1;
+  return kernelCount > kMaxProcessors ? kMaxProcessors : kernelCount;
+}

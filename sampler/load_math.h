@@ -1,0 +1,43 @@
+// Processor and memory load arithmetic. Pure: no Windows header.
+#ifndef SELVANE_SAMPLER_LOAD_MATH_H
+#define SELVANE_SAMPLER_LOAD_MATH_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/constants.h"
+
+// The latest measurement. Written by the sampling thread; each field is a whole
+// word, atomic so that a reader on another thread never races.
+struct LoadSample {
+  std::atomic<float> cpuLoad[kMaxProcessors];  // 1.0 = a processor busy all the time at full clock
+  std::atomic<float> memLoad;                   // memory load percent x 0.01
+};
+
+// Counters the sampling thread keeps from one cycle to the next.
+struct IdleCounters {
+  uint32_t prevTick;                  // ms
+  uint32_t prevIdle[kMaxProcessors];  // idle ms per processor at the previous cycle
+  uint32_t curIdle[kMaxProcessors];   // idle ms per processor at this cycle
+};
+
+// Load of one processor over `elapsedMs`, of which `idleDeltaMs` were idle,
+// scaled by the CPU clock's share of its upper limit. Unsigned tick arithmetic
+// absorbs wrap-around; an idle delta larger than the interval (timer skew)
+// counts as fully idle; a zero interval keeps `previous`.
+float ComputeCpuLoad(uint32_t elapsedMs, uint32_t idleDeltaMs, float frequencyScale, float previous);
+
+// The platform's memory load percentage as a fraction.
+float ComputeMemLoad(uint32_t loadPercent);
+
+// Step 5 of a cycle: computes the loads of processors 0..count-1 from
+// `counters->curIdle` and `now`, stores them in `sample`, and moves the current
+// idle counters into the previous ones. `count` is at most kMaxProcessors.
+void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
+                     LoadSample* sample);
+
+// The processor count that binding the kernel extension set yields: 1 unless
+// every entry point was bound, else the kernel's count clamped to 1..kMaxProcessors.
+uint32_t ProcessorCountFromBinding(bool wholeSetBound, uint32_t kernelCount);
+
+#endif

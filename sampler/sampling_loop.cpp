@@ -1,0 +1,79 @@
+#include "sampler/sampling_loop.h"
+
+#include "app/monitor_state.h"
+#include "platform/kernel_extensions.h"
+#include "sampler/text_format.h"
+
+// Idle milliseconds of every processor into `idle`: the platform's total with
+// one processor, else one query per processor (numbered from 1).
+static void ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
+  const uint32_t count = g_state.processorCount;
+  if (count < 2) {
+    idle[0] = GetIdleTime();
+    return;
+  }
+  for (uint32_t p = 1; p <= count; ++p) {
+    DWORD value = idle[p - 1];
+    // A failed query leaves the slot as the call left it.
+    if (!g_kernel.CeGetIdleTimeEx(p, &value) && reportFailures) {
+      WriteDiagnostic("failed to get idletime for cpu %d\r\n", static_cast<int>(p));
+    }
+    idle[p - 1] = value;
+  }
+}
+
+// A byte count as unsigned decimal text: memory here can exceed 32 bits.
+static void ShowByteCount(HWND page, int controlId, uint64_t bytes) {
+  FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, bytes);
+  SetDlgItemTextW(page, controlId, g_state.reportBuffer);
+}
+
+static void RefreshPerformancePage(const SamplerContext* context) {
+  // Each call reads the page handle afresh: a page left mid-step gives null.
+  SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_PROCESS_TOTAL,
+                g_state.processCount, FALSE);
+  SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_THREAD_TOTAL,
+                g_state.threadTotal, FALSE);
+  ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_TOTAL,
+                context->memory.totalPhysical);
+  ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_AVAILABLE,
+                context->memory.availPhysical);
+}
+
+void StartSampling(SamplerContext* context) {
+  context->idle.prevTick = GetTickCount();
+  ReadIdleCounters(context->idle.prevIdle, false);
+}
+
+void RunSamplingCycle(SamplerContext* context) {
+  // Hardware status and the frequency scale come from the resource manager.
+
+  const uint32_t now = GetTickCount();
+  ReadIdleCounters(context->idle.curIdle, true);
+
+  ReadMemoryStatus(&context->memory);
+  g_state.loadSample.memLoad.store(ComputeMemLoad(context->memory.loadPercent),
+                                   std::memory_order_relaxed);
+
+  AdvanceCpuLoads(&context->idle, now, g_state.processorCount,
+                  g_state.frequencyScale.load(std::memory_order_relaxed), &g_state.loadSample);
+
+  if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
+    RefreshPerformancePage(context);
+  }
+
+  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
+    // The process pass.
+  }
+
+  context->idle.prevTick = now;
+}
+
+DWORD WINAPI SamplingThreadProc(LPVOID) {
+  static SamplerContext context;
+  StartSampling(&context);
+  for (;;) {
+    Sleep(kSamplePeriodMs);
+    RunSamplingCycle(&context);
+  }
+}

@@ -1,0 +1,24 @@
+// The sampling thread: once a second it measures, then feeds the active page.
+#ifndef SELVANE_SAMPLER_SAMPLING_LOOP_H
+#define SELVANE_SAMPLER_SAMPLING_LOOP_H
+
+#include "platform/memory_figures.h"
+#include "platform/win32.h"
+#include "sampler/load_math.h"
+
+// What the sampling thread keeps from one cycle to the next.
+struct SamplerContext {
+  IdleCounters idle;
+  MemoryFigures memory;  // this cycle's memory status
+};
+
+// Before the first cycle: the starting tick count and idle counters.
+void StartSampling(SamplerContext* context);
+
+// One cycle without its sleep: hardware status, loads, then the active page.
+void RunSamplingCycle(SamplerContext* context);
+
+// The thread procedure: StartSampling, then sleep and a cycle, forever.
+DWORD WINAPI SamplingThreadProc(LPVOID unused);
+
+#endif

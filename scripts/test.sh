@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The test command: builds both presets and runs every test, natively (pure
+# core under ASan and UBSan) and under Wine (the Win32 program, headless).
+# Prints one summary line and exits non-zero on any failure.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+start=$(date +%s)
+
+bash scripts/deps.sh || exit 1
+
+passed=0
+failed=0
+failures=()
+
+# Adds a ctest run's counts to the totals.
+count_ctest() {
+  local log=$1 name=$2 line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    failures+=("$name: no test ran")
+    return
+  fi
+  bad=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  [ "$bad" -eq 0 ] || failures+=("$name: $bad failed")
+}
+
+# A step that is not a ctest run counts as one check.
+check() {
+  local name=$1
+  shift
+  echo "== $name"
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+  fi
+}
+
+logs="$root/build/logs"
+mkdir -p "$logs"
+
+# Configures and builds a preset, quietly; shows the log when it fails.
+build() {
+  local preset=$1 log="$logs/$1-build.log"
+  if cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1; then
+    return 0
+  fi
+  grep -E 'error|warning|FAILED' "$log" | head -n 40
+  failed=$((failed + 1))
+  failures+=("$preset build")
+  return 1
+}
+
+# Runs a test preset and adds its counts.
+run_ctest() {
+  local preset=$1 log="$logs/$1-test.log"
+  ctest --preset "$preset" >"$log" 2>&1
+  grep -E '\*\*\*|tests passed' "$log"
+  count_ctest "$log" "$preset"
+}
+
+echo "== native: pure core (ASan, UBSan)"
+if build native; then
+  run_ctest native
+fi
+
+echo "== windows: program, stand-ins and Wine tests"
+if build windows; then
+  source scripts/wine-env.sh
+  wine_prefix null
+  wine_server_start
+  run_ctest windows
+  wine_server_stop
+fi
+
+echo
+echo "== summary ($(( $(date +%s) - start )) s)"
+for failure in "${failures[@]+"${failures[@]}"}"; do echo "FAILED: $failure"; done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

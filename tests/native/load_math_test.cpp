@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "sampler/load_math.h"
+#include "sampler/text_format.h"
+
+namespace {
+
+float Load(const LoadSample& sample, int i) { return sample.cpuLoad[i].load(); }
+
+TEST(CpuLoad, IdleBusyAndScaled) {
+  EXPECT_EQ(0.0f, ComputeCpuLoad(1000, 1000, 1.0f, 0.7f));
+  EXPECT_EQ(1.0f, ComputeCpuLoad(1000, 0, 1.0f, 0.0f));
+  EXPECT_EQ(0.25f, ComputeCpuLoad(1000, 750, 1.0f, 0.0f));
+  EXPECT_EQ(0.5f, ComputeCpuLoad(1000, 0, 0.5f, 0.0f));
+  // Single precision throughout: 1/3 of the interval busy.
+  EXPECT_EQ(1.0f / 3.0f, ComputeCpuLoad(3, 2, 1.0f, 0.0f));
+}
+
+TEST(CpuLoad, SkewAndZeroIntervalAreGuarded) {
+  // The idle counter ran ahead of the tick count: fully idle, not a huge load.
+  EXPECT_EQ(0.0f, ComputeCpuLoad(1000, 1010, 1.0f, 0.4f));
+  // No time passed: the previous load stands.
+  EXPECT_EQ(0.4f, ComputeCpuLoad(0, 0, 1.0f, 0.4f));
+}
+
+TEST(CpuLoad, TwoProcessorsAcrossTheTickWrap) {
+  IdleCounters counters = {};
+  LoadSample sample = {};
+  counters.prevTick = 0xFFFFFE0Cu;  // 500 ms before the 32-bit wrap
+  counters.prevIdle[0] = 0xFFFFFF00u;
+  counters.prevIdle[1] = 10;
+  counters.curIdle[0] = counters.prevIdle[0] + 1000;  // wraps too: fully idle
+  counters.curIdle[1] = 10;                           // fully busy
+  AdvanceCpuLoads(&counters, 500, 2, 0.5f, &sample);  // now = 500 after the wrap
+  EXPECT_EQ(0.0f, Load(sample, 0));
+  EXPECT_EQ(0.5f, Load(sample, 1));
+  EXPECT_EQ(counters.curIdle[0], counters.prevIdle[0]);
+  EXPECT_EQ(10u, counters.prevIdle[1]);
+  EXPECT_EQ(0.0f, Load(sample, 2));  // processors beyond the count are not written
+}
+
+TEST(CpuLoad, CountIsBoundedByTheDataModel) {
+  IdleCounters counters = {};
+  LoadSample sample = {};
+  for (auto& load : sample.cpuLoad) load.store(-1.0f);
+  AdvanceCpuLoads(&counters, 1000, 8, 1.0f, &sample);  // must not touch a fifth slot
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(1.0f, Load(sample, i));
+}
+
+TEST(MemLoad, PercentToFraction) {
+  EXPECT_EQ(0.37f, ComputeMemLoad(37));
+  EXPECT_EQ(0.0f, ComputeMemLoad(0));
+  EXPECT_EQ(1.0f, ComputeMemLoad(100));
+}
+
+TEST(ProcessorCount, AllOrNothingAndClamped) {
+  EXPECT_EQ(1u, ProcessorCountFromBinding(false, 2));
+  EXPECT_EQ(2u, ProcessorCountFromBinding(true, 2));
+  EXPECT_EQ(1u, ProcessorCountFromBinding(true, 1));
+  EXPECT_EQ(1u, ProcessorCountFromBinding(true, 0));
+  EXPECT_EQ(3u, ProcessorCountFromBinding(true, 3));
+  EXPECT_EQ(4u, ProcessorCountFromBinding(true, 8));
+}
+
+TEST(TextFormat, ByteCountsBeyond32Bits) {
+  wchar_t text[32];
+  FormatUnsigned64(text, 32, 0);
+  EXPECT_STREQ(L"0", text);
+  FormatUnsigned64(text, 32, 25769803776ull);  // 24 GiB
+  EXPECT_STREQ(L"25769803776", text);
+  FormatUnsigned64(text, 32, 18446744073709551615ull);
+  EXPECT_STREQ(L"18446744073709551615", text);
+  wchar_t small[3] = {L'x', L'y', L'\0'};
+  FormatUnsigned64(small, 3, 123);  // does not fit: untouched
+  EXPECT_STREQ(L"xy", small);
+}
+
+}  // namespace

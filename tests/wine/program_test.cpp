@@ -1,0 +1,89 @@
+// The whole program: the real exe, and the same code run inside the test.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/constants.h"
+#include "app/monitor_state.h"
+#include "app/options.h"
+#include "tests/wine/wine_support.h"
+
+namespace {
+
+std::wstring MonitorCommand(const wchar_t* options) {
+  return L"\"" + BinPath(L"selvane-monitor.exe") + L"\" " + options;
+}
+
+HWND CurrentPage(HWND sheet) {
+  return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+TEST(Program, OpensTopmostSheetOnPerformanceAndExitsWithZero) {
+  ChildProcess child;
+  ASSERT_TRUE(StartChild(MonitorCommand(L""), nullptr, &child));
+  HWND sheet = WaitForWindow(child.processId, SELVANE_CAPTION, 10000);
+  ASSERT_NE(nullptr, sheet);
+  EXPECT_EQ(nullptr, GetParent(sheet));
+  EXPECT_TRUE(GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+  ASSERT_NE(nullptr, tabs);
+  EXPECT_EQ(2, SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+  EXPECT_EQ(1, SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+  EXPECT_EQ(L"Performance", WindowText(CurrentPage(sheet)));
+
+  // After the first samples the physical-memory totals are live.
+  Sleep(2200);
+  HWND performance = CurrentPage(sheet);
+  MEMORYSTATUS status = {};
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  EXPECT_EQ(std::to_wstring(status.dwTotalPhys), WindowText(GetDlgItem(performance, IDC_PHYS_TOTAL)));
+  EXPECT_NE(L"0", WindowText(GetDlgItem(performance, IDC_PHYS_AVAILABLE)));
+
+  SendMessageW(sheet, PSM_SETCURSEL, 0, 0);
+  EXPECT_EQ(L"Processes", WindowText(CurrentPage(sheet)));
+
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, WaitChild(&child, 10000));
+  EXPECT_EQ("", ReadChildOutput(&child));
+  EndChild(&child);
+}
+
+TEST(Program, UsagePrintedExactlyPerRequestAndTheSheetStillOpens) {
+  ChildProcess child;
+  ASSERT_TRUE(StartChild(MonitorCommand(L"/h /H"), nullptr, &child));
+  HWND sheet = WaitForWindow(child.processId, SELVANE_CAPTION, 10000);
+  ASSERT_NE(nullptr, sheet);
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, WaitChild(&child, 10000));
+  EXPECT_EQ(std::string(kUsageText) + kUsageText, ReadChildOutput(&child));
+  EndChild(&child);
+}
+
+TEST(Program, PageActivationSteersTheSampler) {
+  InProcessMonitor monitor;
+  ASSERT_TRUE(StartInProcess(&monitor, L"/s/d"));
+  EXPECT_EQ(1u, g_state.serialTemperature);
+  EXPECT_EQ(1u, g_state.dfsOffAtStart);
+
+  HWND performance = CurrentPage(monitor.sheet);
+  EXPECT_EQ(performance, g_state.performancePage.load());
+  EXPECT_EQ(nullptr, g_state.processesPage.load());
+
+  SendMessageW(monitor.sheet, PSM_SETCURSEL, 0, 0);
+  HWND processes = CurrentPage(monitor.sheet);
+  EXPECT_NE(performance, processes);
+  EXPECT_EQ(processes, g_state.processesPage.load());
+  EXPECT_EQ(nullptr, g_state.performancePage.load());
+
+  SendMessageW(monitor.sheet, PSM_SETCURSEL, 1, 0);
+  EXPECT_EQ(performance, g_state.performancePage.load());
+  EXPECT_EQ(nullptr, g_state.processesPage.load());
+
+  // Icons 108..119 are loaded for the life of the sheet.
+  for (HICON icon : g_state.icons) EXPECT_NE(nullptr, icon);
+  EXPECT_EQ(0u, CloseInProcess(&monitor));
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+// One 60-point history polyline. Pure: no Windows header.
+#ifndef SELVANE_UI_PERFORMANCE_HISTORY_SERIES_H
+#define SELVANE_UI_PERFORMANCE_HISTORY_SERIES_H
+
+#include <cstdint>
+
+#include "app/constants.h"
+
+struct GraphPoint {
+  int32_t x;
+  int32_t y;
+};
+
+// Point 0 is the oldest value, point kHistoryPoints - 1 the newest.
+struct HistorySeries {
+  GraphPoint points[kHistoryPoints];
+};
+
+#endif
