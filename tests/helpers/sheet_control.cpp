@@ -1,18 +1,51 @@
-// Drives the running monitor's sheet from outside: used by the run command
-// for its screenshots.
+// Drives the running monitor's sheet from outside; used by the run command
+// for its screenshots and by the package test.
 //   sheet_control select N   show page N (0 Processes, 1 Performance)
 //   sheet_control close      close the sheet
+//   sheet_control probe MS   wait up to MS ms for the status text, then print
+//                            "status: <text>" and "process-columns: <n>"
 #include <windows.h>
+#include <commctrl.h>
 #include <prsht.h>
 
+#include <cstdio>
 #include <cwchar>
 
-int wmain(int argc, wchar_t** argv) {
-  HWND sheet = nullptr;
-  for (int attempt = 0; attempt < 100 && sheet == nullptr; ++attempt) {
-    sheet = FindWindowW(nullptr, L"Selvane Monitor 1.2");
-    if (sheet == nullptr) Sleep(100);
+static const int kStatusText = 4001;
+static const int kProcessList = 1023;
+
+static HWND FindSheet() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HWND sheet = FindWindowW(nullptr, L"Selvane Monitor 1.2");
+    if (sheet != nullptr) return sheet;
+    Sleep(100);
   }
+  return nullptr;
+}
+
+static int Probe(HWND sheet, DWORD waitMs) {
+  HWND performance = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, 1, 0));
+  wchar_t status[512] = {};
+  const DWORD start = GetTickCount();
+  do {
+    GetDlgItemTextW(performance, kStatusText, status, 512);
+    if (status[0] != L'\0') break;
+    Sleep(100);
+  } while (GetTickCount() - start < waitMs);
+  for (wchar_t* c = status; *c != L'\0'; ++c) {
+    if (*c == L'\r' || *c == L'\n' || *c == L'\t') *c = L' ';
+  }
+  SendMessageW(sheet, PSM_SETCURSEL, 0, 0);
+  HWND processes = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, 0, 0));
+  HWND header = reinterpret_cast<HWND>(SendDlgItemMessageW(processes, kProcessList, LVM_GETHEADER, 0, 0));
+  const LRESULT columns = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+  wprintf(L"status: %ls\nprocess-columns: %d\n", status, static_cast<int>(columns));
+  fflush(stdout);
+  return 0;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  HWND sheet = FindSheet();
   if (sheet == nullptr || argc < 2) return 1;
   if (wcscmp(argv[1], L"select") == 0 && argc == 3) {
     SendMessageW(sheet, PSM_SETCURSEL, static_cast<WPARAM>(_wtoi(argv[2])), 0);
@@ -22,5 +55,6 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(sheet, WM_CLOSE, 0, 0);
     return 0;
   }
+  if (wcscmp(argv[1], L"probe") == 0 && argc == 3) return Probe(sheet, static_cast<DWORD>(_wtoi(argv[2])));
   return 1;
 }

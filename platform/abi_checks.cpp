@@ -1,0 +1,37 @@
+// Compile-time checks of the sizes the program relies on. The device is
+// 32-bit; the desktop build is 64-bit: both must hold what the device holds.
+#include <cstdint>
+
+#include "app/monitor_state.h"
+#include "platform/kernel_extension_api.h"
+#include "platform/win32.h"
+#include "ui/performance/history_series.h"
+
+// The kernel's and the platform's fixed-width words.
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(UINT) == 4, "32-bit platform words");
+static_assert(sizeof(wchar_t) == 2, "the platform's text is 16-bit");
+
+// The history points are two signed 32-bit coordinates, as Polyline reads them.
+static_assert(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), "history point is a POINT");
+static_assert(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), "a series is 60 POINTs");
+
+// Shared words are whole, lock-free words.
+static_assert(sizeof(std::atomic<float>) == 4, "load words");
+static_assert(std::atomic<float>::is_always_lock_free, "load words without a lock");
+static_assert(std::atomic<HWND>::is_always_lock_free, "page handles without a lock");
+
+// Handles and pointers are 32 bits on the device and its 32-bit desktop build.
+#if defined(_WIN32_WCE) || (defined(_WIN32) && !defined(_WIN64))
+static_assert(sizeof(void*) == 4 && sizeof(HANDLE) == 4 && sizeof(LPARAM) == 4, "32-bit handles");
+#else
+static_assert(sizeof(void*) == 8 && sizeof(HANDLE) == 8, "64-bit desktop handles");
+#endif
+
+// The toolhelp record differs by platform; the program always passes sizeof.
+#if defined(_WIN32_WCE)
+static_assert(sizeof(PROCESSENTRY32) == 564, "device PROCESSENTRY32");
+#elif defined(_WIN64)
+static_assert(sizeof(PROCESSENTRY32W) == 568, "64-bit desktop PROCESSENTRY32W");
+#else
+static_assert(sizeof(PROCESSENTRY32W) == 556, "32-bit desktop PROCESSENTRY32W");
+#endif
