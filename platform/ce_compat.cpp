@@ -50,8 +50,23 @@ FARPROC GetProcAddressW(HMODULE module, const wchar_t* name) {
 
 #endif
 
+#ifndef _WIN32_WCE
+// Loads by bare name ("coredll.dll", "libnvrm.dll") search the working
+// directory too on the desktop, so a library planted there would run inside
+// the monitor. Only the program's folder and the system folders are searched.
+static void RestrictLibrarySearch() {
+  typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+  const DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const SetDefaultDllDirectoriesFunction setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault == nullptr || !setDefault(kSearchDefaultDirs)) SetDllDirectoryW(L"");
+}
+#endif
+
 void InitPlatform() {
 #ifndef _WIN32_WCE
+  RestrictLibrarySearch();
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
