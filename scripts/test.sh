@@ -88,6 +88,9 @@ if build windows-x86; then
   echo "built"
 fi
 
+check "static analysis (cppcheck)" bash scripts/static-analysis.sh
+check "fuzzers (60 s each)" bash scripts/fuzz.sh 60
+
 echo
 echo "== summary ($(( $(date +%s) - start )) s)"
 for failure in "${failures[@]+"${failures[@]}"}"; do echo "FAILED: $failure"; done
