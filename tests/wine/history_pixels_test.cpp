@@ -9,45 +9,6 @@
 
 namespace {
 
-const uint32_t kBlack = 0x000000;
-const uint32_t kLine = 0x00FF00;
-
-// One series as it must look: flat on row `yFlat` from x0 up to xPrev, then
-// one segment rising (or falling) steeply to (xLast, yLast). A polyline
-// leaves out its own end point, so a wholly flat line ends at xLast - 1.
-struct Line {
-  int x0;
-  int xPrev;
-  int xLast;
-  int yFlat;
-  int yLast;
-};
-
-// Checks the whole picture: the flat run is solid, the steep segment has one
-// pixel in each row between the two ends and within its two columns, and no
-// other pixel is anything but black.
-void ExpectLines(const Picture& picture, const Line* lines, int count) {
-  int expectedGreen = 0;
-  for (int k = 0; k < count; ++k) {
-    const Line& line = lines[k];
-    const int flatEnd = line.yLast == line.yFlat ? line.xLast : line.xPrev + 1;
-    const RECT flat = {line.x0, line.yFlat, flatEnd, line.yFlat + 1};
-    EXPECT_EQ(flatEnd - line.x0, CountColour(picture, flat, kLine)) << "flat run of line " << k;
-    expectedGreen += flatEnd - line.x0;
-    const int low = line.yLast < line.yFlat ? line.yLast + 1 : line.yFlat + 1;
-    const int high = line.yLast < line.yFlat ? line.yFlat : line.yLast;
-    for (int y = low; y < high; ++y) {
-      const RECT row = {line.xPrev, y, line.xLast + 1, y + 1};
-      EXPECT_EQ(1, CountColour(picture, row, kLine)) << "line " << k << " row " << y;
-    }
-    if (high > low) expectedGreen += high - low;
-  }
-  const RECT all = {0, 0, picture.width, picture.height};
-  EXPECT_EQ(expectedGreen, CountColour(picture, all, kLine)) << "green elsewhere";
-  EXPECT_EQ(picture.width * picture.height - expectedGreen, CountColour(picture, all, kBlack))
-      << "pixels neither black nor green";
-}
-
 bool AllZero(const HistorySeries& series) {
   for (const GraphPoint& point : series.points) {
     if (point.x != 0 || point.y != 0) return false;
@@ -78,14 +39,14 @@ TEST_F(HistoryPixels, MemoryFirstDrawingThenSteady) {
   DrawMemoryHistory(page_, 0.5f);
   EXPECT_EQ(0u, g_state.memHistoryReset);
   // Flat along the bottom (y 40) from x 5 to point 58 at x 92, rising to 23 at x 93.
-  const Line first = {5, 92, 93, 40, 23};
+  const GraphLine first = {5, 92, 93, 40, 23};
   ExpectLines(CaptureClient(memory_), &first, 1);
 
   // The layout is kept: a resized control changes no x position.
   SetClientSize(memory_, 200, 45);
   for (int step = 0; step < kHistoryPoints; ++step) DrawMemoryHistory(page_, 1.0f);
   EXPECT_EQ(93, g_state.memHistory.points[59].x);
-  const Line steady = {5, 92, 93, 5, 5};  // every point on the top, y 5
+  const GraphLine steady = {5, 92, 93, 5, 5};  // every point on the top, y 5
   ExpectLines(CaptureClient(memory_), &steady, 1);
 }
 
@@ -94,13 +55,13 @@ TEST_F(HistoryPixels, FourProcessorsSideBySide) {
   const float loads[4] = {0.5f, 0.5f, 0.5f, 0.5f};
   DrawCpuHistory(page_, loads);
   // Areas (2, 5, 66, 53), (70, 5, 134, 53), (138, 5, 202, 53), (206, 5, 271, 53).
-  const Line first[] = {{2, 63, 64, 53, 29}, {70, 131, 132, 53, 29}, {138, 199, 200, 53, 29},
+  const GraphLine first[] = {{2, 63, 64, 53, 29}, {70, 131, 132, 53, 29}, {138, 199, 200, 53, 29},
                         {206, 268, 269, 53, 29}};
   ExpectLines(CaptureClient(cpu_), first, 4);
 
   const float mixed[4] = {0.0f, 1.0f, 0.25f, 0.5f};
   for (int step = 0; step < kHistoryPoints; ++step) DrawCpuHistory(page_, mixed);
-  const Line steady[] = {{2, 63, 64, 53, 53}, {70, 131, 132, 5, 5}, {138, 199, 200, 41, 41},
+  const GraphLine steady[] = {{2, 63, 64, 53, 53}, {70, 131, 132, 5, 5}, {138, 199, 200, 41, 41},
                          {206, 268, 269, 29, 29}};
   ExpectLines(CaptureClient(cpu_), steady, 4);
 }
@@ -110,7 +71,7 @@ TEST_F(HistoryPixels, TwoAndThreeProcessorsTouchOnlyTheirSeries) {
   const float loads[4] = {0.5f, 1.0f, 0.7f, 0.7f};
   for (int step = 0; step < kHistoryPoints; ++step) DrawCpuHistory(page_, loads);
   // Areas (5, 5, 131, 53) and (141, 5, 268, 53).
-  const Line two[] = {{5, 126, 128, 29, 29}, {141, 263, 265, 5, 5}};
+  const GraphLine two[] = {{5, 126, 128, 29, 29}, {141, 263, 265, 5, 5}};
   ExpectLines(CaptureClient(cpu_), two, 2);
   EXPECT_TRUE(AllZero(g_state.cpuHistory[2]));
   EXPECT_TRUE(AllZero(g_state.cpuHistory[3]));
@@ -120,7 +81,7 @@ TEST_F(HistoryPixels, TwoAndThreeProcessorsTouchOnlyTheirSeries) {
   g_state.processorCount = 3;
   for (int step = 0; step < kHistoryPoints; ++step) DrawCpuHistory(page_, loads);
   // Areas (2, 5, 89, 53), (93, 5, 180, 53), (184, 5, 271, 53).
-  const Line three[] = {{2, 86, 87, 29, 29}, {93, 177, 178, 5, 5}, {184, 268, 269, 20, 20}};
+  const GraphLine three[] = {{2, 86, 87, 29, 29}, {93, 177, 178, 5, 5}, {184, 268, 269, 20, 20}};
   ExpectLines(CaptureClient(cpu_), three, 3);
   EXPECT_TRUE(AllZero(g_state.cpuHistory[3]));
 }

@@ -1,5 +1,7 @@
 #include "tests/wine/pixel_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -125,4 +127,51 @@ int CountColour(const Picture& picture, RECT region, uint32_t colour) {
     for (int x = region.left; x < region.right; ++x) count += picture.At(x, y) == colour;
   }
   return count;
+}
+
+Picture ExpectedGauge(int width, int height, const GaugeBar* bars, const GaugeFigure* figures, int count) {
+  Picture picture = Plain(width, height, kPixelBlack);
+  for (int k = 0; k < count; ++k) {
+    picture.Fill(bars[k].rect, kPixelTrough);
+    RECT level = bars[k].rect;
+    level.top = bars[k].levelTop;
+    picture.Fill(level, kPixelGreen);
+  }
+  const UINT format = DT_SINGLELINE | DT_BOTTOM | DT_CENTER;
+  for (int k = 0; k < count; ++k) {
+    const Picture text = RenderText(width, height, figures[k].text, figures[k].rect, format);
+    EXPECT_GT(CountColour(text, figures[k].rect, kPixelGreen), 0) << "no figure rendered";
+    for (int y = figures[k].rect.top; y < figures[k].rect.bottom; ++y) {
+      for (int x = figures[k].rect.left; x < figures[k].rect.right; ++x) picture.Set(x, y, text.At(x, y));
+    }
+  }
+  return picture;
+}
+
+void ExpectGauge(HWND control, const GaugeBar* bars, const GaugeFigure* figures, int count) {
+  const Picture actual = CaptureClient(control);
+  const Difference difference = Compare(ExpectedGauge(actual.width, actual.height, bars, figures, count), actual);
+  EXPECT_EQ(0, difference.count) << difference.first;
+}
+
+void ExpectLines(const Picture& picture, const GraphLine* lines, int count) {
+  int expectedGreen = 0;
+  for (int k = 0; k < count; ++k) {
+    const GraphLine& line = lines[k];
+    const int flatEnd = line.yLast == line.yFlat ? line.xLast : line.xPrev + 1;
+    const RECT flat = {line.x0, line.yFlat, flatEnd, line.yFlat + 1};
+    EXPECT_EQ(flatEnd - line.x0, CountColour(picture, flat, kPixelGreen)) << "flat run of line " << k;
+    expectedGreen += flatEnd - line.x0;
+    const int low = line.yLast < line.yFlat ? line.yLast + 1 : line.yFlat + 1;
+    const int high = line.yLast < line.yFlat ? line.yFlat : line.yLast;
+    for (int y = low; y < high; ++y) {
+      const RECT row = {line.xPrev, y, line.xLast + 1, y + 1};
+      EXPECT_EQ(1, CountColour(picture, row, kPixelGreen)) << "line " << k << " row " << y;
+    }
+    if (high > low) expectedGreen += high - low;
+  }
+  const RECT all = {0, 0, picture.width, picture.height};
+  EXPECT_EQ(expectedGreen, CountColour(picture, all, kPixelGreen)) << "green elsewhere";
+  EXPECT_EQ(picture.width * picture.height - expectedGreen, CountColour(picture, all, kPixelBlack))
+      << "pixels neither black nor green";
 }

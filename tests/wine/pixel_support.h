@@ -47,4 +47,42 @@ Difference Compare(const Picture& expected, const Picture& actual, const RECT* r
 // Pixels of `colour` inside `region`.
 int CountColour(const Picture& picture, RECT region, uint32_t colour);
 
+// The palette, written out independently of the program's constants.
+const uint32_t kPixelBlack = 0x000000;
+const uint32_t kPixelTrough = 0x008000;
+const uint32_t kPixelGreen = 0x00FF00;
+
+// A gauge bar with the top of its bright level, and a figure with its text.
+struct GaugeBar {
+  RECT rect;
+  int levelTop;
+};
+struct GaugeFigure {
+  RECT rect;
+  const wchar_t* text;
+};
+
+// The picture a gauge must show: black, troughs, levels (clipped at the
+// control's edge), and each figure as DrawTextW paints it in its rectangle.
+Picture ExpectedGauge(int width, int height, const GaugeBar* bars, const GaugeFigure* figures, int count);
+
+// Expects the control to show exactly that picture, every pixel.
+void ExpectGauge(HWND control, const GaugeBar* bars, const GaugeFigure* figures, int count);
+
+// One history series as it must look: flat on row `yFlat` from x0 up to
+// xPrev, then one steep segment to (xLast, yLast). A polyline leaves out its
+// own end point, so a wholly flat line ends at xLast - 1.
+struct GraphLine {
+  int x0;
+  int xPrev;
+  int xLast;
+  int yFlat;
+  int yLast;
+};
+
+// Expects the whole picture to be these lines on black: each flat run solid,
+// each steep segment one pixel a row between its ends within its columns, and
+// no other pixel anything but black.
+void ExpectLines(const Picture& picture, const GraphLine* lines, int count);
+
 #endif
