@@ -2,51 +2,39 @@
 
 #include <cfloat>
 #include <cmath>
+#include <string>
 
 #include "ui/performance/history_geometry.h"
 
 namespace {
 
-void ExpectRect(const PixelRect& expected, const PixelRect& actual) {
-  EXPECT_EQ(expected.left, actual.left);
-  EXPECT_EQ(expected.top, actual.top);
-  EXPECT_EQ(expected.right, actual.right);
-  EXPECT_EQ(expected.bottom, actual.bottom);
+std::string Text(const PixelRect* areas, uint32_t count) {
+  std::string text;
+  for (uint32_t k = 0; k < count; ++k) {
+    text += (k ? " " : "") + std::to_string(areas[k].left) + "," + std::to_string(areas[k].top) + "," +
+            std::to_string(areas[k].right) + "," + std::to_string(areas[k].bottom);
+  }
+  return text;
 }
 
 TEST(HistoryAreas, ByProcessorCount) {
-  PixelRect areas[kMaxProcessors];
-  ASSERT_EQ(4u, CpuHistoryAreas(273, 58, 4, areas));
-  ExpectRect({2, 5, 66, 53}, areas[0]);
-  ExpectRect({70, 5, 134, 53}, areas[1]);
-  ExpectRect({138, 5, 202, 53}, areas[2]);
-  ExpectRect({206, 5, 271, 53}, areas[3]);
-
-  ASSERT_EQ(2u, CpuHistoryAreas(273, 58, 2, areas));
-  ExpectRect({5, 5, 131, 53}, areas[0]);
-  ExpectRect({141, 5, 268, 53}, areas[1]);
-
-  ASSERT_EQ(1u, CpuHistoryAreas(273, 58, 1, areas));
-  ExpectRect({5, 5, 268, 53}, areas[0]);
-  ExpectRect({5, 5, 95, 40}, MemoryHistoryArea(100, 45));
-
-  // Three: thirds, with the narrow margins of four.
-  ASSERT_EQ(3u, CpuHistoryAreas(273, 58, 3, areas));
-  ExpectRect({2, 5, 89, 53}, areas[0]);
-  ExpectRect({93, 5, 180, 53}, areas[1]);
-  ExpectRect({184, 5, 271, 53}, areas[2]);
-
+  PixelRect areas[kMaxProcessors + 1] = {};
+  EXPECT_EQ("5,5,268,53", Text(areas, CpuHistoryAreas(273, 58, 1, areas)));
+  EXPECT_EQ("5,5,131,53 141,5,268,53", Text(areas, CpuHistoryAreas(273, 58, 2, areas)));
+  EXPECT_EQ("2,5,89,53 93,5,180,53 184,5,271,53", Text(areas, CpuHistoryAreas(273, 58, 3, areas)));
+  EXPECT_EQ("2,5,66,53 70,5,134,53 138,5,202,53 206,5,271,53", Text(areas, CpuHistoryAreas(273, 58, 4, areas)));
+  const PixelRect memory = MemoryHistoryArea(100, 45);
+  EXPECT_EQ("5,5,95,40", Text(&memory, 1));
   // More than the data model holds: four series, never a fifth.
-  PixelRect guarded[kMaxProcessors + 1] = {};
-  ASSERT_EQ(4u, CpuHistoryAreas(273, 58, 9, guarded));
-  ExpectRect({0, 0, 0, 0}, guarded[4]);
+  EXPECT_EQ(4u, CpuHistoryAreas(273, 58, 9, areas));
+  EXPECT_EQ("0,0,0,0", Text(&areas[4], 1));
 }
 
-TEST(HistoryLayout, XPositionsAndBottom) {
+TEST(HistoryLayout, XPositionsOnTheBottom) {
   HistorySeries series = {};
   LayOutSeriesBySum(&series, MemoryHistoryArea(100, 45));
-  const int32_t head[] = {5, 6, 8, 9, 11, 12};
-  for (int j = 0; j < 6; ++j) EXPECT_EQ(head[j], series.points[j].x) << j;
+  const int32_t xs[] = {5, 6, 8, 9, 11, 12};
+  for (int j = 0; j < 6; ++j) EXPECT_EQ(xs[j], series.points[j].x) << j;
   EXPECT_EQ(90, series.points[57].x);
   EXPECT_EQ(92, series.points[58].x);
   EXPECT_EQ(93, series.points[59].x);  // a step short of the right edge, 95
@@ -58,42 +46,35 @@ TEST(HistoryLayout, XPositionsAndBottom) {
   const int32_t last[] = {64, 132, 200, 269};
   for (int k = 0; k < 4; ++k) {
     LayOutSeries(&series, areas[k]);
-    EXPECT_EQ(first[k], series.points[0].x) << k;
-    EXPECT_EQ(last[k], series.points[kHistoryPoints - 1].x) << k;
-    EXPECT_EQ(53, series.points[30].y);
+    EXPECT_EQ(first[k], series.points[0].x);
+    EXPECT_EQ(last[k], series.points[kHistoryPoints - 1].x);
   }
 }
 
 TEST(HistoryLayout, RunningSumMatchesTheProduct) {
-  // Also for controls too small for their margins, where the span is
-  // negative and the unsigned arithmetic wraps.
+  // Also in controls too small for their margins, where the span is negative
+  // and the unsigned arithmetic wraps.
   for (int32_t width = 0; width <= 400; ++width) {
     const PixelRect area = MemoryHistoryArea(width, 45);
-    HistorySeries byProduct = {};
-    HistorySeries bySum = {};
+    HistorySeries byProduct = {}, bySum = {};
     LayOutSeries(&byProduct, area);
     LayOutSeriesBySum(&bySum, area);
-    for (int j = 0; j < kHistoryPoints; ++j) {
-      ASSERT_EQ(byProduct.points[j].x, bySum.points[j].x) << "width " << width << " point " << j;
-    }
+    for (int j = 0; j < kHistoryPoints; ++j) ASSERT_EQ(byProduct.points[j].x, bySum.points[j].x) << width;
   }
 }
 
-TEST(HistoryStep, ShiftsTowardTheOldestAndAddsTheNewest) {
+TEST(HistoryStep, ShiftsAndAddsTheNewest) {
   const PixelRect area = MemoryHistoryArea(100, 45);
   HistorySeries series = {};
   LayOutSeriesBySum(&series, area);
   StepSeries(&series, area, 0.5f);
   for (int j = 0; j < kHistoryPoints - 1; ++j) EXPECT_EQ(40, series.points[j].y) << j;
   EXPECT_EQ(23, series.points[59].y);  // 35 x 0.5 = 17.5, truncated
-
   StepSeries(&series, area, 1.0f);
+  EXPECT_EQ(40, series.points[57].y);
   EXPECT_EQ(23, series.points[58].y);
   EXPECT_EQ(5, series.points[59].y);
-  EXPECT_EQ(40, series.points[57].y);
   EXPECT_EQ(93, series.points[59].x);  // x never moves
-
-  // After 60 steps with one fraction every point has its y.
   for (int step = 0; step < kHistoryPoints; ++step) StepSeries(&series, area, 0.25f);
   for (const GraphPoint& point : series.points) EXPECT_EQ(32, point.y);
 }
@@ -103,7 +84,7 @@ TEST(HistoryValue, EdgesAndOutOfRange) {
   EXPECT_EQ(29, HistoryValueToY(area, 0.5f));
   EXPECT_EQ(53, HistoryValueToY(area, 0.0f));
   EXPECT_EQ(5, HistoryValueToY(area, 1.0f));
-  EXPECT_EQ(53 - 49, HistoryValueToY(area, 1.03f));  // above the top, into the margin
+  EXPECT_EQ(53 - 49, HistoryValueToY(area, 1.03f));  // into the margin above
   EXPECT_EQ(53 + 24, HistoryValueToY(area, -0.5f));
   EXPECT_EQ(53 - 48 * 16, HistoryValueToY(area, FLT_MAX));
   EXPECT_EQ(53, HistoryValueToY(area, NAN));
