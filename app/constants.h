@@ -46,6 +46,26 @@ constexpr uint32_t kColourTrough = 0x008000;
 constexpr int kHistoryPoints = 60;
 constexpr uint32_t kByteFieldLeftDlu = 190;  // byte-count fields reach left to just past their labels
 constexpr float kFractionLimit = 16.0f;  // keeps every float-to-int product representable
+constexpr double kPercentPerFraction = 100.0;
+
+// Load gauges, in client pixels. One processor, and the memory gauge:
+constexpr int32_t kGaugeSingleBarSide = 15;    // bar's left and right margin
+constexpr int32_t kGaugeSingleBarTop = 5;
+constexpr int32_t kGaugeSingleBarBottom = 25;  // bar ends this far above the client bottom
+constexpr int32_t kGaugeSingleFigure = 20;     // figure strip along the client bottom
+// Two and four processors: bars side by side over a figure strip.
+constexpr int32_t kGaugeBarTop = 4;
+constexpr int32_t kGaugeFigure = 15;           // figure strip; the bars end on its top
+constexpr int32_t kGaugeBarGapHalf = 1;        // columns each side of a border between bars
+constexpr int32_t kGaugeSideTwo = 4;           // two processors: left and right margin
+constexpr int32_t kGaugeLeftFour = 1;          // four: one column free on the left,
+constexpr int32_t kGaugeRightFour = 2;         // two on the right
+
+// History graphs, in client pixels.
+constexpr int32_t kHistoryMarginY = 5;         // above and below every area
+constexpr int32_t kHistorySideWide = 5;        // one or two series: margin at each side of an area
+constexpr int32_t kHistorySideNarrow = 2;      // three or four series
+constexpr int kHistoryPenWidth = 1;
 
 // Process table
 constexpr uint32_t kProcessCapacity = 1024;

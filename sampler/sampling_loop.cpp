@@ -3,6 +3,8 @@
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
 #include "sampler/text_format.h"
+#include "ui/performance/history_graphs.h"
+#include "ui/performance/load_gauges.h"
 
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1).
@@ -30,6 +32,15 @@ static void ShowByteCount(HWND page, int controlId, uint64_t bytes) {
 
 static void RefreshPerformancePage(const SamplerContext* context) {
   // Each call reads the page handle afresh: a page left mid-step gives null.
+  float cpuLoads[kMaxProcessors];
+  for (uint32_t i = 0; i < kMaxProcessors; ++i) {
+    cpuLoads[i] = g_state.loadSample.cpuLoad[i].load(std::memory_order_relaxed);
+  }
+  const float memLoad = g_state.loadSample.memLoad.load(std::memory_order_relaxed);
+  DrawCpuGauge(g_state.performancePage.load(std::memory_order_relaxed), cpuLoads);
+  DrawCpuHistory(g_state.performancePage.load(std::memory_order_relaxed), cpuLoads);
+  DrawMemoryGauge(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
+  DrawMemoryHistory(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_PROCESS_TOTAL,
                 g_state.processCount, FALSE);
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_THREAD_TOTAL,

@@ -19,10 +19,22 @@ fi
 shot() { import -window "$window" "$SELVANE_SHOTS/$1.png"; }
 page() { wine ./sheet_control.exe select "$1" >/dev/null 2>&1; }
 
+# Pixels that differ between two shots inside control $3 of the active page.
+differing() {
+  local geometry
+  geometry=$(wine ./control_rect.exe "$3" 2>/dev/null | tr -d '\r')
+  [ -n "$geometry" ] || { echo 0; return; }
+  compare -metric AE "$SELVANE_SHOTS/$1.png[$geometry]" "$SELVANE_SHOTS/$2.png[$geometry]" null: 2>&1 |
+    sed -E 's/^([0-9]+).*/\1/; t; s/.*/0/'
+}
+
 sleep 4;  shot performance-1
 sleep 3;  shot performance-2
+# The graphs move: a few seconds apart, the history areas differ.
+moved=$(( $(differing performance-1 performance-2 1022) + $(differing performance-1 performance-2 1023) ))
+echo "history areas: $moved pixels differ between performance-1 and performance-2"
 page 0;   sleep 3; shot processes
-page 1
+page 1;   sleep 2  # the gauges and graphs are painted at the next cycle
 rest=$(( SELVANE_SECONDS - ($(date +%s) - begin) ))
 [ "$rest" -gt 0 ] && sleep "$rest"
 shot performance-3
@@ -31,4 +43,8 @@ wine ./sheet_control.exe close >/dev/null 2>&1
 wait "$monitor"
 status=$?
 wineserver -k
+if [ "$moved" -eq 0 ]; then
+  echo "the history graphs did not move between the two Performance screenshots" >&2
+  [ "$status" -ne 0 ] || status=1
+fi
 exit "$status"

@@ -1,0 +1,58 @@
+#include "ui/performance/gauge_geometry.h"
+
+#include <cwchar>
+
+uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount,
+                        PixelRect bars[kMaxProcessors], PixelRect figures[kMaxProcessors]) {
+  if (processorCount == 1) {
+    MemoryGaugeLayout(width, height, &bars[0], &figures[0]);
+    return 1;
+  }
+  int32_t left;
+  int32_t right;
+  if (processorCount == 2) {
+    left = kGaugeSideTwo;
+    right = kGaugeSideTwo;
+  } else if (processorCount == 4) {
+    left = kGaugeLeftFour;
+    right = kGaugeRightFour;
+  } else {
+    return 0;
+  }
+  // Column k spans k*W/n to (k+1)*W/n, multiplied before dividing; the bars
+  // stand a column in from each inner border and the outer margins differ.
+  const int32_t n = static_cast<int32_t>(processorCount);
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t columnLeft = ColumnEdge(k, width, n);
+    const int32_t columnRight = ColumnEdge(k + 1, width, n);
+    bars[k].left = k == 0 ? left : columnLeft + kGaugeBarGapHalf;
+    bars[k].top = kGaugeBarTop;
+    bars[k].right = k == n - 1 ? width - right : columnRight - kGaugeBarGapHalf;
+    bars[k].bottom = height - kGaugeFigure;
+    figures[k] = {columnLeft, height - kGaugeFigure, columnRight, height};
+  }
+  return processorCount;
+}
+
+void MemoryGaugeLayout(int32_t width, int32_t height, PixelRect* bar, PixelRect* figure) {
+  *bar = {kGaugeSingleBarSide, kGaugeSingleBarTop, width - kGaugeSingleBarSide,
+          height - kGaugeSingleBarBottom};
+  *figure = {0, height - kGaugeSingleFigure, width, height};
+}
+
+int32_t GaugeLevelTop(const PixelRect& bar, float fraction) {
+  const int32_t top = bar.bottom - ScaledExtent(bar.bottom - bar.top, fraction);
+  // Never below the bottom: FillRect fills an upside-down rectangle too, which
+  // would paint a negative level under the bar, over the figure.
+  return top > bar.bottom ? bar.bottom : top;
+}
+
+void FormatPercentFigure(wchar_t* out, size_t capacity, float fraction) {
+  // No integer conversion here, so the fraction needs no bound.
+  swprintf(out, capacity, L"%.1f%%", static_cast<double>(fraction) * kPercentPerFraction);
+}
+
+void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction) {
+  const double percent = static_cast<double>(BoundFraction(fraction)) * kPercentPerFraction;
+  swprintf(out, capacity, L"%d", static_cast<int>(percent));
+}

@@ -1,0 +1,31 @@
+// Where the load gauges draw, and their figure texts. Pure: no Windows header.
+#ifndef SELVANE_UI_PERFORMANCE_GAUGE_GEOMETRY_H
+#define SELVANE_UI_PERFORMANCE_GAUGE_GEOMETRY_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/constants.h"
+#include "ui/performance/pixel_math.h"
+
+// The CPU gauge's bars and figure rectangles in a width x height client area:
+// bars[k] and figures[k] belong to processor k + 1. Returns how many there
+// are: 1, 2 or 4 for those processor counts, 0 for any other (the gauge is
+// then plain black).
+uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount,
+                        PixelRect bars[kMaxProcessors], PixelRect figures[kMaxProcessors]);
+
+// The memory gauge: the one-processor layout.
+void MemoryGaugeLayout(int32_t width, int32_t height, PixelRect* bar, PixelRect* figure);
+
+// Top of a bar's bright level at `fraction`. The level keeps the bar's left,
+// right and bottom; above 1.0 it reaches over the bar's top; at 0 and below it
+// is empty (its top is the bar's bottom).
+int32_t GaugeLevelTop(const PixelRect& bar, float fraction);
+
+// Figure texts into `out` (capacity in characters): "37.5%" for one
+// processor and the memory gauge, truncated "37" for two and four.
+void FormatPercentFigure(wchar_t* out, size_t capacity, float fraction);
+void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction);
+
+#endif

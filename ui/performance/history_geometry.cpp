@@ -1,0 +1,47 @@
+#include "ui/performance/history_geometry.h"
+
+uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount,
+                         PixelRect areas[kMaxProcessors]) {
+  const uint32_t count = processorCount > kMaxProcessors ? kMaxProcessors : processorCount;
+  const int32_t side = count <= 2 ? kHistorySideWide : kHistorySideNarrow;
+  const int32_t n = static_cast<int32_t>(count);
+  // Column k spans k*W/n to (k+1)*W/n, multiplied before dividing.
+  for (int32_t k = 0; k < n; ++k) {
+    areas[k] = {ColumnEdge(k, width, n) + side, kHistoryMarginY, ColumnEdge(k + 1, width, n) - side,
+                height - kHistoryMarginY};
+  }
+  return count;
+}
+
+PixelRect MemoryHistoryArea(int32_t width, int32_t height) {
+  return {kHistorySideWide, kHistoryMarginY, width - kHistorySideWide, height - kHistoryMarginY};
+}
+
+void LayOutSeries(HistorySeries* series, const PixelRect& area) {
+  const uint32_t span = static_cast<uint32_t>(area.right) - static_cast<uint32_t>(area.left);
+  for (uint32_t j = 0; j < static_cast<uint32_t>(kHistoryPoints); ++j) {
+    const uint32_t offset = (span * j) / static_cast<uint32_t>(kHistoryPoints);
+    series->points[j].x = static_cast<int32_t>(static_cast<uint32_t>(area.left) + offset);
+    series->points[j].y = area.bottom;
+  }
+}
+
+void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area) {
+  const uint32_t span = static_cast<uint32_t>(area.right) - static_cast<uint32_t>(area.left);
+  uint32_t sum = 0;
+  for (int j = 0; j < kHistoryPoints; ++j) {
+    series->points[j].x = static_cast<int32_t>(static_cast<uint32_t>(area.left) +
+                                               sum / static_cast<uint32_t>(kHistoryPoints));
+    series->points[j].y = area.bottom;
+    sum += span;
+  }
+}
+
+int32_t HistoryValueToY(const PixelRect& area, float fraction) {
+  return area.bottom - ScaledExtent(area.bottom - area.top, fraction);
+}
+
+void StepSeries(HistorySeries* series, const PixelRect& area, float fraction) {
+  for (int k = 0; k < kHistoryPoints - 1; ++k) series->points[k].y = series->points[k + 1].y;
+  series->points[kHistoryPoints - 1].y = HistoryValueToY(area, fraction);
+}

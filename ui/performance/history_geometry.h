@@ -1,0 +1,37 @@
+// Areas, layout and stepping of the history graphs. Pure: no Windows header.
+#ifndef SELVANE_UI_PERFORMANCE_HISTORY_GEOMETRY_H
+#define SELVANE_UI_PERFORMANCE_HISTORY_GEOMETRY_H
+
+#include <cstdint>
+
+#include "app/constants.h"
+#include "ui/performance/history_series.h"
+#include "ui/performance/pixel_math.h"
+
+// The CPU history's areas in a width x height client area, one per series,
+// side by side: areas[k] belongs to processor k + 1. Returns the number of
+// series, the processor count limited to kMaxProcessors. Three processors get
+// thirds, spaced like the quarters of four.
+uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount,
+                         PixelRect areas[kMaxProcessors]);
+
+// The memory history's one area, the same as one processor's.
+PixelRect MemoryHistoryArea(int32_t width, int32_t height);
+
+// Lays a series out over `area`: point j at x = l + ((r - l) * j) / 60 in
+// unsigned arithmetic, every y on the area's bottom. The divisor is the point
+// count, so the newest point stands about one step short of the right edge.
+void LayOutSeries(HistorySeries* series, const PixelRect& area);
+
+// The same x positions reached by a running sum of (r - l), as the memory
+// history does it.
+void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area);
+
+// The y of `fraction` in `area`: 0 on the bottom, 1.0 on the top.
+int32_t HistoryValueToY(const PixelRect& area, float fraction);
+
+// One step: every y moves one point toward the oldest (x stays), and the
+// newest point takes the y of `fraction`.
+void StepSeries(HistorySeries* series, const PixelRect& area, float fraction);
+
+#endif

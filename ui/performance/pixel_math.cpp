@@ -1,0 +1,21 @@
+#include "ui/performance/pixel_math.h"
+
+#include <cmath>
+
+#include "app/constants.h"
+
+float BoundFraction(float fraction) {
+  if (std::isnan(fraction)) return 0.0f;
+  if (fraction > kFractionLimit) return kFractionLimit;
+  if (fraction < -kFractionLimit) return -kFractionLimit;
+  return fraction;
+}
+
+int32_t ScaledExtent(int32_t extent, float fraction) {
+  const float scaled = static_cast<float>(extent) * BoundFraction(fraction);
+  return static_cast<int32_t>(scaled);
+}
+
+int32_t ColumnEdge(int32_t k, int32_t width, int32_t n) {
+  return static_cast<int32_t>((static_cast<int64_t>(k) * width) / n);
+}
