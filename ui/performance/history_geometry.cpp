@@ -3,6 +3,7 @@
 uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount,
                          PixelRect areas[kMaxProcessors]) {
   const uint32_t count = processorCount > kMaxProcessors ? kMaxProcessors : processorCount;
+  // cppcheck-suppress knownConditionTrueFalse ; cppcheck 2.10 misreads the constexpr bound above
   const int32_t side = count <= 2 ? kHistorySideWide : kHistorySideNarrow;
   const int32_t n = static_cast<int32_t>(count);
   // Column k spans k*W/n to (k+1)*W/n, multiplied before dividing.
