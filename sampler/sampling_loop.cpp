@@ -3,6 +3,7 @@
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
 #include "sampler/text_format.h"
+#include "ui/processes/process_pass.h"
 
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1).
@@ -31,9 +32,9 @@ static void ShowByteCount(HWND page, int controlId, uint64_t bytes) {
 static void RefreshPerformancePage(const SamplerContext* context) {
   // Each call reads the page handle afresh: a page left mid-step gives null.
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_PROCESS_TOTAL,
-                g_state.processCount, FALSE);
+                g_state.processTable.processCount, FALSE);
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_THREAD_TOTAL,
-                g_state.threadTotal, FALSE);
+                g_state.processTable.threadTotal, FALSE);
   ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_TOTAL,
                 context->memory.totalPhysical);
   ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_AVAILABLE,
@@ -63,7 +64,7 @@ void RunSamplingCycle(SamplerContext* context) {
   }
 
   if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
-    // The process pass.
+    RunProcessPass();
   }
 
   context->idle.prevTick = now;
