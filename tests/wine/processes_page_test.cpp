@@ -3,8 +3,8 @@
 // the test thread plays the sampling thread and the user.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
@@ -50,7 +50,6 @@ class Sleeper {
     SetEvent(exit_);
     return WaitChild(&child_, kWaitMs);
   }
-  bool Running() const { return WaitForSingleObject(child_.process, 0) == WAIT_TIMEOUT; }
   DWORD ExitCode() const {
     DWORD code = 0;
     GetExitCodeProcess(child_.process, &code);
@@ -175,26 +174,36 @@ void ExpectListShowsTable(HWND list) {
   EXPECT_EQ(threads, table.threadTotal);
 }
 
-// The visible pop-up menu, if one appears within `ms`.
-HWND WaitForMenu(DWORD ms) {
+// Polls `done` every 10 ms for up to `ms`.
+template <typename Condition>
+bool WaitUntil(Condition done, DWORD ms = kWaitMs) {
   const DWORD start = GetTickCount();
-  do {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    if (menu != nullptr && IsWindowVisible(menu)) return menu;
+  while (!done()) {
+    if (GetTickCount() - start > ms) return false;
     Sleep(10);
-  } while (GetTickCount() - start < ms);
-  return nullptr;
+  }
+  return true;
 }
 
-// The message box the page owns.
-HWND WaitForMessageBox(HWND page) {
-  const DWORD start = GetTickCount();
-  do {
-    HWND box = FindWindowW(L"#32770", L"Warning");
-    if (box != nullptr && GetWindow(box, GW_OWNER) == page) return box;
-    Sleep(10);
-  } while (GetTickCount() - start < kWaitMs);
-  return nullptr;
+HWND VisibleMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+HWND WaitForMenu(DWORD ms = kWaitMs) {
+  WaitUntil([] { return VisibleMenu() != nullptr; }, ms);
+  return VisibleMenu();
+}
+
+bool WaitForMenuClosed() {
+  return WaitUntil([] { return VisibleMenu() == nullptr; });
+}
+
+POINT ItemCentre(HWND list, int item) {
+  RECT rect = {};
+  rect.left = LVIR_BOUNDS;
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 // A right press on `point` (the list's client coordinates), with the cursor
@@ -207,22 +216,9 @@ void RightClick(HWND list, POINT point) {
   PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
 }
 
-RECT ItemRect(HWND list, int item) {
-  RECT rect = {};
-  rect.left = LVIR_BOUNDS;
-  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
-  return rect;
-}
-
-POINT ItemCentre(HWND list, int item) {
-  const RECT rect = ItemRect(list, item);
-  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// Opens the menu on `item` and returns it.
 HWND OpenMenuOn(HWND list, int item) {
   RightClick(list, ItemCentre(list, item));
-  return WaitForMenu(kWaitMs);
+  return WaitForMenu();
 }
 
 void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
@@ -233,23 +229,11 @@ bool AffinityMarked(uint32_t position) {
   return (GetMenuState(g_state.affinityMenu, position, MF_BYPOSITION) & MF_CHECKED) != 0;
 }
 
-bool WaitForMenuClosed() {
-  const DWORD start = GetTickCount();
-  while (FindWindowW(L"#32768", nullptr) != nullptr && IsWindowVisible(FindWindowW(L"#32768", nullptr))) {
-    if (GetTickCount() - start > kWaitMs) return false;
-    Sleep(10);
-  }
-  return true;
-}
+bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
 
-struct ColumnInfo {
-  std::wstring title;
-  int format;
-  int width;
-};
-
-std::vector<ColumnInfo> Columns(HWND list) {
-  std::vector<ColumnInfo> columns;
+// Each column as "title alignment width".
+std::vector<std::wstring> Columns(HWND list) {
+  std::vector<std::wstring> columns;
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
@@ -259,60 +243,48 @@ std::vector<ColumnInfo> Columns(HWND list) {
     column.pszText = title;
     column.cchTextMax = 64;
     SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    columns.push_back({title, column.fmt & LVCFMT_JUSTIFYMASK, column.cx});
+    columns.push_back(std::wstring(title) + (column.fmt & LVCFMT_RIGHT ? L" right " : L" left ") +
+                      std::to_wstring(column.cx));
   }
   return columns;
 }
 
-void ExpectColumns(const std::vector<ColumnInfo>& expected, const std::vector<ColumnInfo>& actual) {
-  ASSERT_EQ(expected.size(), actual.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(expected[i].title, actual[i].title) << i;
-    EXPECT_EQ(expected[i].format, actual[i].format) << i;
-    EXPECT_EQ(expected[i].width, actual[i].width) << i;
-  }
-}
-
 TEST(ProcessesPage, ColumnsAndMenuFollowTheProcessorCount) {
-  const int left = LVCFMT_LEFT, right = LVCFMT_RIGHT;
-  std::vector<ColumnInfo> processColumns = {{L"Name", left, 80},      {L"ID", right, 35},
-                                            {L"PID", left, 70},       {L"CPU", right, 35},
-                                            {L"CPU Time", right, 65}, {L"Mem Usage", right, 70},
-                                            {L"Threads", right, 60}};
-  std::vector<ColumnInfo> threadColumns = {{L"TID", left, 70}, {L"Priority", left, 70}, {L"CPU", right, 40}};
+  const std::vector<std::wstring> processColumns = {L"Name left 80",      L"ID right 35",
+                                                    L"PID left 70",       L"CPU right 35",
+                                                    L"CPU Time right 65", L"Mem Usage right 70",
+                                                    L"Threads right 60"};
+  const std::vector<std::wstring> threadColumns = {L"TID left 70", L"Priority left 70", L"CPU right 40"};
   struct Case {
     const wchar_t* variant;
-    bool affinityColumns, setAffinity, cpu3And4;
-  } cases[] = {{L"coredll_count1.dll", false, false, false},
-               {L"coredll_count2.dll", true, true, false},
-               {L"coredll_count4.dll", true, true, true}};
+    bool multi, cpu3And4;
+  } cases[] = {{L"coredll_count1.dll", false, false},
+               {L"coredll_count2.dll", true, false},
+               {L"coredll_count4.dll", true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.variant);
     BindProcessors(c.variant);
     HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
                                    ProcessesPageProc, 0);
     ASSERT_NE(nullptr, page);
-    HWND processList = GetDlgItem(page, IDC_PROCESS_LIST);
-    std::vector<ColumnInfo> processExpected = processColumns, threadExpected = threadColumns;
-    if (c.affinityColumns) {
-      processExpected.push_back({L"Affinity", right, 60});
-      threadExpected.push_back({L"Affinity", right, 60});
+    HWND processList = GetDlgItem(page, IDC_PROCESS_LIST), threadList = GetDlgItem(page, IDC_THREAD_LIST);
+    std::vector<std::wstring> processExpected = processColumns, threadExpected = threadColumns;
+    if (c.multi) {
+      processExpected.push_back(L"Affinity right 60");
+      threadExpected.push_back(L"Affinity right 60");
     }
-    ExpectColumns(processExpected, Columns(processList));
-    ExpectColumns(threadExpected, Columns(GetDlgItem(page, IDC_THREAD_LIST)));
+    EXPECT_EQ(processExpected, Columns(processList));
+    EXPECT_EQ(threadExpected, Columns(threadList));
     EXPECT_EQ(LVS_EX_FULLROWSELECT, SendMessageW(processList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_EQ(0, SendMessageW(GetDlgItem(page, IDC_THREAD_LIST), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(0, SendMessageW(threadList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
 
     ASSERT_NE(nullptr, g_state.contextMenu);
     EXPECT_EQ(g_state.affinityMenu, GetSubMenu(g_state.contextMenu, kMenuPositionAffinity));
-    auto greyed = [](HMENU menu, UINT position) {
-      return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0;
-    };
-    EXPECT_FALSE(greyed(g_state.contextMenu, 0));  // Kill Process
-    EXPECT_EQ(!c.setAffinity, greyed(g_state.contextMenu, kMenuPositionAffinity));
-    for (UINT position = 0; position <= 2; ++position) EXPECT_FALSE(greyed(g_state.affinityMenu, position));
-    EXPECT_EQ(!c.cpu3And4, greyed(g_state.affinityMenu, 3));
-    EXPECT_EQ(!c.cpu3And4, greyed(g_state.affinityMenu, 4));
+    EXPECT_FALSE(Greyed(g_state.contextMenu, 0));  // Kill Process
+    EXPECT_EQ(!c.multi, Greyed(g_state.contextMenu, kMenuPositionAffinity));
+    for (UINT position = 0; position <= 2; ++position) EXPECT_FALSE(Greyed(g_state.affinityMenu, position));
+    EXPECT_EQ(!c.cpu3And4, Greyed(g_state.affinityMenu, 3));
+    EXPECT_EQ(!c.cpu3And4, Greyed(g_state.affinityMenu, 4));
     DestroyWindow(page);
     EXPECT_EQ(nullptr, g_state.processList.load());  // the list went with its page
   }
@@ -362,8 +334,8 @@ TEST(ProcessMenu, OpensOnItemsOfTheProcessListOnly) {
   // Below the last item, and on the (empty) thread list.
   RECT client;
   GetClientRect(list, &client);
-  const RECT last = ItemRect(list, count - 1);
-  const POINT empty = {(last.left + last.right) / 2, last.bottom + (last.bottom - last.top)};
+  const POINT last = ItemCentre(list, count - 1);
+  const POINT empty = {last.x, last.y + 40};  // some three items' height below
   ASSERT_LT(empty.y, client.bottom) << "the list is full: no empty space to press on";
   RightClick(list, empty);
   EXPECT_EQ(nullptr, WaitForMenu(300));
@@ -377,43 +349,10 @@ TEST(ProcessMenu, OpensOnItemsOfTheProcessListOnly) {
   static NMHDR gesture;
   gesture = NMHDR{list, IDC_PROCESS_LIST, kGestureContextMenu};
   PostMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&gesture));
-  ASSERT_NE(nullptr, WaitForMenu(kWaitMs));
+  ASSERT_NE(nullptr, WaitForMenu());
   EXPECT_TRUE(AffinityMarked(g_state.processTable.rows[0].affinity));
   EXPECT_TRUE(EndMenu());
   EXPECT_TRUE(WaitForMenuClosed());
-}
-
-TEST(ProcessMenu, KillAsksWithTheNameAndEndsTheProcessOnlyOnOk) {
-  BindProcessors(L"coredll_count2.dll");
-  PageThread page;
-  ASSERT_TRUE(page.Start());
-  HWND list = page.List();
-  Sleeper sleeper;
-  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), 1));
-  RunProcessPass();
-  const int item = FindItem(list, sleeper.Id());
-  ASSERT_GE(item, 0);
-
-  for (const int answer : {IDCANCEL, IDOK}) {
-    SCOPED_TRACE(answer);
-    HWND menu = OpenMenuOn(list, item);
-    ASSERT_NE(nullptr, menu);
-    EXPECT_TRUE(AffinityMarked(0));
-    Keys(menu, {VK_DOWN, VK_RETURN});  // "Kill Process"
-    HWND box = WaitForMessageBox(page.Page());
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(L"sleeper.exe", WindowText(GetDlgItem(box, 0xFFFF)));
-    EXPECT_NE(nullptr, GetDlgItem(box, IDOK));
-    EXPECT_NE(nullptr, GetDlgItem(box, IDCANCEL));
-    SendMessageW(box, WM_COMMAND, answer, 0);
-    if (answer == IDCANCEL) {
-      EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(sleeper.Process(), 300));
-    }
-  }
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sleeper.Process(), kWaitMs));
-  EXPECT_EQ(0u, sleeper.ExitCode());
-  RunProcessPass();
-  EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
 }
 
 TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
@@ -451,7 +390,21 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
 }
 
-TEST(ProcessMenu, KillActsOnTheProcessTheMenuOpenedOn) {
+// Chooses "Kill Process" in `menu` and answers the confirmation, which must
+// name `name`.
+void Kill(HWND page, HWND menu, const wchar_t* name, int answer) {
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_RETURN});
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; });
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
+  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
+  SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+
+TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   BindProcessors(L"coredll_count2.dll");
   PageThread page;
   ASSERT_TRUE(page.Start());
@@ -460,32 +413,30 @@ TEST(ProcessMenu, KillActsOnTheProcessTheMenuOpenedOn) {
   GetTempPathW(MAX_PATH, folder);
   const std::wstring otherExe = std::wstring(folder) + L"other_sleeper.exe";
   ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
-
-  Sleeper first;
+  Sleeper first, second;
   ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe"), 1));
   RunProcessPass();
   const int item = FindItem(list, first.Id());
   ASSERT_GE(item, 0);
-  HWND menu = OpenMenuOn(list, item);
-  ASSERT_NE(nullptr, menu);
+
+  Kill(page.Page(), OpenMenuOn(list, item), L"sleeper.exe", IDCANCEL);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.Process(), 300));
 
   // While the menu is open the process exits and a pass gives its list item
-  // to a newcomer.
+  // to a newcomer: the kill still names the first and leaves the newcomer be.
+  HWND menu = OpenMenuOn(list, item);
   ASSERT_EQ(kSleeperExitCode, first.Exit());
-  Sleeper second;
   ASSERT_TRUE(second.Start(otherExe, 1));
   RunProcessPass();
   ASSERT_EQ(item, FindItem(list, second.Id()));
-
-  Keys(menu, {VK_DOWN, VK_RETURN});  // "Kill Process"
-  HWND box = WaitForMessageBox(page.Page());
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ(L"sleeper.exe", WindowText(GetDlgItem(box, 0xFFFF)));
-  SendMessageW(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(WaitForMenuClosed());
+  Kill(page.Page(), menu, L"sleeper.exe", IDOK);
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(second.Process(), 300));
-  EXPECT_EQ(kSleeperExitCode, first.ExitCode());
-  EXPECT_EQ(kSleeperExitCode, second.Exit());
+
+  Kill(page.Page(), OpenMenuOn(list, item), L"other_sleeper.exe", IDOK);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.Process(), kWaitMs));
+  EXPECT_EQ(0u, second.ExitCode());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, second.Id()));
   DeleteFileW(otherExe.c_str());
 }
 
