@@ -4,7 +4,7 @@
 // - written only at start-up, before the sampling thread exists: instance,
 //   processorCount, dfsOffAtStart, serialTemperature, rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
-//   contextMenu, affinityMenu;
+//   processList, contextMenu, affinityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
 //   histories and their reset flags, processTable, reportBuffer.
 // The main thread reads one row of processTable when the Processes page's
