@@ -74,6 +74,12 @@ constexpr uint32_t ENTRY_NEW = 0x10000000u;
 constexpr uint32_t ENTRY_UNSEEN = 0x20000000u;
 constexpr uint32_t ENTRY_CHANGED = 0x40000000u;
 constexpr uint32_t kSnapshotFlags = 6;  // processes | threads
+constexpr uint32_t kSnapshotNameChars = 260;  // an executable name as the snapshot gives it (MAX_PATH)
+// Rows are found by process id through an open-addressing index at most half full.
+constexpr uint32_t kProcessIndexBits = 11;
+constexpr uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
+constexpr uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
+constexpr uint32_t kNoProcessRow = 0xFFFFFFFFu;
 
 // Processes page list columns (sub-items)
 constexpr int kColumnName = 0;
@@ -84,10 +90,14 @@ constexpr int kColumnCpuTime = 4;
 constexpr int kColumnMemUsage = 5;
 constexpr int kColumnThreads = 6;
 constexpr int kColumnAffinity = 7;
+constexpr int kProcessColumnWidths[] = {80, 35, 70, 35, 65, 70, 60, 60};  // pixels, by column
+constexpr int kThreadColumnAffinity = 3;
+constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
 
 // Context menu positions
 constexpr uint32_t kMenuPositionPriority = 2;
 constexpr uint32_t kMenuPositionAffinity = 3;
 constexpr uint32_t kGestureContextMenu = 1000;  // GN_CONTEXTMENU, absent from desktop headers
+constexpr uint32_t kAffinityTwoProcessorLast = 2;  // "CPU2": the last item a two-processor layout offers
 
 #endif

@@ -4,8 +4,10 @@
 
 MonitorState g_state;
 
-// Static initialisation: the defaults hold before WinMain runs.
-static const bool kStateInitialised = (ResetMonitorState(), true);
+// Static initialisation: the defaults hold before WinMain runs. The lock
+// lives for the process; resetting the state leaves it alone.
+static const bool kStateInitialised =
+    (InitializeCriticalSection(&g_state.processLock), ResetMonitorState(), true);
 
 void ResetMonitorState() {
   g_state.instance = nullptr;
@@ -23,8 +25,8 @@ void ResetMonitorState() {
   g_state.loadSample.memLoad.store(0.0f, std::memory_order_relaxed);
   g_state.rmHandle = nullptr;
   g_state.rmAvailable = 0;
-  g_state.processCount = 0;
-  g_state.threadTotal = 0;
+  std::memset(&g_state.processTable, 0, sizeof g_state.processTable);
+  g_state.processList.store(nullptr, std::memory_order_relaxed);
   std::memset(g_state.icons, 0, sizeof g_state.icons);
   std::memset(g_state.reportBuffer, 0, sizeof g_state.reportBuffer);
   g_state.contextMenu = nullptr;

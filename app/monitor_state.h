@@ -4,9 +4,12 @@
 // - written only at start-up, before the sampling thread exists: instance,
 //   processorCount, dfsOffAtStart, serialTemperature, rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
-//   contextMenu, affinityMenu;
+//   processList, contextMenu, affinityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
-//   histories and their reset flags, processCount, threadTotal, reportBuffer.
+//   histories and their reset flags, processTable, reportBuffer.
+// The main thread reads one row of processTable when the Processes page's
+// menu opens: it copies the row under processLock, which the sampling thread
+// holds while it writes the table (never while it sends a message).
 // A word that one thread writes while the other reads it is a std::atomic,
 // accessed with relaxed order: whole aligned words, no lock, no data race.
 #ifndef SELVANE_APP_MONITOR_STATE_H
@@ -18,6 +21,7 @@
 #include "app/constants.h"
 #include "platform/win32.h"
 #include "sampler/load_math.h"
+#include "ui/processes/process_table.h"
 #include "ui/performance/history_series.h"
 
 struct MonitorState {
@@ -35,8 +39,9 @@ struct MonitorState {
   LoadSample loadSample;
   void* rmHandle;                       // the open resource-manager connection
   uint32_t rmAvailable;                 // the resource-manager library was loaded
-  uint32_t processCount;                // rows in use in the process table
-  uint32_t threadTotal;                 // threads over the rows in use
+  ProcessTable processTable;            // the process table, its counts and its last list steps
+  CRITICAL_SECTION processLock;         // guards processTable's writes and the main thread's copies
+  std::atomic<HWND> processList;        // the Processes page's process list for the life of the page
   HICON icons[kGaugeIconCount];
   wchar_t reportBuffer[kReportBufferChars];
   HMENU contextMenu;

@@ -28,6 +28,16 @@ BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
 FARPROC GetProcAddressW(HMODULE module, const wchar_t* name);
 #endif
 
+// Access rights a process handle asks for: the device takes none, the
+// desktop grants only what is asked.
+#ifdef _WIN32_WCE
+constexpr DWORD kProcessQueryAccess = 0;
+constexpr DWORD kProcessCommandAccess = 0;
+#else
+constexpr DWORD kProcessQueryAccess = PROCESS_QUERY_INFORMATION;
+constexpr DWORD kProcessCommandAccess = PROCESS_TERMINATE | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION;
+#endif
+
 // Start-up work the platform needs before anything else: standard output in
 // binary mode, so that diagnostics reach it byte for byte.
 void InitPlatform();

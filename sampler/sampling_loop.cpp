@@ -5,6 +5,7 @@
 #include "sampler/text_format.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
+#include "ui/processes/process_pass.h"
 
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1).
@@ -42,9 +43,9 @@ static void RefreshPerformancePage(const SamplerContext* context) {
   DrawMemoryGauge(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
   DrawMemoryHistory(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_PROCESS_TOTAL,
-                g_state.processCount, FALSE);
+                g_state.processTable.processCount, FALSE);
   SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_THREAD_TOTAL,
-                g_state.threadTotal, FALSE);
+                g_state.processTable.threadTotal, FALSE);
   ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_TOTAL,
                 context->memory.totalPhysical);
   ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_AVAILABLE,
@@ -74,7 +75,7 @@ void RunSamplingCycle(SamplerContext* context) {
   }
 
   if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
-    // The process pass.
+    RunProcessPass();
   }
 
   context->idle.prevTick = now;

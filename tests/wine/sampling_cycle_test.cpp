@@ -20,8 +20,8 @@ TEST(SamplingCycle, TotalsShowTrueByteCounts) {
                                  PerformancePageProc, 0);
   ASSERT_NE(nullptr, page);
   g_state.performancePage.store(page);
-  g_state.processCount = 7;
-  g_state.threadTotal = 4000000000u;
+  g_state.processTable.processCount = 7;
+  g_state.processTable.threadTotal = 4000000000u;
 
   SamplerContext context = {};
   StartSampling(&context);

@@ -1,11 +1,135 @@
 #include "ui/processes/processes_page.h"
 
-#include "app/monitor_state.h"
+#include <windowsx.h>
 
-// Notifications from the sheet (not from the process list) steer the sampling
-// thread: a process pass runs each second while this page is active.
-static void OnNotify(HWND page, const NMHDR* header) {
-  if (header->idFrom == IDC_PROCESS_LIST) return;
+#include "app/monitor_state.h"
+#include "platform/kernel_extensions.h"
+
+namespace {
+
+struct Column {
+  const wchar_t* title;
+  int format;
+};
+
+const Column kProcessColumns[] = {
+    {L"Name", LVCFMT_LEFT},       {L"ID", LVCFMT_RIGHT},        {L"PID", LVCFMT_LEFT},
+    {L"CPU", LVCFMT_RIGHT},       {L"CPU Time", LVCFMT_RIGHT},  {L"Mem Usage", LVCFMT_RIGHT},
+    {L"Threads", LVCFMT_RIGHT},   {L"Affinity", LVCFMT_RIGHT},
+};
+const Column kThreadColumns[] = {
+    {L"TID", LVCFMT_LEFT}, {L"Priority", LVCFMT_LEFT}, {L"CPU", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT}};
+
+static_assert(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
+                  sizeof kProcessColumnWidths / sizeof kProcessColumnWidths[0],
+              "a width per process column");
+static_assert(sizeof kThreadColumns / sizeof kThreadColumns[0] ==
+                  sizeof kThreadColumnWidths / sizeof kThreadColumnWidths[0],
+              "a width per thread column");
+
+// Inserts columns 0..count-1 of `columns`.
+void InsertColumns(HWND list, const Column* columns, const int* widths, int count) {
+  for (int i = 0; i < count; ++i) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = columns[i].format;
+    column.cx = widths[i];
+    column.pszText = const_cast<wchar_t*>(columns[i].title);
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+void OnInitDialog(HWND page) {
+  HWND processList = GetDlgItem(page, IDC_PROCESS_LIST);
+  SendMessageW(processList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  // The Affinity columns are last, and only a multi-processor system has them.
+  const bool multi = g_state.processorCount > 1;
+  InsertColumns(processList, kProcessColumns, kProcessColumnWidths, multi ? kColumnAffinity + 1 : kColumnAffinity);
+  InsertColumns(GetDlgItem(page, IDC_THREAD_LIST), kThreadColumns, kThreadColumnWidths,
+                multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
+  g_state.processList.store(processList, std::memory_order_relaxed);
+
+  // Loaded for the life of the process; only the two pop-ups are kept.
+  HMENU menu = LoadMenuW(g_state.instance, MAKEINTRESOURCEW(IDM_CONTEXT));
+  g_state.contextMenu = GetSubMenu(menu, 0);
+  if (g_state.processorCount == 1) {
+    EnableMenuItem(g_state.contextMenu, kMenuPositionAffinity, MF_BYPOSITION | MF_GRAYED);
+  }
+  g_state.affinityMenu = GetSubMenu(g_state.contextMenu, kMenuPositionAffinity);
+  if (g_state.processorCount < kMaxProcessors) {
+    for (UINT position = kAffinityTwoProcessorLast + 1; position <= kMaxProcessors; ++position) {
+      EnableMenuItem(g_state.affinityMenu, position, MF_BYPOSITION | MF_GRAYED);
+    }
+  }
+}
+
+// A copy of the row that list item `item` shows, found by the process id the
+// item carries: the list may be a pass behind the table while the sampling
+// thread brings it into step. False when the process has left the table.
+bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
+  LVITEMW record = {};
+  record.mask = LVIF_PARAM;
+  record.iItem = item;
+  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record))) return false;
+  const uint32_t processId = static_cast<uint32_t>(record.lParam);
+  EnterCriticalSection(&g_state.processLock);
+  const uint32_t found = FindProcessRow(&g_state.processTable, processId);
+  if (found != kNoProcessRow) *row = g_state.processTable.rows[found];
+  LeaveCriticalSection(&g_state.processLock);
+  return found != kNoProcessRow;
+}
+
+// Carries out a menu command on `process`, which was opened when the menu
+// opened: whatever passes ran meanwhile, it is still the process named in `row`.
+void RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
+  if (command == IDM_KILL_PROCESS) {
+    if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+    TerminateProcess(process, 0);
+    return;
+  }
+  if (command >= IDM_AFFINITY_NONE && command <= IDM_AFFINITY_NONE + kMaxProcessors &&
+      g_state.processorCount >= 2) {
+    g_kernel.CeSetProcessAffinity(process, command - IDM_AFFINITY_NONE);
+  }
+  // "Show Threads" and "Set Priority" have no action.
+}
+
+void ShowContextMenu(HWND page, HWND list) {
+  const DWORD position = GetMessagePos();
+  // Signed, as the desktop's screens left of or above the first one need.
+  POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  ScreenToClient(list, &point);
+  LVHITTESTINFO hit = {};
+  hit.pt = point;
+  SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  ClientToScreen(list, &point);
+  if (hit.iItem < 0) return;  // not on an item: no process to act on
+
+  ProcessEntry row;
+  if (!CopyListedRow(list, hit.iItem, &row)) return;
+  // Opened now, the handle keeps naming this process even if it exits and
+  // its id is given to another before the command.
+  HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
+  if (row.affinity <= kMaxProcessors) {
+    CheckMenuRadioItem(g_state.affinityMenu, 0, kMaxProcessors, row.affinity, MF_BYPOSITION);
+  }
+  const UINT command = static_cast<UINT>(
+      TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, nullptr));
+  if (process != nullptr) {
+    RunCommand(page, command, row, process);
+    CloseHandle(process);
+  }
+}
+
+void OnNotify(HWND page, const NMHDR* header) {
+  if (header->idFrom == IDC_PROCESS_LIST) {
+    if (header->code == static_cast<UINT>(NM_RCLICK) || header->code == kGestureContextMenu) {
+      ShowContextMenu(page, header->hwndFrom);
+    }
+    return;
+  }
+  // Notifications from the sheet steer the sampling thread: a process pass
+  // runs each second while this page is active.
   switch (header->code) {
     case PSN_SETACTIVE: g_state.processesPage.store(page, std::memory_order_relaxed); break;
     case PSN_KILLACTIVE: g_state.processesPage.store(nullptr, std::memory_order_relaxed); break;
@@ -13,12 +137,19 @@ static void OnNotify(HWND page, const NMHDR* header) {
   }
 }
 
+}  // namespace
+
 INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      OnInitDialog(page);
       return TRUE;
     case WM_NOTIFY:
       OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
+    case WM_DESTROY:
+      // The list goes with the page: the sampling thread stops sending to it.
+      g_state.processList.store(nullptr, std::memory_order_relaxed);
       return 0;
     default:
       return 0;

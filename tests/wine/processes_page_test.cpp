@@ -1,0 +1,469 @@
+// The Processes page, its process list and its context menu, with real
+// helper processes. The page runs on a thread of its own, as in the sheet;
+// the test thread plays the sampling thread and the user.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/monitor_state.h"
+#include "platform/kernel_extensions.h"
+#include "tests/wine/wine_support.h"
+#include "ui/processes/process_pass.h"
+#include "ui/processes/processes_page.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 5000;
+constexpr DWORD kSleeperExitCode = 7;
+
+std::wstring Hex8(DWORD value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+// A sleeper helper process (tests/helpers/sleeper.cpp), driven through its events.
+class Sleeper {
+ public:
+  bool Start(const std::wstring& exe, int threads) {
+    static int started = 0;
+    tag_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++started);
+    const std::wstring prefix = L"Local\\selvane-sleeper-" + tag_;
+    ready_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());
+    more_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-more").c_str());
+    exit_ = CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-exit").c_str());
+    const std::wstring command = L"\"" + exe + L"\" " + tag_ + L" " + std::to_wstring(threads);
+    return StartChild(command, nullptr, &child_) && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0;
+  }
+  ~Sleeper() {
+    EndChild(&child_);
+    for (HANDLE event : {ready_, more_, exit_}) {
+      if (event != nullptr) CloseHandle(event);
+    }
+  }
+  DWORD Id() const { return child_.processId; }
+  HANDLE Process() const { return child_.process; }
+  const std::wstring& Tag() const { return tag_; }
+  bool MoreThreads() { return SetEvent(more_) && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0; }
+  DWORD Exit() {
+    SetEvent(exit_);
+    return WaitChild(&child_, kWaitMs);
+  }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(child_.process, &code);
+    return code;
+  }
+
+ private:
+  std::wstring tag_;
+  ChildProcess child_;
+  HANDLE ready_ = nullptr, more_ = nullptr, exit_ = nullptr;
+};
+
+std::string ReadLinuxFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  std::string text;
+  char buffer[4096];
+  DWORD count = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0) text.append(buffer, count);
+  CloseHandle(file);
+  return text;
+}
+
+// "Cpus_allowed_list" of the helper's Linux process, found through Wine's Z:
+// drive by its command line, which carries the helper's tag.
+std::string LinuxCpusAllowed(const Sleeper& sleeper) {
+  std::string tag(sleeper.Tag().begin(), sleeper.Tag().end());
+  const std::string needle = std::string(".exe") + '\0' + tag + '\0';
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+  if (search == INVALID_HANDLE_VALUE) return "";
+  std::string result;
+  do {
+    const std::wstring folder = std::wstring(L"Z:\\proc\\") + found.cFileName;
+    if (ReadLinuxFile(folder + L"\\cmdline").find(needle) == std::string::npos) continue;
+    const std::string status = ReadLinuxFile(folder + L"\\status");
+    const std::string key = "Cpus_allowed_list:\t";
+    const size_t at = status.find(key);
+    if (at != std::string::npos) result = status.substr(at + key.size(), status.find('\n', at) - at - key.size());
+    break;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return result;
+}
+
+// The Processes page on its own thread, as the sheet runs it.
+class PageThread {
+ public:
+  bool Start() {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+    return thread_ != nullptr && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0 && page_ != nullptr;
+  }
+  ~PageThread() {
+    if (thread_ == nullptr) return;
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, kWaitMs);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+  }
+  HWND Page() const { return page_; }
+  HWND List() const { return GetDlgItem(page_, IDC_PROCESS_LIST); }
+
+ private:
+  static DWORD WINAPI Run(LPVOID parameter) {
+    PageThread* self = static_cast<PageThread*>(parameter);
+    self->page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
+                                     ProcessesPageProc, 0);
+    ShowWindow(self->page_, SW_SHOW);
+    SetEvent(self->ready_);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (!IsDialogMessageW(self->page_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+    DestroyWindow(self->page_);
+    return 0;
+  }
+  HANDLE thread_ = nullptr, ready_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND page_ = nullptr;
+};
+
+void BindProcessors(const wchar_t* variant) {
+  ResetMonitorState();
+  g_state.instance = GetModuleHandleW(nullptr);
+  BindKernelExtensionsFrom(BinPath(variant).c_str());
+}
+
+std::wstring ItemText(HWND list, int item, int subItem) {
+  wchar_t text[300] = {};
+  LVITEMW record = {};
+  record.iSubItem = subItem;
+  record.pszText = text;
+  record.cchTextMax = 300;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
+  return text;
+}
+
+int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+int FindItem(HWND list, DWORD processId) {
+  for (int i = 0; i < ItemCount(list); ++i) {
+    if (ItemText(list, i, kColumnPid) == Hex8(processId)) return i;
+  }
+  return -1;
+}
+
+// Item i shows row i. Called on the thread that runs the passes.
+void ExpectListShowsTable(HWND list) {
+  const ProcessTable& table = g_state.processTable;
+  ASSERT_EQ(static_cast<int>(table.processCount), ItemCount(list));
+  uint32_t threads = 0;
+  for (uint32_t i = 0; i < table.processCount; ++i) {
+    EXPECT_EQ(table.rows[i].name, ItemText(list, i, kColumnName));
+    EXPECT_EQ(Hex8(table.rows[i].processId), ItemText(list, i, kColumnPid));
+    EXPECT_EQ(std::to_wstring(table.rows[i].threadCount), ItemText(list, i, kColumnThreads));
+    threads += table.rows[i].threadCount;
+  }
+  EXPECT_EQ(threads, table.threadTotal);
+}
+
+// Polls `done` every 10 ms for up to `ms`.
+template <typename Condition>
+bool WaitUntil(Condition done, DWORD ms = kWaitMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > ms) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+HWND VisibleMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+HWND WaitForMenu(DWORD ms = kWaitMs) {
+  WaitUntil([] { return VisibleMenu() != nullptr; }, ms);
+  return VisibleMenu();
+}
+
+bool WaitForMenuClosed() {
+  return WaitUntil([] { return VisibleMenu() == nullptr; });
+}
+
+POINT ItemCentre(HWND list, int item) {
+  RECT rect = {};
+  rect.left = LVIR_BOUNDS;
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// A right press on `point` (the list's client coordinates), with the cursor
+// there too: the menu takes its position from the message.
+void RightClick(HWND list, POINT point) {
+  POINT screen = point;
+  ClientToScreen(list, &screen);
+  SetCursorPos(screen.x, screen.y);
+  PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+  PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+}
+
+HWND OpenMenuOn(HWND list, int item) {
+  RightClick(list, ItemCentre(list, item));
+  return WaitForMenu();
+}
+
+void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
+}
+
+bool AffinityMarked(uint32_t position) {
+  return (GetMenuState(g_state.affinityMenu, position, MF_BYPOSITION) & MF_CHECKED) != 0;
+}
+
+bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+
+// Each column as "title alignment width".
+std::vector<std::wstring> Columns(HWND list) {
+  std::vector<std::wstring> columns;
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t title[64] = {};
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = 64;
+    SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    columns.push_back(std::wstring(title) + (column.fmt & LVCFMT_RIGHT ? L" right " : L" left ") +
+                      std::to_wstring(column.cx));
+  }
+  return columns;
+}
+
+TEST(ProcessesPage, ColumnsAndMenuFollowTheProcessorCount) {
+  const std::vector<std::wstring> processColumns = {L"Name left 80",      L"ID right 35",
+                                                    L"PID left 70",       L"CPU right 35",
+                                                    L"CPU Time right 65", L"Mem Usage right 70",
+                                                    L"Threads right 60"};
+  const std::vector<std::wstring> threadColumns = {L"TID left 70", L"Priority left 70", L"CPU right 40"};
+  struct Case {
+    const wchar_t* variant;
+    bool multi, cpu3And4;
+  } cases[] = {{L"coredll_count1.dll", false, false},
+               {L"coredll_count2.dll", true, false},
+               {L"coredll_count4.dll", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.variant);
+    BindProcessors(c.variant);
+    HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
+                                   ProcessesPageProc, 0);
+    ASSERT_NE(nullptr, page);
+    HWND processList = GetDlgItem(page, IDC_PROCESS_LIST), threadList = GetDlgItem(page, IDC_THREAD_LIST);
+    std::vector<std::wstring> processExpected = processColumns, threadExpected = threadColumns;
+    if (c.multi) {
+      processExpected.push_back(L"Affinity right 60");
+      threadExpected.push_back(L"Affinity right 60");
+    }
+    EXPECT_EQ(processExpected, Columns(processList));
+    EXPECT_EQ(threadExpected, Columns(threadList));
+    EXPECT_EQ(LVS_EX_FULLROWSELECT, SendMessageW(processList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(0, SendMessageW(threadList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+
+    ASSERT_NE(nullptr, g_state.contextMenu);
+    EXPECT_EQ(g_state.affinityMenu, GetSubMenu(g_state.contextMenu, kMenuPositionAffinity));
+    EXPECT_FALSE(Greyed(g_state.contextMenu, 0));  // Kill Process
+    EXPECT_EQ(!c.multi, Greyed(g_state.contextMenu, kMenuPositionAffinity));
+    for (UINT position = 0; position <= 2; ++position) EXPECT_FALSE(Greyed(g_state.affinityMenu, position));
+    EXPECT_EQ(!c.cpu3And4, Greyed(g_state.affinityMenu, 3));
+    EXPECT_EQ(!c.cpu3And4, Greyed(g_state.affinityMenu, 4));
+    DestroyWindow(page);
+    EXPECT_EQ(nullptr, g_state.processList.load());  // the list went with its page
+  }
+}
+
+TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
+  BindProcessors(L"coredll_count1.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  Sleeper sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), 3));
+
+  RunProcessPass();
+  ExpectListShowsTable(list);
+  const int item = FindItem(list, sleeper.Id());
+  ASSERT_GE(item, 0);
+  EXPECT_EQ(L"sleeper.exe", ItemText(list, item, kColumnName));
+  EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
+  EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
+  EXPECT_EQ(L"", ItemText(list, item, kColumnCpu));
+  EXPECT_EQ(L"", ItemText(list, item, kColumnAffinity));  // no such column with one processor
+
+  ASSERT_TRUE(sleeper.MoreThreads());
+  RunProcessPass();
+  EXPECT_EQ(L"5", ItemText(list, item, kColumnThreads));
+  ExpectListShowsTable(list);
+
+  // The page stops being active: the pass still keeps its list in step.
+  g_state.processesPage.store(nullptr);
+  ASSERT_EQ(kSleeperExitCode, sleeper.Exit());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
+  EXPECT_EQ(kNoProcessRow, FindProcessRow(&g_state.processTable, sleeper.Id()));
+  ExpectListShowsTable(list);
+}
+
+TEST(ProcessMenu, OpensOnItemsOfTheProcessListOnly) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  RunProcessPass();
+  const int count = ItemCount(list);
+  ASSERT_GT(count, 0);
+
+  // Below the last item, and on the (empty) thread list.
+  RECT client;
+  GetClientRect(list, &client);
+  const POINT last = ItemCentre(list, count - 1);
+  const POINT empty = {last.x, last.y + 40};  // some three items' height below
+  ASSERT_LT(empty.y, client.bottom) << "the list is full: no empty space to press on";
+  RightClick(list, empty);
+  EXPECT_EQ(nullptr, WaitForMenu(300));
+  RightClick(GetDlgItem(page.Page(), IDC_THREAD_LIST), POINT{20, 20});
+  EXPECT_EQ(nullptr, WaitForMenu(300));
+
+  // Tap-and-hold on an item opens it, with the mark on the row's affinity.
+  POINT centre = ItemCentre(list, 0);
+  ClientToScreen(list, &centre);
+  SetCursorPos(centre.x, centre.y);
+  static NMHDR gesture;
+  gesture = NMHDR{list, IDC_PROCESS_LIST, kGestureContextMenu};
+  PostMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&gesture));
+  ASSERT_NE(nullptr, WaitForMenu());
+  EXPECT_TRUE(AffinityMarked(g_state.processTable.rows[0].affinity));
+  EXPECT_TRUE(EndMenu());
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+
+TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  Sleeper sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), 2));
+  RunProcessPass();
+  const int item = FindItem(list, sleeper.Id());
+  ASSERT_GE(item, 0);
+  EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
+  EXPECT_EQ("0-1", LinuxCpusAllowed(sleeper));
+
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Affinity, CPU2
+  ASSERT_TRUE(WaitForMenuClosed());
+  DWORD_PTR mask = 0, system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(sleeper.Process(), &mask, &system));
+  EXPECT_EQ(2u, mask);
+  EXPECT_EQ("1", LinuxCpusAllowed(sleeper));  // Linux numbers processors from 0
+  RunProcessPass();
+  EXPECT_EQ(L"2", ItemText(list, item, kColumnAffinity));
+
+  menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  EXPECT_TRUE(AffinityMarked(2));
+  EXPECT_FALSE(AffinityMarked(0));
+  Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN});  // Set Affinity, None
+  ASSERT_TRUE(WaitForMenuClosed());
+  EXPECT_EQ("0-1", LinuxCpusAllowed(sleeper));
+  RunProcessPass();
+  EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
+}
+
+// Chooses "Kill Process" in `menu` and answers the confirmation, which must
+// name `name`.
+void Kill(HWND page, HWND menu, const wchar_t* name, int answer) {
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_RETURN});
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; });
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
+  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
+  SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+
+TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring otherExe = std::wstring(folder) + L"other_sleeper.exe";
+  ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
+  Sleeper first, second;
+  ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe"), 1));
+  RunProcessPass();
+  const int item = FindItem(list, first.Id());
+  ASSERT_GE(item, 0);
+
+  Kill(page.Page(), OpenMenuOn(list, item), L"sleeper.exe", IDCANCEL);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.Process(), 300));
+
+  // While the menu is open the process exits and a pass gives its list item
+  // to a newcomer: the kill still names the first and leaves the newcomer be.
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_EQ(kSleeperExitCode, first.Exit());
+  ASSERT_TRUE(second.Start(otherExe, 1));
+  RunProcessPass();
+  ASSERT_EQ(item, FindItem(list, second.Id()));
+  Kill(page.Page(), menu, L"sleeper.exe", IDOK);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(second.Process(), 300));
+
+  Kill(page.Page(), OpenMenuOn(list, item), L"other_sleeper.exe", IDOK);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.Process(), kWaitMs));
+  EXPECT_EQ(0u, second.ExitCode());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, second.Id()));
+  DeleteFileW(otherExe.c_str());
+}
+
+TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
+  InProcessMonitor monitor;
+  ASSERT_TRUE(StartInProcess(&monitor, L""));
+  SendMessageW(monitor.sheet, PSM_SETCURSEL, 0, 0);
+  HWND page = reinterpret_cast<HWND>(SendMessageW(monitor.sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  HWND list = GetDlgItem(page, IDC_PROCESS_LIST);
+  const DWORD start = GetTickCount();
+  while (FindItem(list, GetCurrentProcessId()) < 0 && GetTickCount() - start < 3 * kSamplePeriodMs) Sleep(50);
+  const int self = FindItem(list, GetCurrentProcessId());
+  ASSERT_GE(self, 0);
+  EXPECT_EQ(L"wine_tests.exe", ItemText(list, self, kColumnName));
+
+  // Back on Performance, the totals show the last pass's figures.
+  SendMessageW(monitor.sheet, PSM_SETCURSEL, 1, 0);
+  page = reinterpret_cast<HWND>(SendMessageW(monitor.sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  Sleep(kSamplePeriodMs + 300);
+  EnterCriticalSection(&g_state.processLock);
+  const uint32_t processes = g_state.processTable.processCount;
+  const uint32_t threads = g_state.processTable.threadTotal;
+  LeaveCriticalSection(&g_state.processLock);
+  EXPECT_EQ(static_cast<int>(processes), ItemCount(list));
+  EXPECT_EQ(std::to_wstring(processes), WindowText(GetDlgItem(page, IDC_PROCESS_TOTAL)));
+  EXPECT_EQ(std::to_wstring(threads), WindowText(GetDlgItem(page, IDC_THREAD_TOTAL)));
+  EXPECT_EQ(0u, CloseInProcess(&monitor));
+}
+
+}  // namespace
