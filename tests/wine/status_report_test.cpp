@@ -128,6 +128,40 @@ TEST(StatusReport, StoppedCpuClockShowsZeroAndKeepsTheScale) {
   DestroyWindow(page);
 }
 
+// Bands of pixel rows in which some pixel differs from the field's top-left one.
+int TextLines(HWND field) {
+  RECT client;
+  GetClientRect(field, &client);
+  HDC dc = GetDC(field);
+  const COLORREF background = GetPixel(dc, 0, 0);
+  int lines = 0;
+  bool inLine = false;
+  for (int y = 0; y < client.bottom; ++y) {
+    bool ink = false;
+    for (int x = 0; x < client.right && !ink; ++x) ink = GetPixel(dc, x, y) != background;
+    lines += ink && !inLine;
+    inLine = ink;
+  }
+  ReleaseDC(field, dc);
+  return lines;
+}
+
+// Each group of the block starts its own line, as on the device: seven lines.
+TEST(StatusReport, FieldDrawsEachGroupOnItsOwnLine) {
+  BindStandIn(L"libnvrm.dll");
+  HWND page = ActivePage();
+  ASSERT_NE(nullptr, page);
+  ShowWindow(page, SW_SHOW);
+  SamplerContext context = {};
+  RunOneCycle(&context);
+  HWND field = GetDlgItem(page, IDC_STATUS_TEXT);
+  UpdateWindow(field);
+  EXPECT_EQ(7, TextLines(field));
+  // The text itself stays exactly as formatted.
+  EXPECT_NE(std::wstring::npos, ControlText(page, IDC_STATUS_TEXT).find(L" \t\t\t\t\t\t\t   AHB["));
+  DestroyWindow(page);
+}
+
 // The whole program with /d: scaling stops at start-up and the CPU runs at the
 // page's default target from the first report on.
 TEST(StatusReport, ProgramWithOptionDShowsTheTargetClock) {

@@ -3,6 +3,7 @@
 #include "app/monitor_state.h"
 #include "platform/resource_manager.h"
 #include "ui/performance/dfs_targets.h"
+#include "ui/performance/status_lines.h"
 
 // Byte counts on the desktop run to 11 digits and more, wider than the
 // template's fields: the two fields take the free space up to their labels,
@@ -22,6 +23,47 @@ static void WidenByteFields(HWND page) {
   }
 }
 
+#ifndef _WIN32_WCE
+// The status field keeps the block's exact text; on the desktop it is drawn
+// with the device's line breaks (see StatusDisplayText), like the static
+// control draws it otherwise: the page's colours, the field's font, word wrap.
+static void PaintStatusField(HWND field) {
+  wchar_t text[kReportBufferChars];
+  wchar_t lines[kReportBufferChars];
+  GetWindowTextW(field, text, kReportBufferChars);
+  StatusDisplayText(text, lines, kReportBufferChars);
+
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(field, &paint);
+  if (dc == nullptr) return;
+  RECT client;
+  GetClientRect(field, &client);
+  HBRUSH brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(GetParent(field), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
+  FillRect(dc, &client, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0));
+  HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+  DrawTextW(dc, lines, -1, &client, DT_LEFT | DT_WORDBREAK);
+  if (previous != nullptr) SelectObject(dc, previous);
+  EndPaint(field, &paint);
+}
+
+static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR) {
+  switch (message) {
+    case WM_SETTEXT:
+      // Stores the text without the control's own drawing, then repaints.
+      DefWindowProcW(field, message, wParam, lParam);
+      InvalidateRect(field, nullptr, FALSE);
+      return TRUE;
+    case WM_PAINT: PaintStatusField(field); return 0;
+    case WM_NCDESTROY: RemoveWindowSubclass(field, StatusFieldProc, 0); break;
+    default: break;
+  }
+  return DefSubclassProc(field, message, wParam, lParam);
+}
+#endif
+
 // The domain list, frequency field and "Set" are shown only while scaling is
 // stopped (the box checked).
 static void ShowTargetControls(HWND page, int command) {
@@ -32,6 +74,9 @@ static void ShowTargetControls(HWND page, int command) {
 
 static void OnInitDialog(HWND page) {
   WidenByteFields(page);
+#ifndef _WIN32_WCE
+  SetWindowSubclass(GetDlgItem(page, IDC_STATUS_TEXT), StatusFieldProc, 0, 0);
+#endif
   SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_GAUGE), GWLP_USERDATA, kGraphTagCpu);
   SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_GAUGE), GWLP_USERDATA, kGraphTagMemory);
   SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_HISTORY), GWLP_USERDATA, kGraphTagCpu);
