@@ -96,28 +96,29 @@ TEST(SimulatedChip, PoolsAndTemperaturesArePlausible) {
   EXPECT_LE(cpu, 75);
 }
 
+struct Steering {
+  std::atomic<bool> stop{false};
+  std::atomic<int> steps{0};
+};
+
+// Stops and restarts scaling and moves the CPU target, as fast as it can.
+DWORD WINAPI Steer(LPVOID parameter) {
+  Steering* steering = static_cast<Steering*>(parameter);
+  uint32_t targets[8] = {kUnchanged, 0, kUnchanged, kUnchanged, kUnchanged, kUnchanged, kUnchanged, kUnchanged};
+  for (uint32_t i = 0; !steering->stop.load(); ++i) {
+    g_resourceManager.NvRmDfsSetState(g_state.rmHandle, i % 2 ? kDfsStateRunning : kDfsStateStopped);
+    targets[1] = 216000 + (i * 7919) % 784001;
+    g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, 8, targets);
+    steering->steps.fetch_add(1);
+  }
+  return 0;
+}
+
 // The sampler reads while the page steers: the records stay whole.
 TEST(SimulatedChip, SafeFromTwoThreads) {
   BindStandIn(L"libnvrm.dll");
-  struct Shared {
-    std::atomic<bool> stop{false};
-    std::atomic<int> steps{0};
-  } shared;
-  HANDLE steering = CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        Shared* shared = static_cast<Shared*>(parameter);
-        uint32_t targets[8] = {kUnchanged, 0, kUnchanged, kUnchanged, kUnchanged, kUnchanged, kUnchanged,
-                               kUnchanged};
-        for (uint32_t i = 0; !shared->stop.load(); ++i) {
-          g_resourceManager.NvRmDfsSetState(g_state.rmHandle, i % 2 ? kDfsStateRunning : kDfsStateStopped);
-          targets[1] = 216000 + (i * 7919) % 784001;
-          g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, 8, targets);
-          shared->steps.fetch_add(1);
-        }
-        return 0;
-      },
-      &shared, 0, nullptr);
+  Steering shared;
+  HANDLE steering = CreateThread(nullptr, 0, Steer, &shared, 0, nullptr);
   ASSERT_NE(nullptr, steering);
   const DWORD start = GetTickCount();
   int reads = 0;
