@@ -58,14 +58,14 @@ static constexpr int32_t kGartBaseUsed = 4 * kMiB;
 static constexpr int32_t kGartLoadUsed = 8 * kMiB;
 
 // Fixed figures of one domain, kHz; activity as a share of the current clock.
-struct DomainSpec {
+struct DomainDesign {
   uint32_t minimumKhz, maximumKhz;
   uint32_t runningKhz;      // the clock while scaling runs (0: follows the host load)
   double idleActivity;      // share in use with the host idle
   double loadActivity;      // share added at full host load
 };
 
-static const DomainSpec kSpecs[kDomainCount + 1] = {
+static const DomainDesign kDesigns[kDomainCount + 1] = {
     {0, 0, 0, 0.0, 0.0},                      // position 0: no domain
     {216000, 1000000, 0, 0.0, 1.0},           // CPU: busy exactly as the host
     {24000, 240000, 240000, 0.05, 0.20},      // AVP
@@ -129,14 +129,14 @@ static void MeasureHostLoad(Chip* chip) {
 
 static void UpdateClocks(Chip* chip) {
   for (uint32_t d = 1; d <= kDomainCount; ++d) {
-    const DomainSpec& spec = kSpecs[d];
+    const DomainDesign& design = kDesigns[d];
     Domain& domain = chip->domains[d];
     if (chip->state == kStateRunning) {
-      domain.currentKhz = spec.runningKhz == 0
+      domain.currentKhz = design.runningKhz == 0
                               ? Between(domain.lowCornerKhz, domain.highCornerKhz, chip->hostLoad)
-                              : Clamp(spec.runningKhz, domain.lowCornerKhz, domain.highCornerKhz);
+                              : Clamp(design.runningKhz, domain.lowCornerKhz, domain.highCornerKhz);
     }
-    const double share = spec.idleActivity + spec.loadActivity * chip->hostLoad;
+    const double share = design.idleActivity + design.loadActivity * chip->hostLoad;
     domain.averageKhz = static_cast<uint32_t>(share * static_cast<double>(domain.currentKhz));
   }
 }
@@ -144,7 +144,7 @@ static void UpdateClocks(Chip* chip) {
 // First-order lag toward the temperature that clock x load would hold.
 static void UpdateTemperatures(Chip* chip, double seconds) {
   const Domain& cpu = chip->domains[kDomainCpu];
-  const double power = chip->hostLoad * cpu.currentKhz / kSpecs[kDomainCpu].maximumKhz;
+  const double power = chip->hostLoad * cpu.currentKhz / kDesigns[kDomainCpu].maximumKhz;
   const double moduleTarget = kAmbientC + kModuleRiseC * power;
   const double cpuTarget = kAmbientC + kCpuRiseC * power;
   chip->tModule += (moduleTarget - chip->tModule) * (1.0 - std::exp(-seconds / kModuleTimeConstantS));
@@ -169,7 +169,7 @@ static void Advance(Chip* chip) {
   if (!chip->started) {
     chip->state = kStateRunning;
     for (uint32_t d = 1; d <= kDomainCount; ++d) {
-      chip->domains[d] = Domain{kSpecs[d].minimumKhz, kSpecs[d].maximumKhz, 0, 0};
+      chip->domains[d] = Domain{kDesigns[d].minimumKhz, kDesigns[d].maximumKhz, 0, 0};
     }
     chip->tModule = kAmbientC;
     chip->tCpu = kAmbientC;
@@ -299,7 +299,7 @@ STANDIN_EXPORT uint32_t NvRmDfsGetClockUtilization(void* handle, uint32_t domain
   if (domain < 1 || domain > kDomainCount || usage == nullptr) return kErrorBadValue;
 #ifndef STANDIN_QUERIES_WRITE_NOTHING
   const Domain& d = g_chip.domains[domain];
-  *usage = ClockUsage{kSpecs[domain].minimumKhz, kSpecs[domain].maximumKhz, d.lowCornerKhz,
+  *usage = ClockUsage{kDesigns[domain].minimumKhz, kDesigns[domain].maximumKhz, d.lowCornerKhz,
                       d.highCornerKhz, d.currentKhz, d.averageKhz};
 #ifdef STANDIN_CPU_CLOCK_ZERO
   if (domain == kDomainCpu) {
@@ -350,7 +350,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetLowCorner(void* handle, uint32_t count, const 
   for (uint32_t d = 1; d < count && d <= kDomainCount; ++d) {
     if (lowCornersKhz[d] == kUnchanged) continue;
     Domain& domain = g_chip.domains[d];
-    domain.lowCornerKhz = Clamp(lowCornersKhz[d], kSpecs[d].minimumKhz, domain.highCornerKhz);
+    domain.lowCornerKhz = Clamp(lowCornersKhz[d], kDesigns[d].minimumKhz, domain.highCornerKhz);
   }
   UpdateClocks(&g_chip);
   return kSuccess;
@@ -367,7 +367,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetTarget(void* handle, uint32_t count, const uin
   if (g_chip.state != kStateStopped) return kErrorNotStopped;
   for (uint32_t d = 1; d < count && d <= kDomainCount; ++d) {
     if (targetsKhz[d] == kUnchanged) continue;
-    g_chip.domains[d].currentKhz = Clamp(targetsKhz[d], kSpecs[d].minimumKhz, kSpecs[d].maximumKhz);
+    g_chip.domains[d].currentKhz = Clamp(targetsKhz[d], kDesigns[d].minimumKhz, kDesigns[d].maximumKhz);
   }
   UpdateClocks(&g_chip);
   return kSuccess;
@@ -379,8 +379,8 @@ static uint32_t SetEnvelope(uint32_t d, uint32_t lowKhz, uint32_t highKhz) {
   Domain& domain = g_chip.domains[d];
   const uint32_t low = lowKhz == kUnchanged ? domain.lowCornerKhz : lowKhz;
   const uint32_t high = highKhz == kUnchanged ? domain.highCornerKhz : highKhz;
-  const uint32_t clampedLow = Clamp(low, kSpecs[d].minimumKhz, kSpecs[d].maximumKhz);
-  const uint32_t clampedHigh = Clamp(high, kSpecs[d].minimumKhz, kSpecs[d].maximumKhz);
+  const uint32_t clampedLow = Clamp(low, kDesigns[d].minimumKhz, kDesigns[d].maximumKhz);
+  const uint32_t clampedHigh = Clamp(high, kDesigns[d].minimumKhz, kDesigns[d].maximumKhz);
   if (clampedLow > clampedHigh) return kErrorBadValue;
   domain.lowCornerKhz = clampedLow;
   domain.highCornerKhz = clampedHigh;
