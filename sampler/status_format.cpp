@@ -15,8 +15,8 @@ static const wchar_t kStatusFormat[] =
     L"GART [%d/%dkB, lfb %dkB]";
 #undef STATUS_GAP
 
-// Twenty numbers of at most 11 characters each, over the fixed text.
-static_assert(sizeof kStatusFormat / sizeof kStatusFormat[0] - 1 + 20 * 11 < kReportBufferChars,
+static_assert(sizeof kStatusFormat / sizeof kStatusFormat[0] - 1 + kStatusNumberCount * kIntChars <
+                  kReportBufferChars,
               "the status block fits the report buffer");
 
 uint32_t DomainMhz(const ClockUsage& usage) { return usage.currentKhz / kKhzPerMhz; }

@@ -40,6 +40,9 @@ static constexpr uint32_t kListPositions = 8;  // position = domain number; 0 ha
 static constexpr uint32_t kUnchanged = 0xFFFFFFFFu;
 static constexpr uint32_t kStateStopped = 2;
 static constexpr uint32_t kStateRunning = 3;
+static constexpr uint32_t kStatisticCount = 6;  // carveout total/used/largest free, GART the same
+static constexpr uint32_t kZoneModule = 1;
+static constexpr uint32_t kZoneCount = 2;       // 1 the module, 2 the processor
 
 static constexpr DWORD kMinStepMs = 200;  // the model advances at most this often
 static constexpr double kAmbientC = 30.0;
@@ -56,6 +59,8 @@ static constexpr int32_t kCarveoutBaseUsed = 16 * kMiB;  // plus up to this much
 static constexpr int32_t kGartTotal = 32 * kMiB;
 static constexpr int32_t kGartBaseUsed = 4 * kMiB;
 static constexpr int32_t kGartLoadUsed = 8 * kMiB;
+static constexpr double kCarveoutLargestShare = 0.75;  // of the free space: some fragmentation
+static constexpr double kGartLargestShare = 0.5;
 
 // Fixed figures of one domain, kHz; activity as a share of the current clock.
 struct DomainDesign {
@@ -88,7 +93,7 @@ struct Chip {
   ULONGLONG prevIdle, prevTotal;
   DWORD prevTick;
   double tModule, tCpu;  // degrees C
-  int32_t stats[7];      // bytes, statistic s at index s
+  int32_t stats[kStatisticCount + 1];  // bytes, statistic s at index s
 };
 
 static CRITICAL_SECTION g_lock;
@@ -157,10 +162,10 @@ static void UpdatePools(Chip* chip) {
   const int32_t gartUsed = WholePages(kGartBaseUsed + kGartLoadUsed * load);
   chip->stats[1] = kCarveoutTotal;
   chip->stats[2] = carveoutUsed;
-  chip->stats[3] = WholePages((kCarveoutTotal - carveoutUsed) * 0.75);  // some fragmentation
+  chip->stats[3] = WholePages((kCarveoutTotal - carveoutUsed) * kCarveoutLargestShare);
   chip->stats[4] = kGartTotal;
   chip->stats[5] = gartUsed;
-  chip->stats[6] = WholePages((kGartTotal - gartUsed) * 0.5);
+  chip->stats[6] = WholePages((kGartTotal - gartUsed) * kGartLargestShare);
 }
 
 // Brings the model up to now; called under the lock by every entry point.
@@ -285,7 +290,7 @@ STANDIN_EXPORT void NvRmClose(void* handle) {
 STANDIN_EXPORT uint32_t NvRmMemGetStat(uint32_t statistic, int32_t* bytes) {
   Locked lock;
   Log("NvRmMemGetStat %lu", static_cast<unsigned long>(statistic));
-  if (statistic < 1 || statistic > 6 || bytes == nullptr) return kErrorBadValue;
+  if (statistic < 1 || statistic > kStatisticCount || bytes == nullptr) return kErrorBadValue;
 #ifndef STANDIN_QUERIES_WRITE_NOTHING
   *bytes = g_chip.stats[statistic];
 #endif
@@ -315,9 +320,9 @@ STANDIN_EXPORT uint32_t NvRmDiagGetTemperature(void* handle, uint32_t zone, int3
   Locked lock;
   Log("NvRmDiagGetTemperature %s %lu", HandleName(handle), static_cast<unsigned long>(zone));
   if (handle != kHandle) return kErrorBadHandle;
-  if (zone < 1 || zone > 2 || celsius == nullptr) return kErrorBadValue;
+  if (zone < 1 || zone > kZoneCount || celsius == nullptr) return kErrorBadValue;
 #ifndef STANDIN_QUERIES_WRITE_NOTHING
-  *celsius = static_cast<int32_t>(std::lround(zone == 1 ? g_chip.tModule : g_chip.tCpu));
+  *celsius = static_cast<int32_t>(std::lround(zone == kZoneModule ? g_chip.tModule : g_chip.tCpu));
 #endif
   return kSuccess;
 }
