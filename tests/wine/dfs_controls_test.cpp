@@ -15,11 +15,12 @@ const char kStartupTargets[] =
     "NvRmDfsSetTarget h 8 4294967295 1000000 4294967295 4294967295 4294967295 4294967295 4294967295 "
     "4294967295\n";
 
-// Binds the recorder in `state`, with /d or not, and starts the log afresh.
+// Binds the recorder (which starts running), stops scaling if `state` asks
+// it, sets /d or not, and starts the log afresh.
 void Prepare(uint32_t state, uint32_t dfsOffAtStart) {
   BindStandIn(kRecorder);
   g_state.dfsOffAtStart = dfsOffAtStart;
-  g_resourceManager.NvRmDfsSetState(g_state.rmHandle, state);
+  if (state == kDfsStateStopped) g_resourceManager.NvRmDfsSetState(g_state.rmHandle, state);
   TakeCallLog(kRecorder);
 }
 

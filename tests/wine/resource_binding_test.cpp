@@ -37,18 +37,6 @@ TEST(ResourceBinding, AbsentLibraryLeavesEverythingOffSilently) {
   EXPECT_FALSE(DfsControlsAvailable());
 }
 
-TEST(ResourceBinding, SimulatorBesideTheProgramBindsWholeAndSilently) {
-  ResetMonitorState();
-  StdoutCapture capture;
-  BindResourceManager();  // "libnvrm.dll", found beside the program
-  EXPECT_EQ("", capture.Text());
-  EXPECT_EQ(1u, g_state.rmAvailable);
-  EXPECT_NE(nullptr, g_state.rmHandle);
-  EXPECT_EQ(kEntryCount, BoundEntries());
-  EXPECT_TRUE(DfsControlsAvailable());
-  EXPECT_EQ(kDfsStateRunning, g_resourceManager.NvRmDfsGetState(g_state.rmHandle));
-}
-
 TEST(ResourceBinding, MissingEntryIsReportedAloneAndTheRestBound) {
   EXPECT_EQ("NvRmClose\r\n", BindCapturing(L"libnvrm_no_close.dll"));
   EXPECT_EQ(1u, g_state.rmAvailable);
