@@ -28,6 +28,12 @@ constexpr uint32_t kDomainApb = 5;
 constexpr uint32_t kDomainVid = 6;
 constexpr uint32_t kDomainEmc = 7;
 constexpr uint32_t kMemStatCount = 6;  // 1..6: carveout total/used/lfb, GART total/used/lfb
+constexpr uint32_t kStatCarveoutTotal = 1;
+constexpr uint32_t kStatCarveoutUsed = 2;
+constexpr uint32_t kStatCarveoutLargestFree = 3;
+constexpr uint32_t kStatGartTotal = 4;
+constexpr uint32_t kStatGartUsed = 5;
+constexpr uint32_t kStatGartLargestFree = 6;
 constexpr uint32_t kTemperatureModule = 1;
 constexpr uint32_t kTemperatureCpu = 2;
 constexpr uint32_t kDfsStateStopped = 2;
@@ -38,6 +44,12 @@ constexpr uint32_t kKhzPerMhz = 1000;
 constexpr uint32_t kDefaultTargetMhz = 1000;
 constexpr uint32_t kMaxTargetKhz = 4294967000u;  // the largest whole-MHz value that fits in kHz
 constexpr int kPoolShift = 10;                   // bytes to kB
+constexpr uint64_t kPercent = 100;
+constexpr uint32_t kStatusNumberCount = 20;  // numbers in the status block
+constexpr uint32_t kIntChars = 11;           // the longest 32-bit number in decimal, sign included
+constexpr uint32_t kRmDeviceId = 0;              // the open's second argument
+constexpr long kGraphTagCpu = 0;                 // user data of the CPU gauge and history
+constexpr long kGraphTagMemory = 1;              // user data of the memory gauge and history
 
 // Drawing (colours as 0x00BBGGRR)
 constexpr uint32_t kColourBackground = 0x000000;

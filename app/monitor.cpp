@@ -5,6 +5,7 @@
 #include "app/monitor_state.h"
 #include "app/options.h"
 #include "platform/kernel_extensions.h"
+#include "platform/resource_manager.h"
 #include "sampler/sampling_loop.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
@@ -55,7 +56,7 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
 
   ParseOptions(commandLine);
   BindKernelExtensions();
-  // The resource manager is bound here.
+  BindResourceManager();
 
   for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
     g_state.icons[i] = LoadIconW(instance, MAKEINTRESOURCEW(IDI_GAUGE_FIRST + i));

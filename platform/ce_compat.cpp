@@ -1,11 +1,15 @@
 #include "platform/ce_compat.h"
 
+#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+
+#include "app/constants.h"
+#include "ui/performance/status_lines.h"
 
 #ifndef _WIN32_WCE
 
@@ -67,7 +71,9 @@ static void RestrictLibrarySearch() {
 void InitPlatform() {
 #ifndef _WIN32_WCE
   RestrictLibrarySearch();
+  // Diagnostics end in "\r\n" and the echo in "\n\r": no text-mode translation.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 
@@ -94,5 +100,54 @@ void ReadMemoryStatus(MemoryFigures* figures) {
   figures->loadPercent = status.dwMemoryLoad;
   figures->totalPhysical = status.ullTotalPhys;
   figures->availPhysical = status.ullAvailPhys;
+#endif
+}
+
+#ifndef _WIN32_WCE
+// The status field keeps the block's exact text; on the desktop it is drawn
+// with the device's line breaks (see StatusDisplayText), like the static
+// control draws it otherwise: the page's colours, the field's font, word wrap.
+static void PaintStatusField(HWND field) {
+  wchar_t text[kReportBufferChars];
+  wchar_t lines[kReportBufferChars];
+  GetWindowTextW(field, text, kReportBufferChars);
+  StatusDisplayText(text, lines, kReportBufferChars);
+
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(field, &paint);
+  if (dc == nullptr) return;
+  RECT client;
+  GetClientRect(field, &client);
+  HBRUSH brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(GetParent(field), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
+  FillRect(dc, &client, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0));
+  HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+  DrawTextW(dc, lines, -1, &client, DT_LEFT | DT_WORDBREAK);
+  if (previous != nullptr) SelectObject(dc, previous);
+  EndPaint(field, &paint);
+}
+
+static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR) {
+  switch (message) {
+    case WM_SETTEXT:
+      // Stores the text without the control's own drawing, then repaints.
+      DefWindowProcW(field, message, wParam, lParam);
+      InvalidateRect(field, nullptr, FALSE);
+      return TRUE;
+    case WM_PAINT: PaintStatusField(field); return 0;
+    case WM_NCDESTROY: RemoveWindowSubclass(field, StatusFieldProc, 0); break;
+    default: break;
+  }
+  return DefSubclassProc(field, message, wParam, lParam);
+}
+#endif
+
+void AdaptStatusField(HWND field) {
+#ifndef _WIN32_WCE
+  SetWindowSubclass(field, StatusFieldProc, 0, 0);
+#else
+  (void)field;  // the device's static control wraps the block itself
 #endif
 }

@@ -46,6 +46,11 @@ void InitPlatform();
 // that a pipe sees it while the program still runs.
 void WriteDiagnostic(const char* format, ...);
 
+// The status field shows a block whose groups the device's static control
+// starts on new lines by word wrap; the desktop's does not wrap after a tab,
+// so there the field is drawn with those line breaks. The text stays as set.
+void AdaptStatusField(HWND field);
+
 // Physical memory and its load. The desktop's counts exceed 32 bits; the
 // device's always fit.
 void ReadMemoryStatus(MemoryFigures* figures);

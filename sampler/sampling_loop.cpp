@@ -2,6 +2,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "sampler/hardware_status.h"
 #include "sampler/text_format.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
@@ -59,6 +60,12 @@ void StartSampling(SamplerContext* context) {
 
 void RunSamplingCycle(SamplerContext* context) {
   // Hardware status and the frequency scale come from the resource manager.
+  if (g_state.rmAvailable) {
+    ReportHardwareStatus(&context->hardware);
+    const float previous = g_state.frequencyScale.load(std::memory_order_relaxed);
+    g_state.frequencyScale.store(ComputeFrequencyScale(context->hardware.usage[kDomainCpu - 1], previous),
+                                 std::memory_order_relaxed);
+  }
 
   const uint32_t now = GetTickCount();
   ReadIdleCounters(context->idle.curIdle, true);

@@ -5,11 +5,13 @@
 #include "platform/memory_figures.h"
 #include "platform/win32.h"
 #include "sampler/load_math.h"
+#include "sampler/status_format.h"
 
 // What the sampling thread keeps from one cycle to the next.
 struct SamplerContext {
   IdleCounters idle;
   MemoryFigures memory;  // this cycle's memory status
+  HardwareReadings hardware;  // the clock records persist; zero until the library writes them
 };
 
 // Before the first cycle: the starting tick count and idle counters.

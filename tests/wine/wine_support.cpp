@@ -16,22 +16,23 @@ std::wstring BinPath(const wchar_t* name) {
   return folder + name;
 }
 
-StdoutCapture::StdoutCapture() : savedDescriptor_(-1), done_(false) {
+StdoutCapture::StdoutCapture(int descriptor) : descriptor_(descriptor), savedDescriptor_(-1), done_(false) {
   wchar_t folder[MAX_PATH], file[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
   GetTempFileNameW(folder, L"out", 0, file);
   path_ = file;
-  fflush(stdout);
-  savedDescriptor_ = _dup(_fileno(stdout));
-  const int descriptor = _wopen(file, _O_WRONLY | _O_TRUNC | _O_BINARY);
-  _dup2(descriptor, _fileno(stdout));
-  _close(descriptor);
+  fflush(nullptr);
+  savedDescriptor_ = _dup(descriptor_);
+  // Standard output is binary in the program; standard error stays a text stream.
+  const int capture = _wopen(file, _O_WRONLY | _O_TRUNC | (descriptor_ == 1 ? _O_BINARY : _O_TEXT));
+  _dup2(capture, descriptor_);
+  _close(capture);
 }
 
 std::string StdoutCapture::Text() {
   if (!done_) {
-    fflush(stdout);
-    _dup2(savedDescriptor_, _fileno(stdout));
+    fflush(nullptr);
+    _dup2(savedDescriptor_, descriptor_);
     _close(savedDescriptor_);
     done_ = true;
   }

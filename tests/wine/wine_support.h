@@ -10,14 +10,15 @@
 std::wstring BinPath(const wchar_t* name);
 
 // Captures what the process writes to standard output (the C run-time's
-// descriptor 1) between construction and Text().
+// descriptor 1), or to standard error (2), between construction and Text().
 class StdoutCapture {
  public:
-  StdoutCapture();
+  explicit StdoutCapture(int descriptor = 1);
   ~StdoutCapture();
   std::string Text();
 
  private:
+  int descriptor_;
   int savedDescriptor_;
   std::wstring path_;
   bool done_;

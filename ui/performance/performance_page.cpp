@@ -1,6 +1,8 @@
 #include "ui/performance/performance_page.h"
 
 #include "app/monitor_state.h"
+#include "platform/resource_manager.h"
+#include "ui/performance/dfs_targets.h"
 
 // Byte counts on the desktop run to 11 digits and more, wider than the
 // template's fields: the two fields take the free space up to their labels,
@@ -20,6 +22,72 @@ static void WidenByteFields(HWND page) {
   }
 }
 
+
+// The domain list, frequency field and "Set" are shown only while scaling is
+// stopped (the box checked).
+static void ShowTargetControls(HWND page, int command) {
+  ShowWindow(GetDlgItem(page, IDC_DOMAIN_LIST), command);
+  ShowWindow(GetDlgItem(page, IDC_TARGET_MHZ), command);
+  ShowWindow(GetDlgItem(page, IDC_SET_TARGET), command);
+}
+
+static void OnInitDialog(HWND page) {
+  WidenByteFields(page);
+  AdaptStatusField(GetDlgItem(page, IDC_STATUS_TEXT));
+  SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_GAUGE), GWLP_USERDATA, kGraphTagCpu);
+  SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_GAUGE), GWLP_USERDATA, kGraphTagMemory);
+  SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_HISTORY), GWLP_USERDATA, kGraphTagCpu);
+  SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_HISTORY), GWLP_USERDATA, kGraphTagMemory);
+
+  // Without the library, or without its state and target calls, no control
+  // could do anything.
+  if (!DfsControlsAvailable()) {
+    ShowWindow(GetDlgItem(page, IDC_DISABLE_DFS), SW_HIDE);
+    ShowTargetControls(page, SW_HIDE);
+    return;
+  }
+
+  HWND domains = GetDlgItem(page, IDC_DOMAIN_LIST);
+  for (const wchar_t* label : kDomainLabels) {
+    SendMessageW(domains, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+  }
+  SendMessageW(domains, CB_SETCURSEL, 0, 0);
+  SetDlgItemInt(page, IDC_TARGET_MHZ, kDefaultTargetMhz, FALSE);
+
+  const ResourceManager& rm = g_resourceManager;
+  const uint32_t state = rm.NvRmDfsGetState(g_state.rmHandle);
+  if (state == kDfsStateStopped || g_state.dfsOffAtStart == 1) {
+    SendDlgItemMessageW(page, IDC_DISABLE_DFS, BM_SETCHECK, BST_CHECKED, 0);
+  } else {
+    ShowTargetControls(page, SW_HIDE);
+  }
+
+  if (g_state.dfsOffAtStart != 0) {
+    rm.NvRmDfsSetState(g_state.rmHandle, kDfsStateStopped);
+    uint32_t targets[kTargetListCount];
+    BuildStartupTargetList(targets);
+    rm.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, targets);
+  }
+}
+
+// The box has toggled itself before the page hears of the click.
+static void OnDisableDfsClicked(HWND page) {
+  if (!DfsControlsAvailable()) return;
+  const bool checked = SendDlgItemMessageW(page, IDC_DISABLE_DFS, BM_GETCHECK, 0, 0) != 0;
+  g_resourceManager.NvRmDfsSetState(g_state.rmHandle, checked ? kDfsStateStopped : kDfsStateRunning);
+  ShowTargetControls(page, checked ? SW_SHOW : SW_HIDE);
+}
+
+static void OnSetClicked(HWND page) {
+  if (!DfsControlsAvailable()) return;
+  const LRESULT index = SendMessageW(GetDlgItem(page, IDC_DOMAIN_LIST), CB_GETCURSEL, 0, 0);
+  // Text that is not an unsigned number reads as 0, sent as it is.
+  const uint32_t mhz = GetDlgItemInt(page, IDC_TARGET_MHZ, nullptr, FALSE);
+  uint32_t targets[kTargetListCount];
+  if (!BuildTargetList(static_cast<int32_t>(index), mhz, targets)) return;
+  g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, targets);
+}
+
 // The sampling thread draws into this page only while it is the active page.
 static void OnNotify(HWND page, const NMHDR* header) {
   switch (header->code) {
@@ -29,11 +97,19 @@ static void OnNotify(HWND page, const NMHDR* header) {
   }
 }
 
-INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      WidenByteFields(page);
+      OnInitDialog(page);
       return TRUE;
+    case WM_COMMAND:
+      // The notification code (high word) is not examined.
+      switch (LOWORD(wParam)) {
+        case IDC_DISABLE_DFS: OnDisableDfsClicked(page); break;
+        case IDC_SET_TARGET: OnSetClicked(page); break;
+        default: break;
+      }
+      return 0;
     case WM_NOTIFY:
       OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
       return 0;

@@ -1,0 +1,40 @@
+#include "sampler/hardware_status.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "app/monitor_state.h"
+#include "platform/resource_manager.h"
+#include "platform/win32.h"
+
+// A missing query is skipped: its figure keeps what it held (0 for the
+// temperatures and pools, cleared below; the last reading for a clock).
+static void ReadHardware(HardwareReadings* r) {
+  const ResourceManager& rm = g_resourceManager;
+  r->tModule = 0;
+  r->tCpu = 0;
+  std::fill(std::begin(r->stat), std::end(r->stat), 0);
+
+  if (rm.NvRmDfsGetClockUtilization != nullptr) {
+    for (uint32_t d = 1; d <= kClockDomainCount; ++d) {
+      rm.NvRmDfsGetClockUtilization(g_state.rmHandle, d, &r->usage[d - 1]);
+    }
+  }
+  if (rm.NvRmDiagGetTemperature != nullptr) {
+    rm.NvRmDiagGetTemperature(g_state.rmHandle, kTemperatureModule, &r->tModule);
+    rm.NvRmDiagGetTemperature(g_state.rmHandle, kTemperatureCpu, &r->tCpu);
+  }
+  if (g_state.serialTemperature) {
+    NKDbgPrintfW(L"Tmod=%d, Tcpu=%d\n\r", static_cast<int>(r->tModule), static_cast<int>(r->tCpu));
+  }
+  if (rm.NvRmMemGetStat != nullptr) {
+    for (uint32_t s = 1; s <= kMemStatCount; ++s) rm.NvRmMemGetStat(s, &r->stat[s - 1]);
+  }
+}
+
+void ReportHardwareStatus(HardwareReadings* readings) {
+  ReadHardware(readings);
+  FormatHardwareStatus(*readings, g_state.reportBuffer, kReportBufferChars);
+  HWND page = g_state.performancePage.load(std::memory_order_relaxed);
+  if (page != nullptr) SetDlgItemTextW(page, IDC_STATUS_TEXT, g_state.reportBuffer);
+}
