@@ -14,6 +14,12 @@ constexpr uint32_t kMaxProcessors = 4;        // the data model holds four proce
 constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
 constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
 constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
+// The Performance page's four totals, in the order a cycle writes them.
+constexpr uint32_t kTotalFieldProcesses = 0;
+constexpr uint32_t kTotalFieldThreads = 1;
+constexpr uint32_t kTotalFieldPhysical = 2;
+constexpr uint32_t kTotalFieldAvailable = 3;
+constexpr uint32_t kTotalFieldCount = 4;
 
 // Icons 108..119 loaded at start
 constexpr uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;

@@ -26,13 +26,29 @@ static void ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures)
   }
 }
 
-// A byte count as unsigned decimal text: memory here can exceed 32 bits.
-static void ShowByteCount(HWND page, int controlId, uint64_t bytes) {
-  FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, bytes);
-  SetDlgItemTextW(page, controlId, g_state.reportBuffer);
+// Writes total `field` into its control unless the page already shows that
+// figure. Counts are unsigned numbers; byte counts are decimal text, since
+// memory here can exceed 32 bits.
+static void ShowTotal(ShownTotals* shown, uint32_t field, int controlId, uint64_t value) {
+  HWND page = g_state.performancePage.load(std::memory_order_relaxed);
+  if (page == nullptr) return;  // the page was left: nothing to write into
+  if (page != shown->page) {
+    shown->page = page;
+    shown->written = 0;
+  }
+  const uint32_t bit = 1u << field;
+  if ((shown->written & bit) != 0 && shown->values[field] == value) return;
+  if (field == kTotalFieldProcesses || field == kTotalFieldThreads) {
+    SetDlgItemInt(page, controlId, static_cast<UINT>(value), FALSE);
+  } else {
+    FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, value);
+    SetDlgItemTextW(page, controlId, g_state.reportBuffer);
+  }
+  shown->written |= bit;
+  shown->values[field] = value;
 }
 
-static void RefreshPerformancePage(const SamplerContext* context) {
+static void RefreshPerformancePage(SamplerContext* context) {
   // Each call reads the page handle afresh: a page left mid-step gives null.
   float cpuLoads[kMaxProcessors];
   for (uint32_t i = 0; i < kMaxProcessors; ++i) {
@@ -43,14 +59,11 @@ static void RefreshPerformancePage(const SamplerContext* context) {
   DrawCpuHistory(g_state.performancePage.load(std::memory_order_relaxed), cpuLoads);
   DrawMemoryGauge(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
   DrawMemoryHistory(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
-  SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_PROCESS_TOTAL,
-                g_state.processTable.processCount, FALSE);
-  SetDlgItemInt(g_state.performancePage.load(std::memory_order_relaxed), IDC_THREAD_TOTAL,
-                g_state.processTable.threadTotal, FALSE);
-  ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_TOTAL,
-                context->memory.totalPhysical);
-  ShowByteCount(g_state.performancePage.load(std::memory_order_relaxed), IDC_PHYS_AVAILABLE,
-                context->memory.availPhysical);
+  ShownTotals* shown = &context->totals;
+  ShowTotal(shown, kTotalFieldProcesses, IDC_PROCESS_TOTAL, g_state.processTable.processCount);
+  ShowTotal(shown, kTotalFieldThreads, IDC_THREAD_TOTAL, g_state.processTable.threadTotal);
+  ShowTotal(shown, kTotalFieldPhysical, IDC_PHYS_TOTAL, context->memory.totalPhysical);
+  ShowTotal(shown, kTotalFieldAvailable, IDC_PHYS_AVAILABLE, context->memory.availPhysical);
 }
 
 void StartSampling(SamplerContext* context) {
