@@ -22,7 +22,7 @@ constexpr int32_t kMemHistoryHeight = 56;
 // The simulated machine: clocks in kHz, a 1 GB memory, loads that move.
 constexpr uint32_t kHighCornerKhz = 1000000;
 constexpr uint32_t kClockStepKhz = 12345;
-constexpr uint64_t kTotalPhysical = 1ull << 30;
+constexpr uint64_t kMachineBytes = 1ull << 30;
 constexpr uint32_t kPercentSpan = 100;
 constexpr uint32_t kIdleStepMs = 37;
 constexpr uint32_t kProcessorIdleSpreadMs = 311;
@@ -118,8 +118,8 @@ void PureGeometryStep(PureCycle* cycle) {
   StepSeries(&cycle->memHistory, MemoryHistoryArea(kMemHistoryWidth, kMemHistoryHeight), memLoad);
 
   // The two byte-count fields.
-  FormatUnsigned64(cycle->text, kReportBufferChars, kTotalPhysical);
-  const uint64_t available = kTotalPhysical - (kTotalPhysical / kPercentSpan) * cycle->memoryPercent;
+  FormatUnsigned64(cycle->text, kReportBufferChars, kMachineBytes);
+  const uint64_t available = kMachineBytes - (kMachineBytes / kPercentSpan) * cycle->memoryPercent;
   FormatUnsigned64(cycle->text, kReportBufferChars, available);
   cycle->checksum += cycle->text[0] + cycle->cpuHistory[0].points[kHistoryPoints - 1].y;
 }

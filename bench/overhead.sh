@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# The monitor's own cost beside top's and htop's, measured one after another
+# on this machine, each for SECONDS (default 60):
+#   - the monitor under Wine with both stand-ins, the Performance page active
+#     for the first half and the Processes page for the second
+#     (tests/helpers/sheet_control.exe switches and closes the sheet);
+#   - top -b -d 1;
+#   - htop -d 10 (a refresh a second), in a terminal of its own (script).
+# CPU time per second is counted from the SETTLE-th second to the end, so
+# start-up is left out (and shown apart), from /proc/<pid>/stat (user + system
+# time of all threads); peak RSS is VmHWM. For the monitor, only its own
+# Linux process counts: wineserver and the other Wine services of its prefix
+# are shown apart. Prints a markdown table of medians over REPEATS.
+#   bench/overhead.sh [seconds] [repeats]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+seconds=${1:-60}
+repeats=${2:-1}
+settle=2
+half=$((seconds / 2))
+tick_hz=$(getconf CLK_TCK)
+
+bench_build windows selvane-monitor coredll libnvrm sheet_control
+bench_wine_start
+cd "$bin"
+runs=$(mktemp)
+
+# User + system clock ticks of a process, all its threads; 0 once it is gone.
+ticks() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
+  stat=${stat##*) }
+  set -- $stat
+  echo $(( ${12} + ${13} ))
+}
+peak_rss_kb() { awk '/^VmHWM/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0; }
+# CPU ms per second from a tick count over a span of milliseconds.
+per_second() { awk -v t="$1" -v ms="$2" -v hz="$tick_hz" 'BEGIN { printf "%.2f", t * 1000 / hz / (ms / 1000) }'; }
+sleep_until() { local wait=$(( $1 - $(now_ms) )); [ "$wait" -le 0 ] || sleep "$(awk -v w="$wait" 'BEGIN { print w / 1000 }')"; }
+
+# The processes of this prefix other than `$1`, as "pid name" lines.
+prefix_processes() {
+  local p
+  for p in /proc/[0-9]*; do
+    [ "${p#/proc/}" != "$1" ] || continue
+    if grep -qz "^WINEPREFIX=$WINEPREFIX\$" "$p/environ" 2>/dev/null; then
+      echo "${p#/proc/} $(cat "$p/comm" 2>/dev/null)"
+    fi
+  done
+}
+
+# Ticks summed over the listed pids (the first word of each line).
+sum_ticks() {
+  local total=0 pid
+  for pid in "$@"; do total=$(( total + $(ticks "$pid") )); done
+  echo "$total"
+}
+
+run_monitor() {
+  local start pid t1 t2 tm c1 c2 cm rss servers others s1 s2 o1 o2
+  start=$(now_ms)
+  wine ./selvane-monitor.exe >/dev/null 2>&1 &
+  pid=$!
+  sleep_until $(( start + settle * 1000 ))
+  [ "$(cat "/proc/$pid/comm")" = selvane-monitor ] || { echo "the monitor did not start" >&2; exit 1; }
+  servers=$(prefix_processes "$pid" | awk '$2 ~ /^wineserver/ { print $1 }')
+  others=$(prefix_processes "$pid" | awk '$2 !~ /^wineserver/ { print $1 }')
+  t1=$(now_ms); c1=$(ticks "$pid"); s1=$(sum_ticks $servers); o1=$(sum_ticks $others)
+  sleep_until $(( start + half * 1000 ))
+  tm=$(now_ms); cm=$(ticks "$pid")
+  wine ./sheet_control.exe select 0
+  sleep_until $(( start + seconds * 1000 ))
+  t2=$(now_ms); c2=$(ticks "$pid"); s2=$(sum_ticks $servers); o2=$(sum_ticks $others)
+  rss=$(peak_rss_kb "$pid")
+  wine ./sheet_control.exe close
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "monitor $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(awk -v c="$c1" -v hz="$tick_hz" 'BEGIN { printf "%.0f", c * 1000 / hz }') $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cm)) $((t2 - tm))) $(per_second $((s2 - s1)) $((t2 - t1))) $(per_second $((o2 - o1)) $((t2 - t1)))"
+}
+
+# A Linux program: "$1" is its label, the rest how its pid is found and ended.
+measure_linux() {
+  local label=$1 pid=$2 start=$3 t1 t2 c1 c2 rss
+  sleep_until $(( start + settle * 1000 ))
+  t1=$(now_ms); c1=$(ticks "$pid")
+  sleep_until $(( start + seconds * 1000 ))
+  t2=$(now_ms); c2=$(ticks "$pid")
+  rss=$(peak_rss_kb "$pid")
+  echo "$label $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(awk -v c="$c1" -v hz="$tick_hz" 'BEGIN { printf "%.0f", c * 1000 / hz }')"
+}
+
+run_top() {
+  local start pid
+  start=$(now_ms)
+  top -b -d 1 >/dev/null &
+  pid=$!
+  measure_linux top "$pid" "$start"
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+}
+
+run_htop() {
+  local start holder pid
+  start=$(now_ms)
+  # htop draws on a terminal: script gives it one, 160 x 48.
+  TERM=xterm-256color script -qfec "stty cols 160 rows 48; exec htop -d 10" /dev/null </dev/null >/dev/null 2>&1 &
+  holder=$!
+  for _ in $(seq 50); do pid=$(pgrep -P "$holder" -x htop || true); [ -z "$pid" ] || break; sleep 0.1; done
+  [ -n "$pid" ] || { echo "htop did not start" >&2; exit 1; }
+  measure_linux htop "$pid" "$start"
+  kill "$pid"; wait "$holder" 2>/dev/null || true
+}
+
+echo "load average before: $(load_average)"
+for run in $(seq "$repeats"); do
+  run_monitor | tee -a "$runs"
+  run_top | tee -a "$runs"
+  run_htop | tee -a "$runs"
+done
+echo "load average after: $(load_average)"
+
+field() { awk -v who="$1" -v f="$2" '$1 == who { print $f }' "$runs" | median; }
+mon=$(field monitor 2); top_cpu=$(field top 2); htop_cpu=$(field htop 2)
+mb() { awk -v kb="$1" 'BEGIN { printf "%.1f", kb / 1024 }'; }
+echo
+echo "Medians of $repeats run(s) of ${seconds} s each; CPU from second $settle on, start-up CPU before it."
+echo
+echo "| process | CPU time per second | peak RSS | start-up CPU |"
+echo "|---|---|---|---|"
+echo "| monitor under Wine (Performance ${half} s, then Processes) | $mon ms/s | $(mb "$(field monitor 3)") MB | $(field monitor 4) ms |"
+echo "| monitor, Performance page half | $(field monitor 5) ms/s | | |"
+echo "| monitor, Processes page half | $(field monitor 6) ms/s | | |"
+echo "| wineserver, during the monitor's run | $(field monitor 7) ms/s | | |"
+echo "| other Wine services of the prefix | $(field monitor 8) ms/s | | |"
+echo "| top -b -d 1 | $top_cpu ms/s | $(mb "$(field top 3)") MB | $(field top 4) ms |"
+echo "| htop -d 10 | $htop_cpu ms/s | $(mb "$(field htop 3)") MB | $(field htop 4) ms |"
+echo
+awk -v m="$mon" -v t="$top_cpu" -v h="$htop_cpu" 'BEGIN {
+  printf "| ratio | value | goal |\n|---|---|---|\n"
+  printf "| monitor / top | %.2f | <= 1: %s |\n", m / t, (m <= t ? "met" : "NOT met")
+  printf "| monitor / htop | %.2f | |\n", m / h }'
+rm -f "$runs"
