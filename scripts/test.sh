@@ -88,6 +88,9 @@ if build windows-x86; then
   echo "built"
 fi
 
+# The benchmarks themselves run once, briefly, as the BenchSmoke tests above;
+# their scripts take minutes, so here they are only parsed.
+check "benchmark scripts parse" bash -c 'for script in bench/*.sh; do bash -n "$script" || exit 1; done'
 check "static analysis (cppcheck)" bash scripts/static-analysis.sh
 check "fuzzers (60 s each)" bash scripts/fuzz.sh 60
 
