@@ -1,5 +1,6 @@
 #include "ui/processes/process_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -80,7 +81,7 @@ void ReconcileProcessEntry(ProcessTable* table, const SnapshotEntry* entry, cons
   CopyName(row->name, entry->name);
   StoreFigures(row, read);
   row->prevCpuTime = kNoFigure;
-  for (uint64_t& shown : row->shown) shown = kNoFigure;  // a new item's texts are empty
+  std::fill(row->shown, row->shown + kProcessFigureColumns, kNoFigure);  // a new item's texts are empty
   table->processCount = appended + 1;
   IndexProcessRow(table, appended);
 }

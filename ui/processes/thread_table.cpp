@@ -1,5 +1,6 @@
 #include "ui/processes/thread_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -52,7 +53,7 @@ void ReconcileThreadEntry(ThreadTable* table, uint32_t threadId, const ThreadFig
   row->threadId = threadId;
   row->read = *figures;
   row->prevCpuTime = kNoFigure;
-  for (uint64_t& shown : row->shown) shown = kNoFigure;  // a new item's texts are empty
+  std::fill(row->shown, row->shown + kThreadFigureColumns, kNoFigure);  // a new item's texts are empty
   IndexThreadRow(table, table->threadCount);
   ++table->threadCount;
 }
