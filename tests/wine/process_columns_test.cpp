@@ -97,6 +97,12 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {
   ASSERT_NE(nullptr, menu);
   Keys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
   ASSERT_TRUE(WaitForMenuClosed());
+  ASSERT_TRUE(WaitUntil([] {  // the page hands the process over once the menu has returned
+    EnterCriticalSection(&g_state.processLock);
+    const bool handed = g_state.threadRequest.process != nullptr;
+    LeaveCriticalSection(&g_state.processLock);
+    return handed;
+  }));
   RunProcessPass();
   const std::vector<std::wstring> last = {expected.back()};
   std::sort(expected.begin(), expected.end());
@@ -135,7 +141,8 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndCancelChangesNothing) {
   EXPECT_FALSE(Checked(priority, kPriorityHigh) || Checked(priority, kPriorityLow));
   Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN});  // Set Priority, High
   ASSERT_TRUE(WaitForMenuClosed());
-  EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(sleeper.Process()));
+  // The page runs the command once the menu has returned it.
+  EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == HIGH_PRIORITY_CLASS; }));
 
   menu = OpenMenuOn(list, item);
   ASSERT_NE(nullptr, menu);
@@ -143,7 +150,7 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndCancelChangesNothing) {
   EXPECT_FALSE(Checked(priority, kPriorityNormal));
   Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Priority, Low
   ASSERT_TRUE(WaitForMenuClosed());
-  EXPECT_EQ(static_cast<DWORD>(IDLE_PRIORITY_CLASS), GetPriorityClass(sleeper.Process()));
+  EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == IDLE_PRIORITY_CLASS; }));
 
   // Into Set Priority, onto High, and out again with Escape; then a menu dismissed from outside.
   menu = OpenMenuOn(list, item);
@@ -154,6 +161,7 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndCancelChangesNothing) {
   ASSERT_NE(nullptr, OpenMenuOn(list, item));
   EXPECT_TRUE(EndMenu());
   ASSERT_TRUE(WaitForMenuClosed());
+  SendMessageW(page.Page(), WM_NULL, 0, 0);  // the page is past the menus
   EXPECT_EQ(static_cast<DWORD>(IDLE_PRIORITY_CLASS), GetPriorityClass(sleeper.Process()));
 }
 
