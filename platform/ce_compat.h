@@ -43,10 +43,10 @@ constexpr DWORD kProcessCommandAccess =
 constexpr DWORD kThreadQueryAccess = THREAD_QUERY_INFORMATION;
 #endif
 
-// Per-process figures. The device keeps CPU times per thread only, so there
-// a process's time is the sum of its threads' (true here). So it is under
-// Wine too, whose GetProcessTimes answers for another process with the
-// caller's own times while its thread times are right.
+// Per-process figures. True where a process's CPU time is the sum of its
+// threads' in the pass's snapshot: on the device, which keeps CPU times per
+// thread only, and under Wine, whose GetProcessTimes answers for another
+// process with the caller's own times while its thread times are right.
 bool ProcessTimesFromThreads();
 // Kernel + user time of a process, in 100 ns; false where the platform gives none.
 bool ReadProcessCpuTime(HANDLE process, uint64_t* cpuTime);

@@ -498,8 +498,9 @@ TEST(ThreadList, RandomPassesKeepTheListShowingTheChosenProcessesThreads) {
       }
       const uint32_t starts = pass % 60 == 30 ? 300 : random() % 4;
       for (uint32_t i = 0; i < starts; ++i) {
+        const uint32_t affinity = static_cast<uint32_t>(random() % 3);
         monitor.platform.threadFigures[nextThread] =
-            ThreadFigures{FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY, 0, static_cast<uint32_t>(random() % 3), 0};
+            ThreadFigures{FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY, 0, affinity, 0};
         threads.push_back(nextThread++);
       }
     }
