@@ -53,6 +53,11 @@ bool ReadProcessCpuTime(HANDLE process, uint64_t* cpuTime);
 // A process's working set in bytes; false where the platform gives none
 // (the device has no per-process figure).
 bool ReadProcessWorkingSet(HANDLE process, uint64_t* bytes);
+#ifdef _WIN32_WCE
+constexpr bool kWorkingSetOffered = false;
+#else
+constexpr bool kWorkingSetOffered = true;
+#endif
 
 // "Set Priority" levels (kPriorityHigh, kPriorityNormal, kPriorityLow). On
 // desktop, the priority classes high, normal and idle; on the device, which

@@ -119,6 +119,9 @@ void FollowThreadOwner() {
 
 void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
   *figures = ProcessFigures{};
+  // Nothing the platform can give (one processor on the device): the process is not opened.
+  if (!kWorkingSetOffered) wanted &= ~FIGURE_MEMORY;
+  if (wanted == 0) return;
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
   if (process == nullptr) return;
   DWORD affinity = 0;
