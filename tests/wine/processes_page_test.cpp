@@ -8,6 +8,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "tests/wine/fault_support.h"
 #include "tests/wine/process_support.h"
 #include "tests/wine/wine_support.h"
 #include "ui/processes/process_pass.h"
@@ -223,16 +224,30 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
 }
 
+HWND WarningBox(HWND page, DWORD ms = kWaitMs) {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; },
+            ms);
+  return box;
+}
+
+// Chooses "Kill Process" in `menu`; returns the confirmation box, which must
+// name `name`.
+HWND ChooseKill(HWND page, HWND menu, const wchar_t* name) {
+  if (menu == nullptr) return nullptr;
+  Keys(menu, {VK_DOWN, VK_RETURN});
+  HWND box = WarningBox(page);
+  if (box == nullptr) return nullptr;
+  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
+  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
+  return box;
+}
+
 // Chooses "Kill Process" in `menu` and answers the confirmation, which must
 // name `name`.
 void Kill(HWND page, HWND menu, const wchar_t* name, int answer) {
-  ASSERT_NE(nullptr, menu);
-  Keys(menu, {VK_DOWN, VK_RETURN});
-  HWND box = nullptr;
-  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; });
+  HWND box = ChooseKill(page, menu, name);
   ASSERT_NE(nullptr, box);
-  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
-  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
   SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
   EXPECT_TRUE(WaitForMenuClosed());
 }
@@ -297,6 +312,90 @@ TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
   EXPECT_EQ(std::to_wstring(processes), WindowText(GetDlgItem(page, IDC_PROCESS_TOTAL)));
   EXPECT_EQ(std::to_wstring(threads), WindowText(GetDlgItem(page, IDC_THREAD_TOTAL)));
   EXPECT_EQ(0u, CloseInProcess(&monitor));
+}
+
+// The process exits while its confirmation box is open and a newcomer takes
+// its list item. The handle the menu opened still holds the exited process:
+// its id names it and nothing else until the command is over, so it cannot
+// have been given to the newcomer, and OK ends nobody.
+TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring otherExe = std::wstring(folder) + L"idle_newcomer.exe";
+  ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
+  IdleHelper first, second;
+  ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe")));
+  const DWORD firstId = first.Id();
+  RunProcessPass();
+  const int item = FindItem(list, firstId);
+  ASSERT_GE(item, 0);
+
+  HWND box = ChooseKill(page.Page(), OpenMenuOn(list, item), L"sleeper.exe");
+  ASSERT_NE(nullptr, box);
+  first.End(5);  // this test's handle is closed too
+  HANDLE byId = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, firstId);
+  ASSERT_NE(nullptr, byId) << "the id no longer names the exited process";
+  DWORD code = 0;
+  GetExitCodeProcess(byId, &code);
+  CloseHandle(byId);
+  EXPECT_EQ(5u, code);
+  ASSERT_TRUE(second.Start(otherExe));
+  RunProcessPass();
+  ASSERT_EQ(item, FindItem(list, second.Id()));
+
+  SendMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  SendMessageW(page.Page(), WM_NULL, 0, 0);  // the command is over
+  EXPECT_TRUE(second.Running());
+  // Released now: the id names nothing and may be given out again.
+  EXPECT_TRUE(WaitUntil([&] {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, firstId);
+    if (process != nullptr) CloseHandle(process);
+    return process == nullptr;
+  }));
+  RunProcessPass();
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  second.End(0);
+  DeleteFileW(otherExe.c_str());
+}
+
+// A process the platform will not let the monitor end (nor query, nor
+// rebind): the commands do nothing, the process stays listed and the page
+// keeps working.
+TEST(ProcessMenu, ProcessThePlatformWillNotEndStaysListed) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  IdleHelper guarded;
+  ASSERT_TRUE(guarded.Start(BinPath(L"sleeper.exe"), true));
+  RunProcessPass();
+  const int item = FindItem(list, guarded.Id());
+  ASSERT_GE(item, 0);
+
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_RETURN});  // Kill Process
+  ASSERT_TRUE(WaitForMenuClosed());
+  EXPECT_EQ(nullptr, WarningBox(page.Page(), 500));  // nothing it could end: no question
+  menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Affinity, CPU2
+  ASSERT_TRUE(WaitForMenuClosed());
+
+  DWORD_PTR mask = 0, system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(guarded.Process(), &mask, &system));
+  EXPECT_EQ(system, mask);
+  EXPECT_TRUE(guarded.Running());
+  DWORD_PTR answer = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(page.Page(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  RunProcessPass();
+  EXPECT_EQ(item, FindItem(list, guarded.Id()));
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
 }
 
 }  // namespace
