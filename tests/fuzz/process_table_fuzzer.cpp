@@ -97,9 +97,18 @@ bool Next(void* context, SnapshotEntry* entry) {
   return true;
 }
 
+bool NoThread(void*, SnapshotThread*) { return false; }
+
 uint32_t affinities[kIdPool];
 
-uint32_t ReadAffinity(void*, uint32_t processId) { return affinities[(processId / 4) % kIdPool]; }
+// Affinity is the one figure read here; CPU time and memory are unreadable.
+void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  *figures = ProcessFigures{};
+  figures->figures = wanted & FIGURE_AFFINITY;
+  figures->affinity = affinities[(processId / 4) % kIdPool];
+}
+
+void ReadThread(void*, uint32_t, uint32_t, ThreadFigures* figures) { *figures = ThreadFigures{}; }
 
 // A name of up to kMaxNameChars characters, terminated within the snapshot's
 // field as the walk terminates it (a longer one is cut).
@@ -142,6 +151,7 @@ void CheckInStep(const ProcessTable& table, const List& list) {
 // Kept across inputs: large fresh allocations on every input would cost more
 // than the passes.
 ProcessTable table;
+ThreadTable threads;  // no process chosen: stays empty
 wchar_t text[kReportBufferChars];
 std::vector<SnapshotEntry> entries;
 std::vector<uint32_t> walkedIds;
@@ -159,8 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   std::memset(affinities, 0, sizeof affinities);
   list.Clear();
   const uint32_t processors = data.ConsumeIntegralInRange<uint32_t>(1, 4);
-  const AffinityReader reader = {nullptr, ReadAffinity};
-  const ProcessListOps ops = {&list, Insert, SetText, Delete};
+  const ListOps ops = {&list, Insert, SetText, Delete};
+  uint32_t nowMs = 0;
 
   while (data.remaining_bytes() > 0) {
     const uint8_t header = data.ConsumeIntegral<uint8_t>();
@@ -189,9 +199,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     }
 
     Walk walk = {&entries, 0};
-    const SnapshotWalk source = {&walk, Next};
+    const ProcessSource source = {&walk, Next, NoThread, ReadProcess, ReadThread};
+    nowMs += 1000;
+    const PassSettings settings = {processors, nowMs, 0};
     const uint32_t countBefore = table.processCount;
-    UpdateProcessTable(&table, &source, processors, &reader);
+    UpdateProcessTable(&table, &threads, &source, &settings);
     SyncProcessList(&table, &ops, text, kReportBufferChars);
     CheckInStep(table, list);
 

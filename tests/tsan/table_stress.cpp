@@ -48,7 +48,15 @@ bool Next(void* context, SnapshotEntry* entry) {
   return true;
 }
 
-uint32_t ReadAffinity(void*, uint32_t processId) { return processId % 3; }
+bool NoThread(void*, SnapshotThread*) { return false; }
+
+void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  *figures = ProcessFigures{};
+  figures->figures = wanted & FIGURE_AFFINITY;
+  figures->affinity = processId % 3;
+}
+
+void ReadThread(void*, uint32_t, uint32_t, ThreadFigures* figures) { *figures = ThreadFigures{}; }
 
 // The list view: the process id each item shows.
 struct List {
@@ -72,8 +80,8 @@ void Sampler() {
   std::vector<SnapshotEntry> entries;
   List list;
   wchar_t text[512];
-  const AffinityReader reader = {nullptr, ReadAffinity};
-  const ProcessListOps ops = {&list, Insert, SetText, Delete};
+  const ListOps ops = {&list, Insert, SetText, Delete};
+  std::unique_ptr<ThreadTable> threads(new ThreadTable());  // no process chosen: stays empty
   for (int pass = 0; pass < kPasses; ++pass) {
     entries.clear();
     for (uint32_t id = 1; id <= kIdPool; ++id) {
@@ -85,10 +93,11 @@ void Sampler() {
       entries.push_back(entry);
     }
     Walk walk = {&entries, 0};
-    const SnapshotWalk source = {&walk, Next};
+    const ProcessSource source = {&walk, Next, NoThread, ReadProcess, ReadThread};
+    const PassSettings settings = {2, static_cast<uint32_t>(pass + 1) * 1000u, 0};
     {
       std::lock_guard<std::mutex> hold(processLock);
-      UpdateProcessTable(table.get(), &source, 2, &reader);
+      UpdateProcessTable(table.get(), threads.get(), &source, &settings);
     }
     // Outside the lock, as the list messages are sent.
     SyncProcessList(table.get(), &ops, text, sizeof text / sizeof text[0]);
