@@ -99,6 +99,22 @@ constexpr uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
 constexpr uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
 constexpr uint32_t kNoProcessRow = 0xFFFFFFFFu;
 
+// Per-process and per-thread figures
+constexpr uint64_t kTicksPerSecond = 10000000u;  // CPU and elapsed times count 100 ns units
+constexpr uint64_t kTicksPerMs = 10000u;
+constexpr uint64_t kBytesPerKilobyte = 1024u;
+constexpr uint64_t kNoFigure = UINT64_MAX;       // a figure the platform could not give: empty text
+constexpr uint32_t FIGURE_CPU_TIME = 0x1u;       // which figures a read could give
+constexpr uint32_t FIGURE_MEMORY = 0x2u;
+constexpr uint32_t FIGURE_AFFINITY = 0x4u;
+constexpr uint32_t FIGURE_PRIORITY = 0x8u;
+
+// Thread list: the threads of the process "Show Threads" chose. A process
+// with more threads shows the first ones seen until a row frees.
+constexpr uint32_t kThreadCapacity = 256;
+constexpr uint32_t kThreadIndexBits = 9;
+constexpr uint32_t kThreadIndexSlots = 1u << kThreadIndexBits;
+
 // Processes page list columns (sub-items)
 constexpr int kColumnName = 0;
 constexpr int kColumnId = 1;
@@ -109,6 +125,9 @@ constexpr int kColumnMemUsage = 5;
 constexpr int kColumnThreads = 6;
 constexpr int kColumnAffinity = 7;
 constexpr int kProcessColumnWidths[] = {80, 35, 70, 35, 65, 70, 60, 60};  // pixels, by column
+constexpr int kThreadColumnTid = 0;
+constexpr int kThreadColumnPriority = 1;
+constexpr int kThreadColumnCpu = 2;
 constexpr int kThreadColumnAffinity = 3;
 constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
 
@@ -117,5 +136,11 @@ constexpr uint32_t kMenuPositionPriority = 2;
 constexpr uint32_t kMenuPositionAffinity = 3;
 constexpr uint32_t kGestureContextMenu = 1000;  // GN_CONTEXTMENU, absent from desktop headers
 constexpr uint32_t kAffinityTwoProcessorLast = 2;  // "CPU2": the last item a two-processor layout offers
+// "Set Priority" levels, by their position in the sub-menu.
+constexpr uint32_t kPriorityHigh = 0;
+constexpr uint32_t kPriorityNormal = 1;
+constexpr uint32_t kPriorityLow = 2;
+constexpr uint32_t kPriorityLevelCount = 3;
+constexpr uint32_t kPriorityUnknown = 3;  // a class or level none of the three stands for
 
 #endif

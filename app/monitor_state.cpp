@@ -27,8 +27,13 @@ void ResetMonitorState() {
   g_state.rmAvailable = 0;
   std::memset(&g_state.processTable, 0, sizeof g_state.processTable);
   g_state.processList.store(nullptr, std::memory_order_relaxed);
+  g_state.threadList.store(nullptr, std::memory_order_relaxed);
+  std::memset(&g_state.threadTable, 0, sizeof g_state.threadTable);
+  g_state.threadOwner = nullptr;
+  g_state.threadRequest = ThreadRequest{nullptr, 0};
   std::memset(g_state.icons, 0, sizeof g_state.icons);
   std::memset(g_state.reportBuffer, 0, sizeof g_state.reportBuffer);
   g_state.contextMenu = nullptr;
   g_state.affinityMenu = nullptr;
+  g_state.priorityMenu = nullptr;
 }

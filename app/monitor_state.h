@@ -4,12 +4,15 @@
 // - written only at start-up, before the sampling thread exists: instance,
 //   processorCount, dfsOffAtStart, serialTemperature, rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
-//   processList, contextMenu, affinityMenu;
+//   processList, threadList, contextMenu, affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
-//   histories and their reset flags, processTable, reportBuffer.
+//   histories and their reset flags, processTable, threadTable, threadOwner,
+//   reportBuffer.
 // The main thread reads one row of processTable when the Processes page's
 // menu opens: it copies the row under processLock, which the sampling thread
 // holds while it writes the table (never while it sends a message).
+// "Show Threads" hands its process handle over in threadRequest, under the
+// same lock; the sampling thread takes it at its next pass and owns it then.
 // A word that one thread writes while the other reads it is a std::atomic,
 // accessed with relaxed order: whole aligned words, no lock, no data race.
 #ifndef SELVANE_APP_MONITOR_STATE_H
@@ -23,6 +26,12 @@
 #include "sampler/load_math.h"
 #include "ui/processes/process_table.h"
 #include "ui/performance/history_series.h"
+
+// A process chosen by "Show Threads", opened when the menu opened.
+struct ThreadRequest {
+  HANDLE process;  // null: no request
+  uint32_t processId;
+};
 
 struct MonitorState {
   HINSTANCE instance;
@@ -42,10 +51,15 @@ struct MonitorState {
   ProcessTable processTable;            // the process table, its counts and its last list steps
   CRITICAL_SECTION processLock;         // guards processTable's writes and the main thread's copies
   std::atomic<HWND> processList;        // the Processes page's process list for the life of the page
+  std::atomic<HWND> threadList;         // its thread list, the same
+  ThreadTable threadTable;              // the threads of the process Show Threads chose
+  HANDLE threadOwner;                   // that process, held until it exits; null: none
+  ThreadRequest threadRequest;          // a Show Threads not yet taken up by a pass
   HICON icons[kGaugeIconCount];
   wchar_t reportBuffer[kReportBufferChars];
   HMENU contextMenu;
   HMENU affinityMenu;
+  HMENU priorityMenu;
 };
 
 extern MonitorState g_state;

@@ -3,9 +3,12 @@
 // times in a row; the probe prints, per part, the median wall time of one run
 // and the thread's CPU time per run (its user + system time over the block,
 // divided by the runs), in microseconds:
-//   walk          a toolhelp snapshot taken, walked and closed; nothing else
-//   affinity      the affinity reads of one pass, one per listed process
-//   pass          a whole process pass in step: walk, affinity reads, table, list
+//   walk          a toolhelp snapshot taken, its processes and threads walked,
+//                 closed; nothing else
+//   process-reads the per-process reads of one pass (one open each: affinity,
+//                 working set, and the CPU time where the platform gives it)
+//   pass          a whole process pass in step: walk, process and thread
+//                 reads, tables, lists
 //   own           pass - walk: the pass's own work beyond the walk
 //   idle-cycle    a cycle with neither page active (hardware status, loads)
 //   performance-cycle, processes-cycle  a cycle with that page active, and its repaints
@@ -85,6 +88,7 @@ void Drain() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
+// The walk a pass makes: every process, then every thread.
 uint32_t WalkOnce() {
   HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
@@ -92,13 +96,21 @@ uint32_t WalkOnce() {
   record.dwSize = sizeof record;
   uint32_t count = 0;
   for (BOOL more = Process32First(snapshot, &record); more; more = Process32Next(snapshot, &record)) ++count;
+  THREADENTRY32 thread = {};
+  thread.dwSize = sizeof thread;
+  for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread)) {
+  }
   CloseToolhelp32Snapshot(snapshot);
   return count;
 }
 
-void ReadAffinities() {
+void ReadProcesses() {
+  uint32_t wanted = FIGURE_MEMORY;
+  if (!ProcessTimesFromThreads()) wanted |= FIGURE_CPU_TIME;
+  if (g_state.processorCount >= 2) wanted |= FIGURE_AFFINITY;
   for (uint32_t i = 0; i < g_state.processTable.processCount; ++i) {
-    ReadProcessAffinity(g_state.processTable.rows[i].processId);
+    ProcessFigures figures;
+    ReadProcessFigures(g_state.processTable.rows[i].processId, wanted, &figures);
   }
 }
 
@@ -162,7 +174,7 @@ int wmain(int argc, wchar_t** argv) {
 
   uint32_t listed = WalkOnce();
   const Timing walk = Measure(samples, [] { WalkOnce(); });
-  const Timing affinity = Measure(samples, [] { ReadAffinities(); });
+  const Timing reads = Measure(samples, [] { ReadProcesses(); });
   const Timing pass = Measure(samples, [] {
     RunProcessPass();
     Drain();
@@ -190,7 +202,7 @@ int wmain(int argc, wchar_t** argv) {
 
   std::printf("processes %u\n", static_cast<unsigned>(listed));
   Print("walk", walk);
-  Print("affinity", affinity);
+  Print("process-reads", reads);
   Print("pass", pass);
   Print("own", {pass.wall - walk.wall, pass.cpu - walk.cpu});
   Print("idle-cycle", idle);

@@ -34,6 +34,12 @@ constexpr uint32_t kModuleCelsius = 40;
 constexpr uint32_t kCpuCelsius = 50;
 constexpr uint32_t kCelsiusSpread = 6;
 constexpr int kPoolShiftMb = 20;
+constexpr uint32_t kThreadsPerProcess = 4;
+constexpr uint32_t kBusyEvery = 4;                 // one thread of each process's four uses the processor
+constexpr uint64_t kBusyTicksPerCycle = 2500000;  // a quarter of a second, in 100 ns
+constexpr uint64_t kPagesPerProcess = 300;
+constexpr uint64_t kPageBytes = 4096;
+constexpr uint32_t kShownThreadsOwner = 1;         // the process whose threads are listed
 
 bool NextProcess(void* context, SnapshotEntry* entry) {
   PureCycle* cycle = static_cast<PureCycle*>(context);
@@ -42,7 +48,29 @@ bool NextProcess(void* context, SnapshotEntry* entry) {
   return true;
 }
 
-uint32_t AnyProcessor(void*, uint32_t) { return 0; }
+// kThreadsPerProcess threads for each process, ids following the process's.
+bool NextThread(void* context, SnapshotThread* thread) {
+  PureCycle* cycle = static_cast<PureCycle*>(context);
+  const uint32_t process = cycle->threadsWalked / kThreadsPerProcess;
+  if (process >= cycle->processCount) return false;
+  const uint32_t owner = cycle->processes[process].processId;
+  *thread = SnapshotThread{owner + 1 + cycle->threadsWalked % kThreadsPerProcess, owner};
+  ++cycle->threadsWalked;
+  return true;
+}
+
+// Any processor; the working set moves with the cycle.
+void ReadProcess(void* context, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  const PureCycle* cycle = static_cast<const PureCycle*>(context);
+  *figures = ProcessFigures{wanted & (FIGURE_MEMORY | FIGURE_AFFINITY), 0, 0,
+                            (kPagesPerProcess + (processId + cycle->cycle) % kPagesPerProcess) * kPageBytes};
+}
+
+void ReadThread(void* context, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
+  const PureCycle* cycle = static_cast<const PureCycle*>(context);
+  const uint64_t cpuTime = threadId % kBusyEvery == 0 ? cycle->cycle * kBusyTicksPerCycle : threadId;
+  *figures = ThreadFigures{wanted & (FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY), 0, 0, cpuTime};
+}
 
 void RecordInsert(void* context, uint32_t, const wchar_t*, uint32_t) {
   ++static_cast<PureCycle*>(context)->listOperations;
@@ -70,6 +98,9 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
     std::swprintf(entry->name, kSnapshotNameChars, L"process%u.exe", static_cast<unsigned>(i));
   }
   cycle->nextProcessId = kProcessIdStep * (cycle->processCount + 1);
+  if (cycle->processCount > kShownThreadsOwner) {
+    SelectThreadOwner(&cycle->threads, 1, cycle->processes[kShownThreadsOwner].processId);
+  }
   PixelRect areas[kMaxProcessors];
   const uint32_t series = CpuHistoryAreas(kCpuHistoryWidth, kCpuHistoryHeight, processorCount, areas);
   for (uint32_t k = 0; k < series; ++k) LayOutSeries(&cycle->cpuHistory[k], areas[k]);
@@ -127,16 +158,20 @@ void PureGeometryStep(PureCycle* cycle) {
 void PureProcessPass(PureCycle* cycle) {
   if (cycle->processCount > 0) {
     cycle->processes[cycle->cycle % cycle->processCount].threadCount += 1;
-    SnapshotEntry* replaced = &cycle->processes[(cycle->cycle * kReplacedStride) % cycle->processCount];
+    uint32_t victim = (cycle->cycle * kReplacedStride) % cycle->processCount;
+    if (victim == kShownThreadsOwner) victim = (victim + 1) % cycle->processCount;  // its threads stay listed
+    SnapshotEntry* replaced = &cycle->processes[victim];
     replaced->processId = cycle->nextProcessId;
     cycle->nextProcessId += kProcessIdStep;
   }
   cycle->walked = 0;
-  const SnapshotWalk walk = {cycle, NextProcess};
-  const AffinityReader reader = {nullptr, AnyProcessor};
-  UpdateProcessTable(&cycle->table, &walk, cycle->processorCount, &reader);
-  const ProcessListOps ops = {cycle, RecordInsert, RecordText, RecordDelete};
+  cycle->threadsWalked = 0;
+  const ProcessSource source = {cycle, NextProcess, NextThread, ReadProcess, ReadThread};
+  const PassSettings settings = {cycle->processorCount, cycle->tick, 1};
+  UpdateProcessTable(&cycle->table, &cycle->threads, &source, &settings);
+  const ListOps ops = {cycle, RecordInsert, RecordText, RecordDelete};
   SyncProcessList(&cycle->table, &ops, cycle->text, kReportBufferChars);
+  SyncThreadList(&cycle->threads, &ops, cycle->text, kReportBufferChars);
 }
 
 void RunPureCycle(PureCycle* cycle) {

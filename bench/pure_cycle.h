@@ -21,7 +21,8 @@ struct PureCycle {
   uint32_t idle[kMaxProcessors];    // running idle ms per processor
   uint32_t memoryPercent;
   uint32_t processCount;            // processes each walk delivers
-  uint32_t walked;                  // the walk's position
+  uint32_t walked;                  // the walk's position among the processes
+  uint32_t threadsWalked;           // and among the threads
   uint32_t nextProcessId;           // the id the next new process gets
   SnapshotEntry processes[kProcessCapacity];
   // What the program keeps from cycle to cycle.
@@ -32,6 +33,7 @@ struct PureCycle {
   HistorySeries cpuHistory[kMaxProcessors];
   HistorySeries memHistory;
   ProcessTable table;
+  ThreadTable threads;               // "Show Threads" on one process
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the recording list received
   int32_t checksum;                  // keeps the geometry from being optimised away
@@ -43,8 +45,10 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
 
 // One cycle: the hardware status text and frequency scale, the loads, the
 // gauge and history geometry with their figure texts, the byte-count texts,
-// and a process pass into the recording list. Each cycle one process changes
-// its thread count, and one exits while a new one takes its place.
+// and a process pass into the recording lists: every process's CPU time
+// summed from its threads (as on the device), one process's threads listed.
+// Each cycle one thread of every process has used the processor, one process
+// changes its thread count, and one exits while a new one takes its place.
 void RunPureCycle(PureCycle* cycle);
 
 // The parts alone, for the benchmarks.

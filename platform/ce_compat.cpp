@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
+#ifndef _WIN32_WCE
+#include <psapi.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -151,3 +154,127 @@ void AdaptStatusField(HWND field) {
   (void)field;  // the device's static control wraps the block itself
 #endif
 }
+
+#ifdef _WIN32_WCE
+
+bool ProcessTimesFromThreads() { return true; }
+
+bool ReadProcessCpuTime(HANDLE, uint64_t*) { return false; }
+
+bool ReadProcessWorkingSet(HANDLE, uint64_t*) { return false; }
+
+// The device's levels for "High", "Normal" and "Low", by menu position.
+static const int kThreadLevels[kPriorityLevelCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_NORMAL,
+                                                       THREAD_PRIORITY_IDLE};
+
+// Calls `visit` with each thread of `processId` in a fresh snapshot, while
+// it returns true. False when the process has exited (the handle the command
+// holds tells, since its id may name another process by now) or no snapshot.
+static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HANDLE thread, void* context),
+                            void* context) {
+  if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != processId) continue;
+    HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, entry.th32ThreadID);
+    const bool goOn = visit(thread, context);
+    if (thread != nullptr) CloseHandle(thread);
+    if (!goOn) break;
+  }
+  CloseToolhelp32Snapshot(snapshot);
+  return true;
+}
+
+struct LevelSetting {
+  int level;
+  uint32_t threads;
+  BOOL all;
+};
+
+static bool SetThreadLevel(HANDLE thread, void* context) {
+  LevelSetting* setting = static_cast<LevelSetting*>(context);
+  ++setting->threads;
+  if (thread == nullptr || !SetThreadPriority(thread, setting->level)) setting->all = FALSE;
+  return true;
+}
+
+BOOL SetProcessPriorityLevel(HANDLE process, uint32_t processId, uint32_t level) {
+  if (level >= kPriorityLevelCount) return FALSE;
+  LevelSetting setting = {kThreadLevels[level], 0, TRUE};
+  if (!ForEachThreadOf(process, processId, SetThreadLevel, &setting)) return FALSE;
+  return setting.all && setting.threads > 0;
+}
+
+struct LevelReading {
+  uint32_t threads;
+  int level;
+  bool same;
+};
+
+static bool ReadThreadLevel(HANDLE thread, void* context) {
+  LevelReading* reading = static_cast<LevelReading*>(context);
+  const int level = thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
+  if (level == THREAD_PRIORITY_ERROR_RETURN || (reading->threads > 0 && level != reading->level)) {
+    reading->same = false;
+    return false;
+  }
+  reading->level = level;
+  ++reading->threads;
+  return true;
+}
+
+// The level every thread runs at; threads at different levels have none.
+uint32_t ReadProcessPriorityLevel(HANDLE process, uint32_t processId) {
+  LevelReading reading = {0, 0, true};
+  if (!ForEachThreadOf(process, processId, ReadThreadLevel, &reading) || !reading.same || reading.threads == 0) {
+    return kPriorityUnknown;
+  }
+  for (uint32_t level = 0; level < kPriorityLevelCount; ++level) {
+    if (kThreadLevels[level] == reading.level) return level;
+  }
+  return kPriorityUnknown;
+}
+
+#else
+
+bool ProcessTimesFromThreads() {
+  static const bool underWine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return underWine;
+}
+
+bool ReadProcessCpuTime(HANDLE process, uint64_t* cpuTime) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  *cpuTime = FileTimeToU64(kernel) + FileTimeToU64(user);
+  return true;
+}
+
+bool ReadProcessWorkingSet(HANDLE process, uint64_t* bytes) {
+  PROCESS_MEMORY_COUNTERS counters;
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return false;
+  *bytes = counters.WorkingSetSize;
+  return true;
+}
+
+// The classes for "High", "Normal" and "Low", by menu position.
+static const DWORD kPriorityClasses[kPriorityLevelCount] = {HIGH_PRIORITY_CLASS, NORMAL_PRIORITY_CLASS,
+                                                            IDLE_PRIORITY_CLASS};
+
+BOOL SetProcessPriorityLevel(HANDLE process, uint32_t, uint32_t level) {
+  return level < kPriorityLevelCount && SetPriorityClass(process, kPriorityClasses[level]);
+}
+
+uint32_t ReadProcessPriorityLevel(HANDLE process, uint32_t) {
+  const DWORD current = GetPriorityClass(process);
+  for (uint32_t level = 0; level < kPriorityLevelCount; ++level) {
+    if (kPriorityClasses[level] == current) return level;
+  }
+  return kPriorityUnknown;
+}
+
+#endif

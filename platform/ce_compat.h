@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "app/constants.h"
 #include "platform/memory_figures.h"
 
 #ifndef _WIN32_WCE
@@ -28,15 +29,43 @@ BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
 FARPROC GetProcAddressW(HMODULE module, const wchar_t* name);
 #endif
 
-// Access rights a process handle asks for: the device takes none, the
-// desktop grants only what is asked.
+// Access rights a process or thread handle asks for: the device takes none,
+// the desktop grants only what is asked. A command's handle is also waited
+// on (the thread list follows its process until it exits).
 #ifdef _WIN32_WCE
 constexpr DWORD kProcessQueryAccess = 0;
 constexpr DWORD kProcessCommandAccess = 0;
+constexpr DWORD kThreadQueryAccess = 0;
 #else
 constexpr DWORD kProcessQueryAccess = PROCESS_QUERY_INFORMATION;
-constexpr DWORD kProcessCommandAccess = PROCESS_TERMINATE | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION;
+constexpr DWORD kProcessCommandAccess =
+    PROCESS_TERMINATE | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION | SYNCHRONIZE;
+constexpr DWORD kThreadQueryAccess = THREAD_QUERY_INFORMATION;
 #endif
+
+// Per-process figures. True where a process's CPU time is the sum of its
+// threads' in the pass's snapshot: on the device, which keeps CPU times per
+// thread only, and under Wine, whose GetProcessTimes answers for another
+// process with the caller's own times while its thread times are right.
+bool ProcessTimesFromThreads();
+// Kernel + user time of a process, in 100 ns; false where the platform gives none.
+bool ReadProcessCpuTime(HANDLE process, uint64_t* cpuTime);
+// A process's working set in bytes; false where the platform gives none
+// (the device has no per-process figure).
+bool ReadProcessWorkingSet(HANDLE process, uint64_t* bytes);
+#ifdef _WIN32_WCE
+constexpr bool kWorkingSetOffered = false;
+#else
+constexpr bool kWorkingSetOffered = true;
+#endif
+
+// "Set Priority" levels (kPriorityHigh, kPriorityNormal, kPriorityLow). On
+// desktop, the priority classes high, normal and idle; on the device, which
+// has no classes, the level of every thread of the process. `process` is the
+// handle the command holds; `processId` finds the device's threads.
+BOOL SetProcessPriorityLevel(HANDLE process, uint32_t processId, uint32_t level);
+// The level the process runs at, or kPriorityUnknown.
+uint32_t ReadProcessPriorityLevel(HANDLE process, uint32_t processId);
 
 // Start-up work the platform needs before anything else: standard output in
 // binary mode, so that diagnostics reach it byte for byte.

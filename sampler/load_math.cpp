@@ -12,13 +12,16 @@ void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float
                      LoadSample* sample) {
   if (count > kMaxProcessors) count = kMaxProcessors;
   const uint32_t elapsed = now - counters->prevTick;
+  const uint32_t unread = counters->prevUnread | counters->curUnread;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t idleDelta = counters->curIdle[i] - counters->prevIdle[i];
     const float previous = sample->cpuLoad[i].load(std::memory_order_relaxed);
-    sample->cpuLoad[i].store(ComputeCpuLoad(elapsed, idleDelta, frequencyScale, previous),
-                             std::memory_order_relaxed);
+    const float load = (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, frequencyScale, previous);
+    sample->cpuLoad[i].store(load, std::memory_order_relaxed);
     counters->prevIdle[i] = counters->curIdle[i];
   }
+  counters->prevUnread = counters->curUnread;
+  counters->curUnread = 0;
 }
 
 uint32_t ProcessorCountFromBinding(bool wholeSetBound, uint32_t kernelCount) {

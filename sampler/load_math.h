@@ -19,6 +19,10 @@ struct IdleCounters {
   uint32_t prevTick;                  // ms
   uint32_t prevIdle[kMaxProcessors];  // idle ms per processor at the previous cycle
   uint32_t curIdle[kMaxProcessors];   // idle ms per processor at this cycle
+  // Bit i: processor i's idle count could not be read at the previous cycle
+  // (prevUnread) or at this one (curUnread), so that count measures nothing.
+  uint32_t prevUnread;
+  uint32_t curUnread;
 };
 
 // Load of one processor over `elapsedMs`, of which `idleDeltaMs` were idle,
@@ -33,6 +37,8 @@ float ComputeMemLoad(uint32_t loadPercent);
 // Step 5 of a cycle: computes the loads of processors 0..count-1 from
 // `counters->curIdle` and `now`, stores them in `sample`, and moves the current
 // idle counters into the previous ones. `count` is at most kMaxProcessors.
+// A processor with an unread count at either end of the interval shows 0:
+// nothing was measured (a processor that is switched off reads so).
 void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
                      LoadSample* sample);
 

@@ -9,21 +9,25 @@
 #include "ui/processes/process_pass.h"
 
 // Idle milliseconds of every processor into `idle`: the platform's total with
-// one processor, else one query per processor (numbered from 1).
-static void ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
+// one processor, else one query per processor (numbered from 1). Returns a
+// bit for each processor whose query failed.
+static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   if (count < 2) {
     idle[0] = GetIdleTime();
-    return;
+    return 0;
   }
+  uint32_t failed = 0;
   for (uint32_t p = 1; p <= count; ++p) {
     DWORD value = idle[p - 1];
-    // A failed query leaves the slot as the call left it.
-    if (!g_kernel.CeGetIdleTimeEx(p, &value) && reportFailures) {
-      WriteDiagnostic("failed to get idletime for cpu %d\r\n", static_cast<int>(p));
+    // A failed query leaves the slot as the call left it; its load reads 0.
+    if (!g_kernel.CeGetIdleTimeEx(p, &value)) {
+      failed |= 1u << (p - 1);
+      if (reportFailures) WriteDiagnostic("failed to get idletime for cpu %d\r\n", static_cast<int>(p));
     }
     idle[p - 1] = value;
   }
+  return failed;
 }
 
 // Writes total `field` into its control unless the page already shows that
@@ -68,7 +72,7 @@ static void RefreshPerformancePage(SamplerContext* context) {
 
 void StartSampling(SamplerContext* context) {
   context->idle.prevTick = GetTickCount();
-  ReadIdleCounters(context->idle.prevIdle, false);
+  context->idle.prevUnread = ReadIdleCounters(context->idle.prevIdle, false);
 }
 
 void RunSamplingCycle(SamplerContext* context) {
@@ -81,7 +85,7 @@ void RunSamplingCycle(SamplerContext* context) {
   }
 
   const uint32_t now = GetTickCount();
-  ReadIdleCounters(context->idle.curIdle, true);
+  context->idle.curUnread = ReadIdleCounters(context->idle.curIdle, true);
 
   ReadMemoryStatus(&context->memory);
   g_state.loadSample.memLoad.store(ComputeMemLoad(context->memory.loadPercent),

@@ -70,6 +70,12 @@ if build native; then
   run_ctest native
 fi
 
+# The process table shared by the two threads, under ThreadSanitizer.
+echo "== tsan: process table stress (ThreadSanitizer)"
+if build tsan; then
+  check "process table stress" build/tsan/tests/tsan/table_stress
+fi
+
 echo "== windows: program, stand-ins and Wine tests"
 if build windows; then
   source scripts/wine-env.sh

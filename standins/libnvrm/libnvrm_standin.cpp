@@ -5,7 +5,8 @@
 // Safe to call from any thread: every entry point holds one critical section.
 //
 // Test variants (compile definitions; none is set in the shipped DLL):
-//   STANDIN_OMIT_CLOSE             NvRmClose is not exported
+//   STANDIN_OMIT=n                 entry point n of the lookup order (1 NvRmOpen
+//                                  ... 13 NvRmDfsSetAvHighCorner) is not exported
 //   STANDIN_OPEN_GIVES_NULL        the open fails and gives a null handle
 //   STANDIN_OMIT_DFS               NvRmDfsGetState, NvRmDfsSetState and
 //                                  NvRmDfsSetTarget are not exported
@@ -25,6 +26,18 @@
 #include "platform/resource_manager_api.h"
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
+
+#ifndef STANDIN_OMIT
+#define STANDIN_OMIT 0
+#endif
+#ifdef STANDIN_OMIT_DFS
+#define STANDIN_DFS_OMITTED 1
+#else
+#define STANDIN_DFS_OMITTED 0
+#endif
+// Whether entry point n of the lookup order is exported.
+#define STANDIN_HAS(n) (STANDIN_OMIT != (n))
+#define STANDIN_HAS_DFS(n) (STANDIN_OMIT != (n) && !STANDIN_DFS_OMITTED)
 
 static constexpr uint32_t kSuccess = 0;
 static constexpr uint32_t kErrorBadHandle = 1;
@@ -266,6 +279,7 @@ struct Locked {
 
 // ---- The thirteen entry points ----
 
+#if STANDIN_HAS(1)
 STANDIN_EXPORT uint32_t NvRmOpen(void** handle, uint32_t deviceId) {
   Locked lock;
   Log("NvRmOpen %lu", static_cast<unsigned long>(deviceId));
@@ -278,8 +292,9 @@ STANDIN_EXPORT uint32_t NvRmOpen(void** handle, uint32_t deviceId) {
   return kSuccess;
 #endif
 }
+#endif
 
-#ifndef STANDIN_OMIT_CLOSE
+#if STANDIN_HAS(2)
 // The connection is the library's one chip; closing it changes nothing.
 STANDIN_EXPORT void NvRmClose(void* handle) {
   Locked lock;
@@ -287,6 +302,7 @@ STANDIN_EXPORT void NvRmClose(void* handle) {
 }
 #endif
 
+#if STANDIN_HAS(3)
 STANDIN_EXPORT uint32_t NvRmMemGetStat(uint32_t statistic, int32_t* bytes) {
   Locked lock;
   Log("NvRmMemGetStat %lu", static_cast<unsigned long>(statistic));
@@ -296,7 +312,9 @@ STANDIN_EXPORT uint32_t NvRmMemGetStat(uint32_t statistic, int32_t* bytes) {
 #endif
   return kSuccess;
 }
+#endif
 
+#if STANDIN_HAS(4)
 STANDIN_EXPORT uint32_t NvRmDfsGetClockUtilization(void* handle, uint32_t domain, ClockUsage* usage) {
   Locked lock;
   Log("NvRmDfsGetClockUtilization %s %lu", HandleName(handle), static_cast<unsigned long>(domain));
@@ -315,7 +333,9 @@ STANDIN_EXPORT uint32_t NvRmDfsGetClockUtilization(void* handle, uint32_t domain
 #endif
   return kSuccess;
 }
+#endif
 
+#if STANDIN_HAS(5)
 STANDIN_EXPORT uint32_t NvRmDiagGetTemperature(void* handle, uint32_t zone, int32_t* celsius) {
   Locked lock;
   Log("NvRmDiagGetTemperature %s %lu", HandleName(handle), static_cast<unsigned long>(zone));
@@ -326,15 +346,18 @@ STANDIN_EXPORT uint32_t NvRmDiagGetTemperature(void* handle, uint32_t zone, int3
 #endif
   return kSuccess;
 }
+#endif
 
-#ifndef STANDIN_OMIT_DFS
+#if STANDIN_HAS_DFS(6)
 STANDIN_EXPORT uint32_t NvRmDfsGetState(void* handle) {
   Locked lock;
   Log("NvRmDfsGetState %s", HandleName(handle));
   return handle == kHandle ? g_chip.state : 0;
 }
+#endif
 
 // Stopping holds every clock where it is; running hands them back to the scaler.
+#if STANDIN_HAS_DFS(7)
 STANDIN_EXPORT uint32_t NvRmDfsSetState(void* handle, uint32_t state) {
   Locked lock;
   Log("NvRmDfsSetState %s %lu", HandleName(handle), static_cast<unsigned long>(state));
@@ -347,6 +370,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetState(void* handle, uint32_t state) {
 #endif
 
 // Low corners by domain, each held between the domain's minimum and its high corner.
+#if STANDIN_HAS(8)
 STANDIN_EXPORT uint32_t NvRmDfsSetLowCorner(void* handle, uint32_t count, const uint32_t* lowCornersKhz) {
   Locked lock;
   LogList("NvRmDfsSetLowCorner", handle, count, lowCornersKhz);
@@ -360,8 +384,9 @@ STANDIN_EXPORT uint32_t NvRmDfsSetLowCorner(void* handle, uint32_t count, const 
   UpdateClocks(&g_chip);
   return kSuccess;
 }
+#endif
 
-#ifndef STANDIN_OMIT_DFS
+#if STANDIN_HAS_DFS(9)
 // Only while scaling is stopped: each listed clock is set, held between the
 // domain's minimum and maximum. Position 0 has no domain and is ignored.
 STANDIN_EXPORT uint32_t NvRmDfsSetTarget(void* handle, uint32_t count, const uint32_t* targetsKhz) {
@@ -393,6 +418,7 @@ static uint32_t SetEnvelope(uint32_t d, uint32_t lowKhz, uint32_t highKhz) {
   return kSuccess;
 }
 
+#if STANDIN_HAS(10)
 STANDIN_EXPORT uint32_t NvRmDfsSetCpuEnvelope(void* handle, uint32_t lowCornerKhz, uint32_t highCornerKhz) {
   Locked lock;
   Log("NvRmDfsSetCpuEnvelope %s %lu %lu", HandleName(handle), static_cast<unsigned long>(lowCornerKhz),
@@ -400,7 +426,9 @@ STANDIN_EXPORT uint32_t NvRmDfsSetCpuEnvelope(void* handle, uint32_t lowCornerKh
   if (handle != kHandle) return kErrorBadHandle;
   return SetEnvelope(kDomainCpu, lowCornerKhz, highCornerKhz);
 }
+#endif
 
+#if STANDIN_HAS(11)
 STANDIN_EXPORT uint32_t NvRmDfsSetEmcEnvelope(void* handle, uint32_t lowCornerKhz, uint32_t highCornerKhz) {
   Locked lock;
   Log("NvRmDfsSetEmcEnvelope %s %lu %lu", HandleName(handle), static_cast<unsigned long>(lowCornerKhz),
@@ -408,6 +436,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetEmcEnvelope(void* handle, uint32_t lowCornerKh
   if (handle != kHandle) return kErrorBadHandle;
   return SetEnvelope(kDomainEmc, lowCornerKhz, highCornerKhz);
 }
+#endif
 
 // High corners only; each is refused alone when it would fall below its low corner.
 static uint32_t SetHighCorners(uint32_t first, uint32_t firstKhz, uint32_t second, uint32_t secondKhz) {
@@ -416,6 +445,7 @@ static uint32_t SetHighCorners(uint32_t first, uint32_t firstKhz, uint32_t secon
   return a != kSuccess ? a : b;
 }
 
+#if STANDIN_HAS(12)
 STANDIN_EXPORT uint32_t NvRmDfsSetCpuEmcHighCorner(void* handle, uint32_t cpuHighKhz, uint32_t emcHighKhz) {
   Locked lock;
   Log("NvRmDfsSetCpuEmcHighCorner %s %lu %lu", HandleName(handle), static_cast<unsigned long>(cpuHighKhz),
@@ -423,7 +453,9 @@ STANDIN_EXPORT uint32_t NvRmDfsSetCpuEmcHighCorner(void* handle, uint32_t cpuHig
   if (handle != kHandle) return kErrorBadHandle;
   return SetHighCorners(kDomainCpu, cpuHighKhz, kDomainEmc, emcHighKhz);
 }
+#endif
 
+#if STANDIN_HAS(13)
 STANDIN_EXPORT uint32_t NvRmDfsSetAvHighCorner(void* handle, uint32_t avpHighKhz, uint32_t vidHighKhz) {
   Locked lock;
   Log("NvRmDfsSetAvHighCorner %s %lu %lu", HandleName(handle), static_cast<unsigned long>(avpHighKhz),
@@ -431,6 +463,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetAvHighCorner(void* handle, uint32_t avpHighKhz
   if (handle != kHandle) return kErrorBadHandle;
   return SetHighCorners(kDomainAvp, avpHighKhz, kDomainVid, vidHighKhz);
 }
+#endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_lock);
@@ -442,20 +475,18 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 // The exports keep the program's call shapes.
 #define STANDIN_SAME_SHAPE(function, type) \
   static_assert(std::is_same<decltype(&function), type>::value, #function " call shape")
+#if STANDIN_OMIT == 0 && !STANDIN_DFS_OMITTED
 STANDIN_SAME_SHAPE(NvRmOpen, PFN_NvRmOpen);
-#ifndef STANDIN_OMIT_CLOSE
 STANDIN_SAME_SHAPE(NvRmClose, PFN_NvRmClose);
-#endif
 STANDIN_SAME_SHAPE(NvRmMemGetStat, PFN_NvRmMemGetStat);
 STANDIN_SAME_SHAPE(NvRmDfsGetClockUtilization, PFN_NvRmDfsGetClockUtilization);
 STANDIN_SAME_SHAPE(NvRmDiagGetTemperature, PFN_NvRmDiagGetTemperature);
-#ifndef STANDIN_OMIT_DFS
 STANDIN_SAME_SHAPE(NvRmDfsGetState, PFN_NvRmDfsGetState);
 STANDIN_SAME_SHAPE(NvRmDfsSetState, PFN_NvRmDfsSetState);
-STANDIN_SAME_SHAPE(NvRmDfsSetTarget, PFN_NvRmDfsSetTarget);
-#endif
 STANDIN_SAME_SHAPE(NvRmDfsSetLowCorner, PFN_NvRmDfsSetLowCorner);
+STANDIN_SAME_SHAPE(NvRmDfsSetTarget, PFN_NvRmDfsSetTarget);
 STANDIN_SAME_SHAPE(NvRmDfsSetCpuEnvelope, PFN_NvRmDfsSetCpuEnvelope);
 STANDIN_SAME_SHAPE(NvRmDfsSetEmcEnvelope, PFN_NvRmDfsSetEmcEnvelope);
 STANDIN_SAME_SHAPE(NvRmDfsSetCpuEmcHighCorner, PFN_NvRmDfsSetCpuEmcHighCorner);
 STANDIN_SAME_SHAPE(NvRmDfsSetAvHighCorner, PFN_NvRmDfsSetAvHighCorner);
+#endif

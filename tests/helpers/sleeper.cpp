@@ -2,7 +2,7 @@
 // number of threads.
 //   sleeper TAG THREADS
 // It starts THREADS - 1 threads besides its main one, then sets the event
-// "Local\selvane-sleeper-TAG-ready". Each time "...-more" is set it starts two
+// "Local\selvane-helper-TAG-ready". Each time "...-more" is set it starts two
 // more threads and sets "...-ready" again; when "...-exit" is set it exits
 // with code 7.
 #include <windows.h>
@@ -26,7 +26,7 @@ static void StartThreads(int count) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 1;
-  const std::wstring prefix = std::wstring(L"Local\\selvane-sleeper-") + argv[1];
+  const std::wstring prefix = std::wstring(L"Local\\selvane-helper-") + argv[1];
   g_exit = CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-exit").c_str());
   HANDLE more = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-more").c_str());
   HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());

@@ -39,6 +39,31 @@ TEST(CpuLoad, TwoProcessorsAcrossTheTickWrap) {
   EXPECT_EQ(0.0f, Load(sample, 2));  // processors beyond the count are not written
 }
 
+// A processor whose idle count could not be read shows 0, not a full load from
+// a count that did not move, until two good readings measure it again.
+TEST(CpuLoad, UnreadIdleCountMeasuresNothing) {
+  IdleCounters counters = {};
+  LoadSample sample = {};
+  uint32_t now = 0;
+  const auto cycle = [&](uint32_t unread) {
+    now += 1000;
+    counters.curIdle[0] += 500;  // processor 1 half busy; processor 2 fully busy
+    counters.curUnread = unread;
+    AdvanceCpuLoads(&counters, now, 2, 1.0f, &sample);
+    counters.prevTick = now;
+  };
+  cycle(0);
+  EXPECT_EQ(1.0f, Load(sample, 1));
+  cycle(0b10);
+  EXPECT_EQ(0.5f, Load(sample, 0));
+  EXPECT_EQ(0.0f, Load(sample, 1));
+  cycle(0);  // the first good reading is only a base
+  EXPECT_EQ(0.0f, Load(sample, 1));
+  cycle(0);
+  EXPECT_EQ(1.0f, Load(sample, 1));
+  EXPECT_EQ(0.5f, Load(sample, 0));
+}
+
 TEST(CpuLoad, CountIsBoundedByTheDataModel) {
   IdleCounters counters = {};
   LoadSample sample = {};

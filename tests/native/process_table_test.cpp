@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/processes/process_figures.h"
 #include "ui/processes/process_table.h"
 
 namespace {
@@ -18,24 +19,34 @@ struct Process {
   std::wstring name;
 };
 
-// A list view as the operations leave it: one row of eight texts per item.
-struct RecordedList {
-  std::vector<std::vector<std::wstring>> items;
-  std::vector<std::wstring> log;  // every operation, in order
+struct Thread {
+  uint32_t id;
+  uint32_t owner;
 };
 
-void Insert(void* context, uint32_t item, const wchar_t* name, uint32_t processId) {
+// A list view as the operations leave it: one row of texts per item.
+struct RecordedList {
+  RecordedList(size_t columnCount, uint32_t figures) : columns(columnCount), figureColumns(figures) {}
+  size_t columns;
+  uint32_t figureColumns;  // bit k: a text written to sub-item k must differ from the one shown
+  std::vector<std::vector<std::wstring>> items;
+  std::vector<std::wstring> log;  // every operation, in order
+  int redundant = 0;              // figure texts rewritten unchanged
+};
+
+void Insert(void* context, uint32_t item, const wchar_t* text, uint32_t id) {
   RecordedList* list = static_cast<RecordedList*>(context);
-  list->log.push_back(L"insert " + std::to_wstring(item) + L" " + name + L" " + std::to_wstring(processId));
+  list->log.push_back(L"insert " + std::to_wstring(item) + L" " + text + L" " + std::to_wstring(id));
   ASSERT_LE(item, list->items.size());
-  list->items.insert(list->items.begin() + item, std::vector<std::wstring>(8));
-  list->items[item][0] = name;
+  list->items.insert(list->items.begin() + item, std::vector<std::wstring>(list->columns));
+  list->items[item][0] = text;
 }
 
 void SetText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
   RecordedList* list = static_cast<RecordedList*>(context);
   list->log.push_back(L"set " + std::to_wstring(item) + L" " + std::to_wstring(subItem) + L" " + text);
-  ASSERT_TRUE(item < list->items.size() && subItem < 8);
+  ASSERT_TRUE(item < list->items.size() && subItem < list->columns);
+  if ((list->figureColumns >> subItem & 1) && list->items[item][subItem] == text) ++list->redundant;
   list->items[item][subItem] = text;
 }
 
@@ -46,15 +57,22 @@ void Delete(void* context, uint32_t item) {
   list->items.erase(list->items.begin() + item);
 }
 
-struct Walk {
-  const std::vector<Process>* processes;
-  size_t next;
+// The platform as the pass sees it: one snapshot, and what each process and
+// thread gives when read (absent: cannot be opened).
+struct Platform {
+  const std::vector<Process>* processes = nullptr;
+  const std::vector<Thread>* threads = nullptr;
+  size_t nextProcess = 0, nextThread = 0;
+  std::map<uint32_t, ProcessFigures> processFigures;
+  std::map<uint32_t, ThreadFigures> threadFigures;
+  std::map<uint32_t, int> processReads, threadReads;  // this pass
+  int affinityReads = 0;                              // all passes
 };
 
-bool NextEntry(void* context, SnapshotEntry* entry) {
-  Walk* walk = static_cast<Walk*>(context);
-  if (walk->next >= walk->processes->size()) return false;
-  const Process& process = (*walk->processes)[walk->next++];
+bool NextProcess(void* context, SnapshotEntry* entry) {
+  Platform* platform = static_cast<Platform*>(context);
+  if (platform->nextProcess >= platform->processes->size()) return false;
+  const Process& process = (*platform->processes)[platform->nextProcess++];
   entry->processId = process.id;
   entry->threadCount = process.threads;
   std::memset(entry->name, 0, sizeof entry->name);
@@ -62,16 +80,30 @@ bool NextEntry(void* context, SnapshotEntry* entry) {
   return true;
 }
 
-struct Affinities {
-  std::map<uint32_t, uint32_t> byId;
-  int reads = 0;
-};
+bool NextThread(void* context, SnapshotThread* thread) {
+  Platform* platform = static_cast<Platform*>(context);
+  EXPECT_EQ(platform->nextProcess, platform->processes->size()) << "threads come after the processes";
+  if (platform->nextThread >= platform->threads->size()) return false;
+  const Thread& next = (*platform->threads)[platform->nextThread++];
+  *thread = SnapshotThread{next.id, next.owner};
+  return true;
+}
 
-uint32_t ReadAffinity(void* context, uint32_t processId) {
-  Affinities* affinities = static_cast<Affinities*>(context);
-  ++affinities->reads;
-  auto found = affinities->byId.find(processId);
-  return found == affinities->byId.end() ? 0 : found->second;
+void ReadProcess(void* context, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  Platform* platform = static_cast<Platform*>(context);
+  ++platform->processReads[processId];
+  if (wanted & FIGURE_AFFINITY) ++platform->affinityReads;
+  auto found = platform->processFigures.find(processId);
+  *figures = found == platform->processFigures.end() ? ProcessFigures{} : found->second;
+  figures->figures &= wanted;
+}
+
+void ReadThread(void* context, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
+  Platform* platform = static_cast<Platform*>(context);
+  ++platform->threadReads[threadId];
+  auto found = platform->threadFigures.find(threadId);
+  *figures = found == platform->threadFigures.end() ? ThreadFigures{} : found->second;
+  figures->figures &= wanted;
 }
 
 std::wstring Hex8(uint32_t value) {
@@ -80,24 +112,46 @@ std::wstring Hex8(uint32_t value) {
   return text;
 }
 
-// A table, its recorded list, and one pass at a time.
+constexpr uint64_t kSecond = kTicksPerSecond;
+constexpr uint32_t kFigureColumns = 1u << kColumnCpu | 1u << kColumnCpuTime | 1u << kColumnMemUsage;
+
+// The tables, their recorded lists, the platform, and one pass at a time.
 struct Monitor {
   std::unique_ptr<ProcessTable> table{new ProcessTable()};
-  RecordedList list;
-  Affinities affinities;
+  std::unique_ptr<ThreadTable> threads{new ThreadTable()};
+  RecordedList list{8, kFigureColumns};
+  RecordedList threadList{4, 0xE};
+  Platform platform;
   uint32_t processors = 1;
+  uint32_t timesFromThreads = 0;
+  uint32_t nowMs = 0;
   wchar_t text[kReportBufferChars];
+  std::vector<std::wstring> threadOps;  // the thread list's operations of the last pass
 
-  // Runs a pass; returns the operations it sent.
-  std::vector<std::wstring> Pass(const std::vector<Process>& processes) {
-    Walk walk = {&processes, 0};
-    SnapshotWalk source = {&walk, NextEntry};
-    AffinityReader reader = {&affinities, ReadAffinity};
-    ProcessListOps ops = {&list, Insert, SetText, Delete};
-    const size_t before = list.log.size();
-    UpdateProcessTable(table.get(), &source, processors, &reader);
+  // Runs a pass `ms` after the last; returns the process list's operations.
+  std::vector<std::wstring> Pass(const std::vector<Process>& processes, const std::vector<Thread>& walked = {},
+                                 uint32_t ms = 1000) {
+    platform.processes = &processes;
+    platform.threads = &walked;
+    platform.nextProcess = platform.nextThread = 0;
+    platform.processReads.clear();
+    platform.threadReads.clear();
+    nowMs += ms;
+    const ProcessSource source = {&platform, NextProcess, NextThread, ReadProcess, ReadThread};
+    const PassSettings settings = {processors, nowMs, timesFromThreads};
+    const ListOps ops = {&list, Insert, SetText, Delete};
+    const ListOps threadListOps = {&threadList, Insert, SetText, Delete};
+    const size_t before = list.log.size(), threadsBefore = threadList.log.size();
+    UpdateProcessTable(table.get(), threads.get(), &source, &settings);
     SyncProcessList(table.get(), &ops, text, kReportBufferChars);
+    SyncThreadList(threads.get(), &threadListOps, text, kReportBufferChars);
+    threadOps.assign(threadList.log.begin() + threadsBefore, threadList.log.end());
     return std::vector<std::wstring>(list.log.begin() + before, list.log.end());
+  }
+
+  void Affinity(uint32_t id, uint32_t value) {
+    platform.processFigures[id].affinity = value;
+    platform.processFigures[id].figures |= FIGURE_AFFINITY;
   }
 
   const std::vector<std::wstring>& Item(size_t i) const { return list.items.at(i); }
@@ -105,7 +159,7 @@ struct Monitor {
   // Item i shows row i, and the totals are those of the rows.
   void ExpectInStep() const {
     ASSERT_EQ(table->processCount, list.items.size());
-    uint32_t threads = 0;
+    uint32_t threadSum = 0;
     for (uint32_t i = 0; i < table->processCount; ++i) {
       const ProcessEntry& row = table->rows[i];
       EXPECT_EQ(row.name, Item(i)[kColumnName]) << i;
@@ -113,9 +167,10 @@ struct Monitor {
       EXPECT_EQ(std::to_wstring(row.threadCount), Item(i)[kColumnThreads]) << i;
       EXPECT_EQ(std::to_wstring(row.affinity), Item(i)[kColumnAffinity]) << i;
       EXPECT_EQ(i, FindProcessRow(table.get(), row.processId));
-      threads += row.threadCount;
+      threadSum += row.threadCount;
     }
-    EXPECT_EQ(threads, table->threadTotal);
+    EXPECT_EQ(threadSum, table->threadTotal);
+    EXPECT_EQ(0, list.redundant);
   }
 };
 
@@ -142,10 +197,10 @@ TEST(ProcessTable, ExitedRowsCloseUpAndIdTextsKeepTheirFirstIndex) {
 
 TEST(ProcessTable, ChangesRewriteTheirTextsAndAffinityIsReadOnlyWithTwoProcessors) {
   Monitor monitor;
-  monitor.affinities.byId[0x24] = 2;
+  monitor.Affinity(0x24, 2);
   monitor.Pass({{0x20, 3, L"x.exe"}, {0x24, 2, L"y.exe"}});
   monitor.Pass({{0x20, 3, L"x.exe"}, {0x24, 2, L"y.exe"}});
-  EXPECT_EQ(0, monitor.affinities.reads);
+  EXPECT_EQ(0, monitor.platform.affinityReads);
   EXPECT_EQ(5u, monitor.table->threadTotal);
 
   EXPECT_EQ((std::vector<std::wstring>{L"set 0 6 5", L"set 0 7 0"}),
@@ -156,7 +211,7 @@ TEST(ProcessTable, ChangesRewriteTheirTextsAndAffinityIsReadOnlyWithTwoProcessor
   monitor.processors = 2;
   EXPECT_EQ((std::vector<std::wstring>{L"set 1 6 2", L"set 1 7 2"}),
             monitor.Pass({{0x20, 5, L"x.exe"}, {0x24, 2, L"y.exe"}}));
-  EXPECT_EQ(2, monitor.affinities.reads);
+  EXPECT_EQ(2, monitor.platform.affinityReads);
   monitor.Pass({{0x24, 2, L"y.exe"}});
   EXPECT_EQ(2u, monitor.table->threadTotal);  // an exit lowers it
   monitor.ExpectInStep();
@@ -207,7 +262,7 @@ struct ReferenceTable {
   std::vector<ProcessEntry> rows;
   std::vector<std::wstring> log;
 
-  void Pass(const std::vector<Process>& processes, uint32_t processors, Affinities* affinities) {
+  void Pass(const std::vector<Process>& processes, uint32_t processors, const Platform& platform) {
     if (processes.empty()) return;
     for (ProcessEntry& row : rows) row.flags = ENTRY_UNSEEN;
     for (const Process& process : processes) {
@@ -218,7 +273,9 @@ struct ReferenceTable {
           break;
         }
       }
-      const uint32_t affinity = processors >= 2 ? ReadAffinity(affinities, process.id) : 0;
+      auto figures = platform.processFigures.find(process.id);
+      const uint32_t affinity =
+          processors >= 2 && figures != platform.processFigures.end() ? figures->second.affinity : 0;
       if (match != nullptr) {
         if (match->flags == ENTRY_UNSEEN) match->flags = 0;
         if (process.threads != match->threadCount || affinity != match->affinity) {
@@ -275,7 +332,7 @@ TEST(ProcessTable, RandomPassesMatchTheRowByRowAlgorithm) {
         running.erase(running.begin() + i);
       } else {
         if (random() % 6 == 0) running[i].threads = 1 + random() % 40;
-        if (random() % 10 == 0) monitor.affinities.byId[running[i].id] = random() % 3;
+        if (random() % 10 == 0) monitor.Affinity(running[i].id, random() % 3);
         ++i;
       }
     }
@@ -290,12 +347,217 @@ TEST(ProcessTable, RandomPassesMatchTheRowByRowAlgorithm) {
     if (random() % 25 == 0) walk.clear();
 
     const size_t before = reference.log.size();
-    reference.Pass(walk, monitor.processors, &monitor.affinities);
+    reference.Pass(walk, monitor.processors, monitor.platform);
     const std::vector<std::wstring> expected(reference.log.begin() + before, reference.log.end());
     ASSERT_EQ(expected, monitor.Pass(walk));
     ASSERT_EQ(reference.rows.size(), monitor.table->processCount);
     monitor.ExpectInStep();
     if (HasFatalFailure() || HasNonfatalFailure()) return;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::wstring> Texts(const Monitor& monitor, size_t item) {
+  const std::vector<std::wstring>& row = monitor.Item(item);
+  return {row[kColumnCpu], row[kColumnCpuTime], row[kColumnMemUsage]};
+}
+
+TEST(ProcessFigures, TextsFollowTheFiguresAndOnlyChangedTextsAreSent) {
+  Monitor monitor;
+  monitor.processors = 2;
+  ProcessFigures& a = monitor.platform.processFigures[0x10];
+  a = ProcessFigures{FIGURE_CPU_TIME | FIGURE_MEMORY, 0, 2 * kSecond, 1234567};
+  const std::vector<Process> both = {{0x10, 1, L"a.exe"}, {0x14, 1, L"b.exe"}};  // b cannot be opened
+  const std::vector<std::wstring> inserted = monitor.Pass(both);
+  EXPECT_EQ((std::vector<std::wstring>{L"0", L"0:00:02", L"1,205 K"}), Texts(monitor, 0));  // first seen: 0
+  EXPECT_EQ((std::vector<std::wstring>{L"", L"", L""}), Texts(monitor, 1));
+  EXPECT_EQ(2 * 5 + 3u, inserted.size());  // two insertions of five steps, a's figures; b's empty texts unsent
+  EXPECT_EQ(1, monitor.platform.processReads[0x10]);  // affinity and figures through one read
+
+  a.cpuTime += kSecond / 2;  // half a second over one second on two processors
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 25"}), monitor.Pass(both));
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 0"}), monitor.Pass(both));
+  EXPECT_TRUE(monitor.Pass(both).empty());  // nothing changed: no list message
+
+  a.cpuTime = 3 * kSecond;  // crosses a second; the memory grows by less than a kilobyte
+  a.workingSet += 100;
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 25", L"set 0 4 0:00:03"}), monitor.Pass(both));
+  a.cpuTime = kSecond;  // backwards (a thread summed on the device exited): 0, not a wrapped share
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 0", L"set 0 4 0:00:01"}), monitor.Pass(both));
+
+  a.figures = 0;  // no longer readable: empty texts, never stale ones
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 ", L"set 0 4 ", L"set 0 5 "}), monitor.Pass(both));
+  a.figures = FIGURE_CPU_TIME | FIGURE_MEMORY;
+  a.cpuTime = 5 * kSecond;  // readable again: the share starts from 0 again
+  monitor.Pass(both);
+  EXPECT_EQ((std::vector<std::wstring>{L"0", L"0:00:05", L"1,205 K"}), Texts(monitor, 0));
+  a.cpuTime += kSecond;
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 4 0:00:06"}), monitor.Pass(both, {}, 0));  // no time elapsed: 0
+  monitor.ExpectInStep();
+}
+
+TEST(ProcessFigures, WhereTimesAreKeptPerThreadAProcessShowsItsSnapshotThreadsSummed) {
+  Monitor monitor;
+  monitor.processors = 2;
+  monitor.timesFromThreads = 1;
+  monitor.platform.threadFigures[0x11] = ThreadFigures{FIGURE_CPU_TIME, 0, 0, kSecond};
+  monitor.platform.threadFigures[0x12] = ThreadFigures{FIGURE_CPU_TIME, 0, 0, 2 * kSecond};
+  const std::vector<Process> processes = {{0x10, 2, L"a.exe"}, {0x14, 1, L"b.exe"}};
+  // b's one thread cannot be read; 0x99 belongs to no listed process.
+  const std::vector<Thread> threads = {{0x11, 0x10}, {0x15, 0x14}, {0x99, 0x77}, {0x12, 0x10}};
+  monitor.Pass(processes, threads);
+  EXPECT_EQ(L"0:00:03", monitor.Item(0)[kColumnCpuTime]);
+  EXPECT_EQ(L"", monitor.Item(1)[kColumnCpuTime]);
+  EXPECT_EQ((std::map<uint32_t, int>{{0x11, 1}, {0x12, 1}, {0x15, 1}}), monitor.platform.threadReads);
+
+  // Listing a's threads too: each thread is still read once a pass.
+  SelectThreadOwner(monitor.threads.get(), 1, 0x10);
+  monitor.platform.threadFigures[0x12].cpuTime += kSecond;
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 50", L"set 0 4 0:00:04"}), monitor.Pass(processes, threads));
+  EXPECT_EQ((std::map<uint32_t, int>{{0x11, 1}, {0x12, 1}, {0x15, 1}}), monitor.platform.threadReads);
+  EXPECT_EQ(2u, monitor.threadList.items.size());
+  monitor.ExpectInStep();
+}
+
+TEST(ThreadList, FollowsTheChosenProcessWithTheFewestSteps) {
+  Monitor monitor;
+  monitor.processors = 2;
+  const uint32_t kAll = FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY;
+  monitor.platform.threadFigures[0x104] = ThreadFigures{kAll, 8, 1, 0};
+  monitor.platform.threadFigures[0x108] = ThreadFigures{kAll, -2, 0, kSecond};
+  monitor.platform.threadFigures[0x204] = ThreadFigures{kAll, 3, 0, 0};
+  const std::vector<Process> processes = {{0x10, 3, L"a.exe"}, {0x20, 1, L"b.exe"}};
+  std::vector<Thread> threads = {{0x104, 0x10}, {0x204, 0x20}, {0x108, 0x10}, {0x10C, 0x10}};
+  monitor.Pass(processes, threads);
+  EXPECT_TRUE(monitor.threadOps.empty());
+  EXPECT_TRUE(monitor.platform.threadReads.empty());  // no list and process times of their own: no thread read
+
+  SelectThreadOwner(monitor.threads.get(), 1, 0x10);
+  monitor.Pass(processes, threads);
+  EXPECT_EQ((std::vector<std::wstring>{L"insert 0 00000104 260", L"set 0 1 8", L"set 0 2 0", L"set 0 3 1",
+                                       L"insert 1 00000108 264", L"set 1 1 -2", L"set 1 2 0", L"set 1 3 0",
+                                       L"insert 2 0000010C 268"}),  // 0x10C cannot be read: empty texts
+            monitor.threadOps);
+
+  // 0x108 exits, 0x110 starts, 0x104 changes its priority and runs half a second.
+  threads = {{0x110, 0x10}, {0x104, 0x10}, {0x10C, 0x10}, {0x204, 0x20}};
+  monitor.platform.threadFigures[0x104].priority = 10;
+  monitor.platform.threadFigures[0x104].cpuTime = kSecond / 2;
+  monitor.Pass(processes, threads);
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 1 10", L"set 0 2 25", L"delete 1", L"insert 2 00000110 272"}),
+            monitor.threadOps);
+  monitor.Pass(processes, threads);
+  EXPECT_EQ((std::vector<std::wstring>{L"set 0 2 0"}), monitor.threadOps);
+  monitor.Pass(processes, threads);
+  EXPECT_TRUE(monitor.threadOps.empty());
+
+  // Another process: its threads replace the rows, the old items go last first.
+  SelectThreadOwner(monitor.threads.get(), 1, 0x20);
+  monitor.Pass(processes, threads);
+  EXPECT_EQ((std::vector<std::wstring>{L"delete 2", L"delete 1", L"delete 0", L"insert 0 00000204 516",
+                                       L"set 0 1 3", L"set 0 2 0", L"set 0 3 0"}),
+            monitor.threadOps);
+
+  // It exits: the list empties and follows no process any more.
+  monitor.Pass({processes[0]}, {threads[0], threads[1], threads[2]});
+  EXPECT_EQ((std::vector<std::wstring>{L"delete 0"}), monitor.threadOps);
+  EXPECT_EQ(0u, monitor.threads->ownerChosen);
+  EXPECT_TRUE(monitor.threadList.items.empty());
+  EXPECT_EQ(0, monitor.threadList.redundant);
+}
+
+// Random thread sets, figures, switches and exits, against a model of what
+// the thread list must show: live threads in first-seen order up to the
+// capacity, each text the figure it reads, and no text rewritten unchanged.
+TEST(ThreadList, RandomPassesKeepTheListShowingTheChosenProcessesThreads) {
+  std::mt19937 random(20240612);
+  Monitor monitor;
+  monitor.processors = 1 + random() % 2;
+  std::map<uint32_t, std::vector<uint32_t>> live = {{0x10, {}}, {0x20, {}}};  // threads by process
+  uint32_t nextThread = 0x1000, owner = 0x10;
+  std::vector<uint32_t> rows;                  // the model: the thread list's ids
+  std::map<uint32_t, uint64_t> previousTimes;  // the times the rows' shares start from
+  SelectThreadOwner(monitor.threads.get(), 1, owner);
+  for (int pass = 0; pass < 300; ++pass) {
+    SCOPED_TRACE(pass);
+    for (auto& process : live) {
+      std::vector<uint32_t>& threads = process.second;
+      for (size_t i = 0; i < threads.size();) {
+        if (random() % 6 == 0) {
+          threads.erase(threads.begin() + i);
+        } else {
+          ThreadFigures& figures = monitor.platform.threadFigures[threads[i]];
+          if (random() % 4 == 0) figures.cpuTime += random() % (3 * kSecond);
+          if (random() % 8 == 0) figures.priority = static_cast<int32_t>(random() % 5) - 2;
+          if (random() % 8 == 0) figures.figures ^= FIGURE_PRIORITY | FIGURE_CPU_TIME;
+          ++i;
+        }
+      }
+      const uint32_t starts = pass % 60 == 30 ? 300 : random() % 4;
+      for (uint32_t i = 0; i < starts; ++i) {
+        const uint32_t affinity = static_cast<uint32_t>(random() % 3);
+        monitor.platform.threadFigures[nextThread] =
+            ThreadFigures{FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY, 0, affinity, 0};
+        threads.push_back(nextThread++);
+      }
+    }
+    const bool switching = random() % 20 == 0, exiting = random() % 40 == 0;
+    if (switching) {
+      owner = owner == 0x10 ? 0x20 : 0x10;
+      SelectThreadOwner(monitor.threads.get(), 1, owner);
+      rows.clear();
+    }
+    std::vector<Process> processes;
+    std::vector<Thread> walk;
+    for (const auto& process : live) {
+      if (exiting && process.first == owner) continue;
+      processes.push_back({process.first, 1, L"p.exe"});
+      for (uint32_t thread : process.second) walk.push_back({thread, process.first});
+    }
+    std::shuffle(walk.begin(), walk.end(), random);
+    const uint32_t elapsedMs = 500 + random() % 1000;
+    monitor.Pass(processes, walk, elapsedMs);
+
+    // The model's rows: exits closed up, newcomers appended in walk order while there is room.
+    const std::vector<uint32_t>& owned = live[owner];
+    if (exiting) rows.clear();
+    size_t occupied = rows.size();  // rows of exited threads free only after the pass
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](uint32_t id) { return std::find(owned.begin(), owned.end(), id) == owned.end(); }),
+               rows.end());
+    for (const Thread& thread : walk) {
+      if (exiting || thread.owner != owner || occupied >= kThreadCapacity) continue;
+      if (std::find(rows.begin(), rows.end(), thread.id) != rows.end()) continue;
+      rows.push_back(thread.id);
+      ++occupied;
+    }
+    ASSERT_EQ(rows.size(), monitor.threadList.items.size());
+    std::map<uint32_t, uint64_t> times;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const ThreadFigures& figures = monitor.platform.threadFigures[rows[i]];
+      const std::vector<std::wstring>& item = monitor.threadList.items[i];
+      const bool timeKnown = figures.figures & FIGURE_CPU_TIME;
+      auto previous = previousTimes.find(rows[i]);
+      const uint64_t share =
+          ShownCpuShare(timeKnown, previous == previousTimes.end() ? kNoFigure : previous->second, figures.cpuTime,
+                        elapsedMs * kTicksPerMs, monitor.processors);
+      if (timeKnown) times[rows[i]] = figures.cpuTime;
+      ASSERT_EQ(Hex8(rows[i]), item[kThreadColumnTid]);
+      EXPECT_EQ(figures.figures & FIGURE_PRIORITY ? std::to_wstring(figures.priority) : L"",
+                item[kThreadColumnPriority]);
+      EXPECT_EQ(share == kNoFigure ? L"" : std::to_wstring(share), item[kThreadColumnCpu]);
+      EXPECT_EQ(monitor.processors >= 2 ? std::to_wstring(figures.affinity) : L"", item[kThreadColumnAffinity]);
+    }
+    previousTimes = times;
+    EXPECT_EQ(0, monitor.threadList.redundant);
+    if (HasFailure()) return;
+    if (exiting) {
+      live[owner].clear();
+      SelectThreadOwner(monitor.threads.get(), 1, owner);
+    }
   }
 }
 

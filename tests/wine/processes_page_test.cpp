@@ -8,59 +8,13 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "tests/wine/fault_support.h"
+#include "tests/wine/process_support.h"
 #include "tests/wine/wine_support.h"
 #include "ui/processes/process_pass.h"
 #include "ui/processes/processes_page.h"
 
 namespace {
-
-constexpr DWORD kWaitMs = 5000;
-constexpr DWORD kSleeperExitCode = 7;
-
-std::wstring Hex8(DWORD value) {
-  wchar_t text[16];
-  swprintf(text, 16, L"%08X", static_cast<unsigned>(value));
-  return text;
-}
-
-// A sleeper helper process (tests/helpers/sleeper.cpp), driven through its events.
-class Sleeper {
- public:
-  bool Start(const std::wstring& exe, int threads) {
-    static int started = 0;
-    tag_ = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++started);
-    const std::wstring prefix = L"Local\\selvane-sleeper-" + tag_;
-    ready_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());
-    more_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-more").c_str());
-    exit_ = CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-exit").c_str());
-    const std::wstring command = L"\"" + exe + L"\" " + tag_ + L" " + std::to_wstring(threads);
-    return StartChild(command, nullptr, &child_) && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0;
-  }
-  ~Sleeper() {
-    EndChild(&child_);
-    for (HANDLE event : {ready_, more_, exit_}) {
-      if (event != nullptr) CloseHandle(event);
-    }
-  }
-  DWORD Id() const { return child_.processId; }
-  HANDLE Process() const { return child_.process; }
-  const std::wstring& Tag() const { return tag_; }
-  bool MoreThreads() { return SetEvent(more_) && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0; }
-  DWORD Exit() {
-    SetEvent(exit_);
-    return WaitChild(&child_, kWaitMs);
-  }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    GetExitCodeProcess(child_.process, &code);
-    return code;
-  }
-
- private:
-  std::wstring tag_;
-  ChildProcess child_;
-  HANDLE ready_ = nullptr, more_ = nullptr, exit_ = nullptr;
-};
 
 std::string ReadLinuxFile(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -75,7 +29,7 @@ std::string ReadLinuxFile(const std::wstring& path) {
 
 // "Cpus_allowed_list" of the helper's Linux process, found through Wine's Z:
 // drive by its command line, which carries the helper's tag.
-std::string LinuxCpusAllowed(const Sleeper& sleeper) {
+std::string LinuxCpusAllowed(const HelperProcess& sleeper) {
   std::string tag(sleeper.Tag().begin(), sleeper.Tag().end());
   const std::string needle = std::string(".exe") + '\0' + tag + '\0';
   WIN32_FIND_DATAW found;
@@ -95,71 +49,6 @@ std::string LinuxCpusAllowed(const Sleeper& sleeper) {
   return result;
 }
 
-// The Processes page on its own thread, as the sheet runs it.
-class PageThread {
- public:
-  bool Start() {
-    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
-    return thread_ != nullptr && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0 && page_ != nullptr;
-  }
-  ~PageThread() {
-    if (thread_ == nullptr) return;
-    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, kWaitMs);
-    CloseHandle(thread_);
-    CloseHandle(ready_);
-  }
-  HWND Page() const { return page_; }
-  HWND List() const { return GetDlgItem(page_, IDC_PROCESS_LIST); }
-
- private:
-  static DWORD WINAPI Run(LPVOID parameter) {
-    PageThread* self = static_cast<PageThread*>(parameter);
-    self->page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
-                                     ProcessesPageProc, 0);
-    ShowWindow(self->page_, SW_SHOW);
-    SetEvent(self->ready_);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-      if (!IsDialogMessageW(self->page_, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
-    }
-    DestroyWindow(self->page_);
-    return 0;
-  }
-  HANDLE thread_ = nullptr, ready_ = nullptr;
-  DWORD threadId_ = 0;
-  HWND page_ = nullptr;
-};
-
-void BindProcessors(const wchar_t* variant) {
-  ResetMonitorState();
-  g_state.instance = GetModuleHandleW(nullptr);
-  BindKernelExtensionsFrom(BinPath(variant).c_str());
-}
-
-std::wstring ItemText(HWND list, int item, int subItem) {
-  wchar_t text[300] = {};
-  LVITEMW record = {};
-  record.iSubItem = subItem;
-  record.pszText = text;
-  record.cchTextMax = 300;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
-  return text;
-}
-
-int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-int FindItem(HWND list, DWORD processId) {
-  for (int i = 0; i < ItemCount(list); ++i) {
-    if (ItemText(list, i, kColumnPid) == Hex8(processId)) return i;
-  }
-  return -1;
-}
-
 // Item i shows row i. Called on the thread that runs the passes.
 void ExpectListShowsTable(HWND list) {
   const ProcessTable& table = g_state.processTable;
@@ -174,62 +63,7 @@ void ExpectListShowsTable(HWND list) {
   EXPECT_EQ(threads, table.threadTotal);
 }
 
-// Polls `done` every 10 ms for up to `ms`.
-template <typename Condition>
-bool WaitUntil(Condition done, DWORD ms = kWaitMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > ms) return false;
-    Sleep(10);
-  }
-  return true;
-}
-
-HWND VisibleMenu() {
-  HWND menu = FindWindowW(L"#32768", nullptr);
-  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
-}
-
-HWND WaitForMenu(DWORD ms = kWaitMs) {
-  WaitUntil([] { return VisibleMenu() != nullptr; }, ms);
-  return VisibleMenu();
-}
-
-bool WaitForMenuClosed() {
-  return WaitUntil([] { return VisibleMenu() == nullptr; });
-}
-
-POINT ItemCentre(HWND list, int item) {
-  RECT rect = {};
-  rect.left = LVIR_BOUNDS;
-  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
-  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// A right press on `point` (the list's client coordinates), with the cursor
-// there too: the menu takes its position from the message.
-void RightClick(HWND list, POINT point) {
-  POINT screen = point;
-  ClientToScreen(list, &screen);
-  SetCursorPos(screen.x, screen.y);
-  PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
-  PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
-}
-
-HWND OpenMenuOn(HWND list, int item) {
-  RightClick(list, ItemCentre(list, item));
-  return WaitForMenu();
-}
-
-void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
-  for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
-}
-
-bool AffinityMarked(uint32_t position) {
-  return (GetMenuState(g_state.affinityMenu, position, MF_BYPOSITION) & MF_CHECKED) != 0;
-}
-
-bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+bool AffinityMarked(uint32_t position) { return Checked(g_state.affinityMenu, position); }
 
 // Each column as "title alignment width".
 std::vector<std::wstring> Columns(HWND list) {
@@ -295,8 +129,8 @@ TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
   PageThread page;
   ASSERT_TRUE(page.Start());
   HWND list = page.List();
-  Sleeper sleeper;
-  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), 3));
+  HelperProcess sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), L"3"));
 
   RunProcessPass();
   ExpectListShowsTable(list);
@@ -305,17 +139,17 @@ TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
   EXPECT_EQ(L"sleeper.exe", ItemText(list, item, kColumnName));
   EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
   EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
-  EXPECT_EQ(L"", ItemText(list, item, kColumnCpu));
+  EXPECT_EQ(L"0", ItemText(list, item, kColumnCpu));  // first seen
   EXPECT_EQ(L"", ItemText(list, item, kColumnAffinity));  // no such column with one processor
 
-  ASSERT_TRUE(sleeper.MoreThreads());
+  ASSERT_TRUE(sleeper.More());
   RunProcessPass();
   EXPECT_EQ(L"5", ItemText(list, item, kColumnThreads));
   ExpectListShowsTable(list);
 
   // The page stops being active: the pass still keeps its list in step.
   g_state.processesPage.store(nullptr);
-  ASSERT_EQ(kSleeperExitCode, sleeper.Exit());
+  ASSERT_EQ(kHelperExitCode, sleeper.Exit());
   RunProcessPass();
   EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
   EXPECT_EQ(kNoProcessRow, FindProcessRow(&g_state.processTable, sleeper.Id()));
@@ -360,8 +194,8 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   PageThread page;
   ASSERT_TRUE(page.Start());
   HWND list = page.List();
-  Sleeper sleeper;
-  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), 2));
+  HelperProcess sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), L"2"));
   RunProcessPass();
   const int item = FindItem(list, sleeper.Id());
   ASSERT_GE(item, 0);
@@ -372,9 +206,9 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   ASSERT_NE(nullptr, menu);
   Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Affinity, CPU2
   ASSERT_TRUE(WaitForMenuClosed());
+  // The page runs the command once the menu has returned it.
   DWORD_PTR mask = 0, system = 0;
-  ASSERT_TRUE(GetProcessAffinityMask(sleeper.Process(), &mask, &system));
-  EXPECT_EQ(2u, mask);
+  EXPECT_TRUE(WaitUntil([&] { return GetProcessAffinityMask(sleeper.Process(), &mask, &system) && mask == 2; }));
   EXPECT_EQ("1", LinuxCpusAllowed(sleeper));  // Linux numbers processors from 0
   RunProcessPass();
   EXPECT_EQ(L"2", ItemText(list, item, kColumnAffinity));
@@ -385,21 +219,35 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   EXPECT_FALSE(AffinityMarked(0));
   Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN});  // Set Affinity, None
   ASSERT_TRUE(WaitForMenuClosed());
-  EXPECT_EQ("0-1", LinuxCpusAllowed(sleeper));
+  EXPECT_TRUE(WaitUntil([&] { return LinuxCpusAllowed(sleeper) == "0-1"; }));
   RunProcessPass();
   EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
+}
+
+HWND WarningBox(HWND page, DWORD ms = kWaitMs) {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; },
+            ms);
+  return box;
+}
+
+// Chooses "Kill Process" in `menu`; returns the confirmation box, which must
+// name `name`.
+HWND ChooseKill(HWND page, HWND menu, const wchar_t* name) {
+  if (menu == nullptr) return nullptr;
+  Keys(menu, {VK_DOWN, VK_RETURN});
+  HWND box = WarningBox(page);
+  if (box == nullptr) return nullptr;
+  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
+  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
+  return box;
 }
 
 // Chooses "Kill Process" in `menu` and answers the confirmation, which must
 // name `name`.
 void Kill(HWND page, HWND menu, const wchar_t* name, int answer) {
-  ASSERT_NE(nullptr, menu);
-  Keys(menu, {VK_DOWN, VK_RETURN});
-  HWND box = nullptr;
-  WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; });
+  HWND box = ChooseKill(page, menu, name);
   ASSERT_NE(nullptr, box);
-  EXPECT_EQ(name, WindowText(GetDlgItem(box, 0xFFFF)));
-  EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) != nullptr);
   SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
   EXPECT_TRUE(WaitForMenuClosed());
 }
@@ -413,8 +261,8 @@ TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   GetTempPathW(MAX_PATH, folder);
   const std::wstring otherExe = std::wstring(folder) + L"other_sleeper.exe";
   ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
-  Sleeper first, second;
-  ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe"), 1));
+  HelperProcess first, second;
+  ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe"), L"1"));
   RunProcessPass();
   const int item = FindItem(list, first.Id());
   ASSERT_GE(item, 0);
@@ -425,8 +273,8 @@ TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   // While the menu is open the process exits and a pass gives its list item
   // to a newcomer: the kill still names the first and leaves the newcomer be.
   HWND menu = OpenMenuOn(list, item);
-  ASSERT_EQ(kSleeperExitCode, first.Exit());
-  ASSERT_TRUE(second.Start(otherExe, 1));
+  ASSERT_EQ(kHelperExitCode, first.Exit());
+  ASSERT_TRUE(second.Start(otherExe, L"1"));
   RunProcessPass();
   ASSERT_EQ(item, FindItem(list, second.Id()));
   Kill(page.Page(), menu, L"sleeper.exe", IDOK);
@@ -464,6 +312,90 @@ TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
   EXPECT_EQ(std::to_wstring(processes), WindowText(GetDlgItem(page, IDC_PROCESS_TOTAL)));
   EXPECT_EQ(std::to_wstring(threads), WindowText(GetDlgItem(page, IDC_THREAD_TOTAL)));
   EXPECT_EQ(0u, CloseInProcess(&monitor));
+}
+
+// The process exits while its confirmation box is open and a newcomer takes
+// its list item. The handle the menu opened still holds the exited process:
+// its id names it and nothing else until the command is over, so it cannot
+// have been given to the newcomer, and OK ends nobody.
+TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring otherExe = std::wstring(folder) + L"idle_newcomer.exe";
+  ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
+  IdleHelper first, second;
+  ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe")));
+  const DWORD firstId = first.Id();
+  RunProcessPass();
+  const int item = FindItem(list, firstId);
+  ASSERT_GE(item, 0);
+
+  HWND box = ChooseKill(page.Page(), OpenMenuOn(list, item), L"sleeper.exe");
+  ASSERT_NE(nullptr, box);
+  first.End(5);  // this test's handle is closed too
+  HANDLE byId = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, firstId);
+  ASSERT_NE(nullptr, byId) << "the id no longer names the exited process";
+  DWORD code = 0;
+  GetExitCodeProcess(byId, &code);
+  CloseHandle(byId);
+  EXPECT_EQ(5u, code);
+  ASSERT_TRUE(second.Start(otherExe));
+  RunProcessPass();
+  ASSERT_EQ(item, FindItem(list, second.Id()));
+
+  SendMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  SendMessageW(page.Page(), WM_NULL, 0, 0);  // the command is over
+  EXPECT_TRUE(second.Running());
+  // Released now: the id names nothing and may be given out again.
+  EXPECT_TRUE(WaitUntil([&] {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, firstId);
+    if (process != nullptr) CloseHandle(process);
+    return process == nullptr;
+  }));
+  RunProcessPass();
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  second.End(0);
+  DeleteFileW(otherExe.c_str());
+}
+
+// A process the platform will not let the monitor end (nor query, nor
+// rebind): the commands do nothing, the process stays listed and the page
+// keeps working.
+TEST(ProcessMenu, ProcessThePlatformWillNotEndStaysListed) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  IdleHelper guarded;
+  ASSERT_TRUE(guarded.Start(BinPath(L"sleeper.exe"), true));
+  RunProcessPass();
+  const int item = FindItem(list, guarded.Id());
+  ASSERT_GE(item, 0);
+
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_RETURN});  // Kill Process
+  ASSERT_TRUE(WaitForMenuClosed());
+  EXPECT_EQ(nullptr, WarningBox(page.Page(), 500));  // nothing it could end: no question
+  menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Affinity, CPU2
+  ASSERT_TRUE(WaitForMenuClosed());
+
+  DWORD_PTR mask = 0, system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(guarded.Process(), &mask, &system));
+  EXPECT_EQ(system, mask);
+  EXPECT_TRUE(guarded.Running());
+  DWORD_PTR answer = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(page.Page(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  RunProcessPass();
+  EXPECT_EQ(item, FindItem(list, guarded.Id()));
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
 }
 
 }  // namespace

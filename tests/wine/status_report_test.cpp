@@ -84,27 +84,6 @@ TEST(StatusReport, TemperatureEchoOnlyWithOptionS) {
   DestroyWindow(page);
 }
 
-// Records the library never wrote read as zero, and a zero high corner keeps
-// the frequency scale as it was.
-TEST(StatusReport, ZeroClocksShowZeroAndKeepTheScale) {
-  SamplerContext context = {};
-  BindStandIn(L"libnvrm_silent.dll");  // writes nothing at all
-  HWND page = ActivePage();
-  ASSERT_NE(nullptr, page);
-  g_state.frequencyScale.store(0.8f);
-  RunOneCycle(&context);
-  EXPECT_EQ(Formatted(HardwareReadings{}), ControlText(page, IDC_STATUS_TEXT));
-  EXPECT_EQ(0.8f, g_state.frequencyScale.load());
-
-  BindStandIn(L"libnvrm_cpu_zero.dll");  // CPU current and high corner 0
-  g_state.performancePage.store(page);
-  g_state.frequencyScale.store(0.6f);
-  RunSamplingCycle(&context);
-  EXPECT_EQ(0u, ControlText(page, IDC_STATUS_TEXT).find(L"CPU[0Mhz]\r\nSYS[240Mhz]"));
-  EXPECT_EQ(0.6f, g_state.frequencyScale.load());
-  DestroyWindow(page);
-}
-
 // Bands of pixel rows in which some pixel differs from the field's top-left one.
 int TextLines(HWND field) {
   RECT client;

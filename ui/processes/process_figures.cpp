@@ -10,6 +10,12 @@ uint32_t CpuSharePercent(uint64_t cpuBefore, uint64_t cpuNow, uint64_t elapsed, 
   return share >= 100.0 ? 100u : static_cast<uint32_t>(share);
 }
 
+uint64_t ShownCpuShare(bool known, uint64_t prevCpuTime, uint64_t cpuTime, uint64_t elapsed, uint32_t processors) {
+  if (!known) return kNoFigure;
+  if (prevCpuTime == kNoFigure) return 0;
+  return CpuSharePercent(prevCpuTime, cpuTime, elapsed, processors);
+}
+
 void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t cpuTime) {
   const uint64_t seconds = cpuTime / kTicksPerSecond;
   swprintf(out, capacity, L"%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
@@ -20,7 +26,7 @@ void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t bytes) {
   // Digits from the right, a separator every three, then reversed in place.
   wchar_t reversed[40];
   size_t length = 0;
-  uint64_t kilobytes = bytes / 1024;
+  uint64_t kilobytes = bytes / kBytesPerKilobyte;
   int digits = 0;
   do {
     if (digits > 0 && digits % 3 == 0) reversed[length++] = L',';

@@ -10,7 +10,9 @@ namespace {
 struct ToolhelpWalk {
   HANDLE snapshot;
   bool started;
+  bool threadsStarted;
   PROCESSENTRY32 record;
+  THREADENTRY32 thread;
 };
 
 bool NextProcess(void* context, SnapshotEntry* entry) {
@@ -28,15 +30,55 @@ bool NextProcess(void* context, SnapshotEntry* entry) {
   return true;
 }
 
-uint32_t ReadAffinityOf(void*, uint32_t processId) { return ReadProcessAffinity(processId); }
+bool NextThread(void* context, SnapshotThread* thread) {
+  ToolhelpWalk* walk = static_cast<ToolhelpWalk*>(context);
+  const BOOL delivered = walk->threadsStarted ? Thread32Next(walk->snapshot, &walk->thread)
+                                              : Thread32First(walk->snapshot, &walk->thread);
+  walk->threadsStarted = true;
+  if (!delivered) return false;
+  thread->threadId = walk->thread.th32ThreadID;
+  thread->ownerId = walk->thread.th32OwnerProcessID;
+  return true;
+}
 
-void InsertItem(void* context, uint32_t item, const wchar_t* name, uint32_t processId) {
+uint64_t Ticks(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
+
+void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  ReadProcessFigures(processId, wanted, figures);
+}
+
+// One open per thread: its CPU time, its priority and its affinity.
+void ReadThread(void*, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
+  *figures = ThreadFigures{};
+  HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, threadId);
+  if (thread == nullptr) return;
+  FILETIME created, exited, kernel, user;
+  if ((wanted & FIGURE_CPU_TIME) && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+    figures->cpuTime = Ticks(kernel) + Ticks(user);
+    figures->figures |= FIGURE_CPU_TIME;
+  }
+  if (wanted & FIGURE_PRIORITY) {
+    const int priority = GetThreadPriority(thread);
+    if (priority != THREAD_PRIORITY_ERROR_RETURN) {
+      figures->priority = priority;
+      figures->figures |= FIGURE_PRIORITY;
+    }
+  }
+  DWORD affinity = 0;
+  if ((wanted & FIGURE_AFFINITY) && g_kernel.CeGetThreadAffinity(thread, &affinity)) {
+    figures->affinity = affinity;
+    figures->figures |= FIGURE_AFFINITY;
+  }
+  CloseHandle(thread);
+}
+
+void InsertItem(void* context, uint32_t item, const wchar_t* text, uint32_t id) {
   LVITEMW record = {};
-  // The item carries its process id, so the page's menu finds the row it shows.
+  // The item carries its process (or thread) id, so the page's menu finds the row it shows.
   record.mask = LVIF_TEXT | LVIF_PARAM;
   record.iItem = static_cast<int>(item);
-  record.pszText = const_cast<wchar_t*>(name);
-  record.lParam = static_cast<LPARAM>(processId);
+  record.pszText = const_cast<wchar_t*>(text);
+  record.lParam = static_cast<LPARAM>(id);
   SendMessageW(static_cast<HWND>(context), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&record));
 }
 
@@ -53,37 +95,76 @@ void DeleteItem(void* context, uint32_t item) {
   SendMessageW(static_cast<HWND>(context), LVM_DELETEITEM, item, 0);
 }
 
+// Takes up a "Show Threads" request, and lets the thread list's process go
+// once it has exited: its id may name another process by now, but the
+// handle held since the menu opened still names this one.
+void FollowThreadOwner() {
+  EnterCriticalSection(&g_state.processLock);
+  const ThreadRequest request = g_state.threadRequest;
+  g_state.threadRequest = ThreadRequest{nullptr, 0};
+  LeaveCriticalSection(&g_state.processLock);
+  if (request.process != nullptr) {
+    if (g_state.threadOwner != nullptr) CloseHandle(g_state.threadOwner);
+    g_state.threadOwner = request.process;
+    SelectThreadOwner(&g_state.threadTable, 1, request.processId);
+  }
+  if (g_state.threadOwner != nullptr && WaitForSingleObject(g_state.threadOwner, 0) != WAIT_TIMEOUT) {
+    CloseHandle(g_state.threadOwner);
+    g_state.threadOwner = nullptr;
+    SelectThreadOwner(&g_state.threadTable, 0, 0);
+  }
+}
+
 }  // namespace
 
-uint32_t ReadProcessAffinity(uint32_t processId) {
+void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  *figures = ProcessFigures{};
+  // Nothing the platform can give (one processor on the device): the process is not opened.
+  if (!kWorkingSetOffered) wanted &= ~FIGURE_MEMORY;
+  if (wanted == 0) return;
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
-  if (process == nullptr) return 0;
-  DWORD value = 0;
-  if (!g_kernel.CeGetProcessAffinity(process, &value)) value = 0;
+  if (process == nullptr) return;
+  DWORD affinity = 0;
+  if ((wanted & FIGURE_AFFINITY) && g_kernel.CeGetProcessAffinity(process, &affinity)) {
+    figures->affinity = affinity;
+    figures->figures |= FIGURE_AFFINITY;
+  }
+  if ((wanted & FIGURE_CPU_TIME) && ReadProcessCpuTime(process, &figures->cpuTime)) {
+    figures->figures |= FIGURE_CPU_TIME;
+  }
+  if ((wanted & FIGURE_MEMORY) && ReadProcessWorkingSet(process, &figures->workingSet)) {
+    figures->figures |= FIGURE_MEMORY;
+  }
   CloseHandle(process);
-  return value;
 }
 
 void RunProcessPass() {
-  // The list is held for the life of the page, so a page left during the
-  // pass still gets every change the table makes.
+  // The lists are held for the life of the page, so a page left during the
+  // pass still gets every change the tables make.
   HWND list = g_state.processList.load(std::memory_order_relaxed);
   if (list == nullptr) return;
+  HWND threadList = g_state.threadList.load(std::memory_order_relaxed);
+  FollowThreadOwner();
   HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
 
   ToolhelpWalk walk = {};
   walk.snapshot = snapshot;
   walk.record.dwSize = sizeof walk.record;
-  const SnapshotWalk source = {&walk, NextProcess};
-  const AffinityReader reader = {nullptr, ReadAffinityOf};
+  walk.thread.dwSize = sizeof walk.thread;
+  const ProcessSource source = {&walk, NextProcess, NextThread, ReadProcess, ReadThread};
+  const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
   EnterCriticalSection(&g_state.processLock);
-  UpdateProcessTable(&g_state.processTable, &source, g_state.processorCount, &reader);
+  UpdateProcessTable(&g_state.processTable, &g_state.threadTable, &source, &settings);
   LeaveCriticalSection(&g_state.processLock);
 
   // Outside the lock: the main thread handles these messages while this
   // thread waits, and may itself be waiting for the lock to copy a row.
-  const ProcessListOps ops = {list, InsertItem, SetItemText, DeleteItem};
+  const ListOps ops = {list, InsertItem, SetItemText, DeleteItem};
   SyncProcessList(&g_state.processTable, &ops, g_state.reportBuffer, kReportBufferChars);
+  if (threadList != nullptr) {
+    const ListOps threadOps = {threadList, InsertItem, SetItemText, DeleteItem};
+    SyncThreadList(&g_state.threadTable, &threadOps, g_state.reportBuffer, kReportBufferChars);
+  }
   CloseToolhelp32Snapshot(snapshot);
 }

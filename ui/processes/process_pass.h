@@ -1,16 +1,20 @@
 // The process pass: once a second while the Processes page is active, the
-// sampling thread brings the process table and the page's list into step
-// with a fresh snapshot of the running processes.
+// sampling thread brings the process table and the page's process list, and
+// the thread table and the thread list of "Show Threads", into step with a
+// fresh snapshot of the running processes and their threads.
 #ifndef SELVANE_UI_PROCESSES_PROCESS_PASS_H
 #define SELVANE_UI_PROCESSES_PROCESS_PASS_H
 
 #include <cstdint>
 
+#include "ui/processes/process_table.h"
+
 // One pass. A snapshot that cannot be taken or walked changes nothing.
 void RunProcessPass();
 
-// The process's affinity (0 = any processor, n = processor n); 0 when it
-// cannot be opened or read. Only with two or more processors.
-uint32_t ReadProcessAffinity(uint32_t processId);
+// Everything a pass reads of one process, through one handle: its affinity
+// (only when `wanted` asks, with two or more processors), CPU time and
+// working set. Fields that cannot be read are left out of `figures->figures`.
+void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures);
 
 #endif

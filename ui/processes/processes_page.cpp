@@ -45,13 +45,16 @@ void OnInitDialog(HWND page) {
   // The Affinity columns are last, and only a multi-processor system has them.
   const bool multi = g_state.processorCount > 1;
   InsertColumns(processList, kProcessColumns, kProcessColumnWidths, multi ? kColumnAffinity + 1 : kColumnAffinity);
-  InsertColumns(GetDlgItem(page, IDC_THREAD_LIST), kThreadColumns, kThreadColumnWidths,
+  HWND threadList = GetDlgItem(page, IDC_THREAD_LIST);
+  InsertColumns(threadList, kThreadColumns, kThreadColumnWidths,
                 multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
   g_state.processList.store(processList, std::memory_order_relaxed);
+  g_state.threadList.store(threadList, std::memory_order_relaxed);
 
   // Loaded for the life of the process; only the two pop-ups are kept.
   HMENU menu = LoadMenuW(g_state.instance, MAKEINTRESOURCEW(IDM_CONTEXT));
   g_state.contextMenu = GetSubMenu(menu, 0);
+  g_state.priorityMenu = GetSubMenu(g_state.contextMenu, kMenuPositionPriority);
   if (g_state.processorCount == 1) {
     EnableMenuItem(g_state.contextMenu, kMenuPositionAffinity, MF_BYPOSITION | MF_GRAYED);
   }
@@ -79,19 +82,46 @@ bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
   return found != kNoProcessRow;
 }
 
-// Carries out a menu command on `process`, which was opened when the menu
-// opened: whatever passes ran meanwhile, it is still the process named in `row`.
-void RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
-  if (command == IDM_KILL_PROCESS) {
-    if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
-    TerminateProcess(process, 0);
+// The radio mark in "Set Priority" on the process's level; no mark where it
+// cannot be read.
+void MarkPriority(HANDLE process, uint32_t processId) {
+  const uint32_t level = process != nullptr ? ReadProcessPriorityLevel(process, processId) : kPriorityUnknown;
+  if (level < kPriorityLevelCount) {
+    CheckMenuRadioItem(g_state.priorityMenu, 0, kPriorityLevelCount - 1, level, MF_BYPOSITION);
     return;
   }
-  if (command >= IDM_AFFINITY_NONE && command <= IDM_AFFINITY_NONE + kMaxProcessors &&
-      g_state.processorCount >= 2) {
+  for (UINT position = 0; position < kPriorityLevelCount; ++position) {
+    CheckMenuItem(g_state.priorityMenu, position, MF_BYPOSITION | MF_UNCHECKED);
+  }
+}
+
+// Hands `process` over to the sampling thread, whose thread list follows it
+// from the next pass until it exits.
+void RequestThreads(HANDLE process, uint32_t processId) {
+  EnterCriticalSection(&g_state.processLock);
+  const HANDLE unclaimed = g_state.threadRequest.process;
+  g_state.threadRequest = ThreadRequest{process, processId};
+  LeaveCriticalSection(&g_state.processLock);
+  if (unclaimed != nullptr) CloseHandle(unclaimed);  // chosen again before a pass took it up
+}
+
+// Carries out a menu command on `process`, which was opened when the menu
+// opened: whatever passes ran meanwhile, it is still the process named in
+// `row`. True when the command kept the handle.
+bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
+  if (command == IDM_KILL_PROCESS) {
+    if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) TerminateProcess(process, 0);
+  } else if (command == IDM_SHOW_THREADS) {
+    RequestThreads(process, row.processId);
+    return true;
+  } else if (command >= IDM_PRIORITY_HIGH && command < IDM_PRIORITY_HIGH + kPriorityLevelCount) {
+    // A refused change is left to show: the next menu marks the true level.
+    SetProcessPriorityLevel(process, row.processId, command - IDM_PRIORITY_HIGH);
+  } else if (command >= IDM_AFFINITY_NONE && command <= IDM_AFFINITY_NONE + kMaxProcessors &&
+             g_state.processorCount >= 2) {
     g_kernel.CeSetProcessAffinity(process, command - IDM_AFFINITY_NONE);
   }
-  // "Show Threads" and "Set Priority" have no action.
+  return false;
 }
 
 void ShowContextMenu(HWND page, HWND list) {
@@ -113,12 +143,10 @@ void ShowContextMenu(HWND page, HWND list) {
   if (row.affinity <= kMaxProcessors) {
     CheckMenuRadioItem(g_state.affinityMenu, 0, kMaxProcessors, row.affinity, MF_BYPOSITION);
   }
+  MarkPriority(process, row.processId);
   const UINT command = static_cast<UINT>(
       TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, nullptr));
-  if (process != nullptr) {
-    RunCommand(page, command, row, process);
-    CloseHandle(process);
-  }
+  if (process != nullptr && !RunCommand(page, command, row, process)) CloseHandle(process);
 }
 
 void OnNotify(HWND page, const NMHDR* header) {
@@ -148,8 +176,9 @@ INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM, LPARAM lPara
       OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
       return 0;
     case WM_DESTROY:
-      // The list goes with the page: the sampling thread stops sending to it.
+      // The lists go with the page: the sampling thread stops sending to them.
       g_state.processList.store(nullptr, std::memory_order_relaxed);
+      g_state.threadList.store(nullptr, std::memory_order_relaxed);
       return 0;
     default:
       return 0;

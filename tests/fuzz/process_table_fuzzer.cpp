@@ -1,0 +1,227 @@
+// Any sequence of snapshots through the process table: ids from a small pool
+// (so that processes come, stay and go) or anywhere in 32 bits, any thread
+// counts and affinities, names up to 300 characters (cut as the snapshot walk
+// cuts them), now and then more processes than the table holds, one to four
+// processors. After every pass the list the recorded steps build equals the
+// table, the count stays within the capacity, threadTotal is the sum of the
+// rows' thread counts, and the rows are the walked processes.
+//
+// Input: one byte of processor count, then passes until the data runs out;
+// each pass is a header byte (its count of entries modulo 64, or from 0xFC on
+// 0 to 3 entries and then a bulk of generated processes), then per entry an
+// id, a thread count, a name and an affinity. The values are taken as
+// FuzzedDataProvider takes them, from the end of the input.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "ui/processes/process_table.h"
+
+namespace {
+
+constexpr size_t kMaxNameChars = 300;
+constexpr uint32_t kIdPool = 64;
+constexpr uint32_t kMaxBulk = kProcessCapacity + 200;
+constexpr uint32_t kMaxEntries = 63;     // walked processes a pass describes one by one
+constexpr uint8_t kBulkHeader = 0xFC;    // 0xFC..0xFF: 0..3 such processes, then a bulk
+constexpr int kColumns = 8;
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// The list view as the steps leave it: eight texts per item, in fixed
+// slots (the fuzzer runs faster without an allocation per text).
+constexpr size_t kTextChars = kProcessNameChars + 1;
+struct ItemTexts {
+  wchar_t column[kColumns][kTextChars];
+};
+struct List {
+  ItemTexts slots[kProcessCapacity];
+  uint16_t order[kProcessCapacity];  // item i shows slots[order[i]]
+  uint16_t freeSlots[kProcessCapacity];
+  uint32_t freeCount;
+  uint32_t itemCount;
+  void Clear() {
+    itemCount = 0;
+    freeCount = kProcessCapacity;
+    for (uint32_t i = 0; i < kProcessCapacity; ++i) freeSlots[i] = static_cast<uint16_t>(i);
+  }
+  const wchar_t* Text(uint32_t item, int column) const { return slots[order[item]].column[column]; }
+};
+
+void CopyText(wchar_t* to, const wchar_t* from) {
+  Check(std::wcslen(from) < kTextChars);
+  std::wcscpy(to, from);
+}
+
+void Insert(void* context, uint32_t item, const wchar_t* name, uint32_t) {
+  List* list = static_cast<List*>(context);
+  Check(item <= list->itemCount && list->freeCount > 0);
+  const uint16_t slot = list->freeSlots[--list->freeCount];
+  std::memset(&list->slots[slot], 0, sizeof list->slots[slot]);
+  CopyText(list->slots[slot].column[kColumnName], name);
+  std::memmove(&list->order[item + 1], &list->order[item], (list->itemCount - item) * sizeof list->order[0]);
+  list->order[item] = slot;
+  ++list->itemCount;
+}
+
+void SetText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
+  List* list = static_cast<List*>(context);
+  Check(item < list->itemCount && subItem < kColumns);
+  CopyText(list->slots[list->order[item]].column[subItem], text);
+}
+
+void Delete(void* context, uint32_t item) {
+  List* list = static_cast<List*>(context);
+  Check(item < list->itemCount);
+  list->freeSlots[list->freeCount++] = list->order[item];
+  --list->itemCount;
+  std::memmove(&list->order[item], &list->order[item + 1], (list->itemCount - item) * sizeof list->order[0]);
+}
+
+struct Walk {
+  const std::vector<SnapshotEntry>* entries;
+  size_t next;
+};
+
+bool Next(void* context, SnapshotEntry* entry) {
+  Walk* walk = static_cast<Walk*>(context);
+  if (walk->next >= walk->entries->size()) return false;
+  *entry = (*walk->entries)[walk->next++];
+  return true;
+}
+
+bool NoThread(void*, SnapshotThread*) { return false; }
+
+uint32_t affinities[kIdPool];
+
+// Affinity is the one figure read here; CPU time and memory are unreadable.
+void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
+  *figures = ProcessFigures{};
+  figures->figures = wanted & FIGURE_AFFINITY;
+  figures->affinity = affinities[(processId / 4) % kIdPool];
+}
+
+void ReadThread(void*, uint32_t, uint32_t, ThreadFigures* figures) { *figures = ThreadFigures{}; }
+
+// A name of up to kMaxNameChars characters, terminated within the snapshot's
+// field as the walk terminates it (a longer one is cut).
+void FillName(FuzzedDataProvider* data, wchar_t* name) {
+  wchar_t full[kMaxNameChars + 1] = {};
+  const size_t length = data->ConsumeIntegralInRange<size_t>(0, kMaxNameChars);
+  if (data->ConsumeBool()) {
+    for (size_t i = 0; i < length; ++i) full[i] = data->ConsumeIntegral<uint16_t>();
+  } else {  // long names without spending the input: a run from one character
+    const uint16_t first = data->ConsumeIntegral<uint16_t>();
+    for (size_t i = 0; i < length; ++i) full[i] = static_cast<uint16_t>(first + i);
+  }
+  std::wcsncpy(name, full, kSnapshotNameChars);
+  name[kSnapshotNameChars - 1] = L'\0';
+}
+
+bool Shows(const List& list, uint32_t item, int column, const wchar_t* format, uint32_t value) {
+  wchar_t expected[kTextChars];
+  swprintf(expected, kTextChars, format, value);
+  return std::wcscmp(list.Text(item, column), expected) == 0;
+}
+
+void CheckInStep(const ProcessTable& table, const List& list) {
+  Check(table.processCount <= kProcessCapacity);
+  Check(list.itemCount == table.processCount);
+  uint32_t threads = 0;
+  for (uint32_t i = 0; i < table.processCount; ++i) {
+    const ProcessEntry& row = table.rows[i];
+    Check(row.name[kProcessNameChars] == L'\0');
+    Check(std::wcscmp(list.Text(i, kColumnName), row.name) == 0);
+    Check(Shows(list, i, kColumnPid, L"%.08X", row.processId));
+    Check(Shows(list, i, kColumnThreads, L"%d", row.threadCount));
+    Check(Shows(list, i, kColumnAffinity, L"%d", row.affinity));
+    Check(FindProcessRow(&table, row.processId) == i);
+    threads += row.threadCount;  // wraps as the table's total does
+  }
+  Check(threads == table.threadTotal);
+}
+
+// Kept across inputs: large fresh allocations on every input would cost more
+// than the passes.
+ProcessTable table;
+ThreadTable threads;  // no process chosen: stays empty
+wchar_t text[kReportBufferChars];
+std::vector<SnapshotEntry> entries;
+std::vector<uint32_t> walkedIds;
+List list;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  // An empty table; rows beyond the count are never read.
+  table.processCount = 0;
+  table.threadTotal = 0;
+  table.stepCount = 0;
+  std::memset(table.index, 0, sizeof table.index);
+  std::memset(affinities, 0, sizeof affinities);
+  list.Clear();
+  const uint32_t processors = data.ConsumeIntegralInRange<uint32_t>(1, 4);
+  const ListOps ops = {&list, Insert, SetText, Delete};
+  uint32_t nowMs = 0;
+
+  while (data.remaining_bytes() > 0) {
+    const uint8_t header = data.ConsumeIntegral<uint8_t>();
+    // Bulk passes are slow; only a few header values ask for one.
+    const bool bulk = header >= kBulkHeader;
+    entries.reserve(kMaxEntries + kMaxBulk);
+    walkedIds.reserve(kMaxEntries + kMaxBulk);
+    entries.assign(bulk ? header - kBulkHeader : header % (kMaxEntries + 1), SnapshotEntry{});
+    for (SnapshotEntry& entry : entries) {
+      entry.processId = data.ConsumeBool() ? 4 * (data.ConsumeIntegralInRange<uint32_t>(0, kIdPool - 1) + 1)
+                                           : data.ConsumeIntegral<uint32_t>();
+      entry.threadCount = data.ConsumeIntegral<uint32_t>();
+      FillName(&data, entry.name);
+      affinities[(entry.processId / 4) % kIdPool] = data.ConsumeIntegralInRange<uint32_t>(0, 4);
+    }
+    if (bulk) {  // more processes than the table holds
+      const uint32_t bulk = data.ConsumeIntegralInRange<uint32_t>(0, kMaxBulk);
+      const uint32_t base = data.ConsumeIntegral<uint32_t>();
+      for (uint32_t i = 0; i < bulk; ++i) {
+        SnapshotEntry entry = {};
+        entry.processId = base + 4 * i;
+        entry.threadCount = i % 7;
+        swprintf(entry.name, kSnapshotNameChars, L"bulk%u.exe", i);
+        entries.push_back(entry);
+      }
+    }
+
+    Walk walk = {&entries, 0};
+    const ProcessSource source = {&walk, Next, NoThread, ReadProcess, ReadThread};
+    nowMs += 1000;
+    const PassSettings settings = {processors, nowMs, 0};
+    const uint32_t countBefore = table.processCount;
+    UpdateProcessTable(&table, &threads, &source, &settings);
+    SyncProcessList(&table, &ops, text, kReportBufferChars);
+    CheckInStep(table, list);
+
+    // The rows are walked processes; every walked process has a row unless
+    // the table is full. A walk with no entry changes nothing.
+    if (entries.empty()) {
+      Check(table.processCount == countBefore);
+      continue;
+    }
+    walkedIds.clear();
+    for (const SnapshotEntry& entry : entries) walkedIds.push_back(entry.processId);
+    std::sort(walkedIds.begin(), walkedIds.end());
+    walkedIds.erase(std::unique(walkedIds.begin(), walkedIds.end()), walkedIds.end());
+    for (uint32_t i = 0; i < table.processCount; ++i) {
+      Check(std::binary_search(walkedIds.begin(), walkedIds.end(), table.rows[i].processId));
+    }
+    Check(table.processCount == (walkedIds.size() < kProcessCapacity ? walkedIds.size() : kProcessCapacity) ||
+          countBefore + walkedIds.size() > kProcessCapacity);
+  }
+  return 0;
+}
