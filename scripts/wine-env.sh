@@ -2,7 +2,9 @@
 # made once inside the build tree, and a persistent wineserver.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or HTML engine; and no automatic debugger: a crashing program
+# would otherwise wait in it forever instead of ending (and failing its test).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 # Makes (once) and selects the prefix for mode "null" (headless) or "x11".
 wine_prefix() {
