@@ -1,4 +1,5 @@
 #include "tests/wine/fault_support.h"
+#include "tests/wine/process_support.h"
 
 #include <psapi.h>
 #include <sddl.h>
@@ -107,19 +108,6 @@ SIZE_T PrivateBytes() {
   return counters.PagefileUsage;
 }
 
-namespace {
-
-std::wstring ItemText(HWND list, int item, int subItem) {
-  wchar_t text[300] = {};
-  LVITEMW record = {};
-  record.iSubItem = subItem;
-  record.pszText = text;
-  record.cchTextMax = 300;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
-  return text;
-}
-
-}  // namespace
 
 std::wstring ListDiffersFromTable(HWND list) {
   const ProcessTable& table = g_state.processTable;
