@@ -5,8 +5,8 @@
 // divided by the runs), in microseconds:
 //   walk          a toolhelp snapshot taken, its processes and threads walked,
 //                 closed; nothing else
-//   process-reads the per-process reads of one pass (one open each: affinity,
-//                 working set, and the CPU time where the platform gives it)
+//   process-reads the per-process reads of one pass: the system's reading of
+//                 CPU times and working sets, and an open each for the affinity
 //   pass          a whole process pass in step: walk, process and thread
 //                 reads, tables, lists
 //   own           pass - walk: the pass's own work beyond the walk
@@ -105,6 +105,7 @@ uint32_t WalkOnce() {
 }
 
 void ReadProcesses() {
+  TakeProcessFigures();
   uint32_t wanted = FIGURE_MEMORY;
   if (!ProcessTimesFromThreads()) wanted |= FIGURE_CPU_TIME;
   if (g_state.processorCount >= 2) wanted |= FIGURE_AFFINITY;

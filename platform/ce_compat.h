@@ -43,21 +43,20 @@ constexpr DWORD kProcessCommandAccess =
 constexpr DWORD kThreadQueryAccess = THREAD_QUERY_INFORMATION;
 #endif
 
-// Per-process figures. True where a process's CPU time is the sum of its
-// threads' in the pass's snapshot: on the device, which keeps CPU times per
-// thread only, and under Wine, whose GetProcessTimes answers for another
-// process with the caller's own times while its thread times are right.
+// Per-process figures. The desktop reads every process's CPU time and
+// working set at once, in one reading a pass (TakeProcessFigures): one system
+// call instead of an open per process, and right under Wine, whose
+// GetProcessTimes answers for another process with the caller's own times.
+// The device keeps CPU times per thread only (a process's is the sum of its
+// threads' in the pass's snapshot) and has no per-process working set.
 bool ProcessTimesFromThreads();
-// Kernel + user time of a process, in 100 ns; false where the platform gives none.
-bool ReadProcessCpuTime(HANDLE process, uint64_t* cpuTime);
-// A process's working set in bytes; false where the platform gives none
-// (the device has no per-process figure).
-bool ReadProcessWorkingSet(HANDLE process, uint64_t* bytes);
-#ifdef _WIN32_WCE
-constexpr bool kWorkingSetOffered = false;
-#else
-constexpr bool kWorkingSetOffered = true;
-#endif
+// Takes this pass's reading; the Find functions answer from it. A reading
+// that fails leaves every figure unknown until the next.
+void TakeProcessFigures();
+// Kernel + user time of a process in 100 ns, and its working set in bytes;
+// false (output untouched) where the reading has none.
+bool FindProcessCpuTime(uint32_t processId, uint64_t* cpuTime);
+bool FindProcessWorkingSet(uint32_t processId, uint64_t* bytes);
 
 // "Set Priority" levels (kPriorityHigh, kPriorityNormal, kPriorityLow). On
 // desktop, the priority classes high, normal and idle; on the device, which

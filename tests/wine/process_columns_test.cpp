@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "app/monitor_state.h"
+#include "platform/ce_compat.h"
 #include "tests/wine/process_support.h"
 #include "ui/processes/process_pass.h"
+
+#include <psapi.h>  // after windows.h
 
 namespace {
 
@@ -78,6 +81,34 @@ TEST(ProcessColumns, MemUsageCountsTheMemoryAHelperTouched) {
   ASSERT_TRUE(toucher.Start(BinPath(L"worker.exe"), L"touch 64"));
   RunProcessPass();
   EXPECT_GE(Kilobytes(Text(page.List(), toucher.Id(), kColumnMemUsage)), 64000);
+}
+
+// The pass's one reading of every process answers in any order, as the
+// platform's own per-process call does, and knows nothing of a process that
+// has gone.
+TEST(ProcessFigures, OneReadingAnswersInAnyOrderAndForgetsAnExitedProcess) {
+  HelperProcess idle, toucher;
+  ASSERT_TRUE(idle.Start(BinPath(L"sleeper.exe"), L"1"));
+  ASSERT_TRUE(toucher.Start(BinPath(L"worker.exe"), L"touch 16"));
+  PROCESS_MEMORY_COUNTERS counters = {};
+  ASSERT_TRUE(GetProcessMemoryInfo(toucher.Process(), &counters, sizeof counters));
+  TakeProcessFigures();
+  const DWORD ids[] = {GetCurrentProcessId(), idle.Id(), toucher.Id()};
+  uint64_t forward[3], backward[3], times[3];
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(FindProcessWorkingSet(ids[i], &forward[i])) << i;
+  for (int i = 2; i >= 0; --i) ASSERT_TRUE(FindProcessWorkingSet(ids[i], &backward[i])) << i;
+  for (int i = 2; i >= 0; --i) ASSERT_TRUE(FindProcessCpuTime(ids[i], &times[i])) << i;
+  EXPECT_EQ(std::vector<uint64_t>(forward, forward + 3), std::vector<uint64_t>(backward, backward + 3));
+  EXPECT_EQ(counters.WorkingSetSize, forward[2]);  // the toucher sits still after touching
+  EXPECT_GT(times[0], 0u);
+
+  ASSERT_EQ(kHelperExitCode, toucher.Exit());
+  TakeProcessFigures();
+  uint64_t untouched = 7;
+  EXPECT_FALSE(FindProcessWorkingSet(ids[2], &untouched));
+  EXPECT_FALSE(FindProcessCpuTime(ids[2], &untouched));
+  EXPECT_EQ(7u, untouched);
+  EXPECT_TRUE(FindProcessWorkingSet(ids[1], &untouched));
 }
 
 TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {

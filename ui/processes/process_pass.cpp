@@ -119,21 +119,20 @@ void FollowThreadOwner() {
 
 void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
   *figures = ProcessFigures{};
-  // Nothing the platform can give (one processor on the device): the process is not opened.
-  if (!kWorkingSetOffered) wanted &= ~FIGURE_MEMORY;
-  if (wanted == 0) return;
+  if ((wanted & FIGURE_CPU_TIME) && FindProcessCpuTime(processId, &figures->cpuTime)) {
+    figures->figures |= FIGURE_CPU_TIME;
+  }
+  if ((wanted & FIGURE_MEMORY) && FindProcessWorkingSet(processId, &figures->workingSet)) {
+    figures->figures |= FIGURE_MEMORY;
+  }
+  // Only the affinity (two processors or more) needs the process opened.
+  if ((wanted & FIGURE_AFFINITY) == 0) return;
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
   if (process == nullptr) return;
   DWORD affinity = 0;
-  if ((wanted & FIGURE_AFFINITY) && g_kernel.CeGetProcessAffinity(process, &affinity)) {
+  if (g_kernel.CeGetProcessAffinity(process, &affinity)) {
     figures->affinity = affinity;
     figures->figures |= FIGURE_AFFINITY;
-  }
-  if ((wanted & FIGURE_CPU_TIME) && ReadProcessCpuTime(process, &figures->cpuTime)) {
-    figures->figures |= FIGURE_CPU_TIME;
-  }
-  if ((wanted & FIGURE_MEMORY) && ReadProcessWorkingSet(process, &figures->workingSet)) {
-    figures->figures |= FIGURE_MEMORY;
   }
   CloseHandle(process);
 }
@@ -147,6 +146,7 @@ void RunProcessPass() {
   FollowThreadOwner();
   HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
+  TakeProcessFigures();
 
   ToolhelpWalk walk = {};
   walk.snapshot = snapshot;

@@ -12,9 +12,10 @@
 // One pass. A snapshot that cannot be taken or walked changes nothing.
 void RunProcessPass();
 
-// Everything a pass reads of one process, through one handle: its affinity
-// (only when `wanted` asks, with two or more processors), CPU time and
-// working set. Fields that cannot be read are left out of `figures->figures`.
+// Everything a pass reads of one process: its CPU time and working set from
+// the pass's reading (TakeProcessFigures), and its affinity through a handle
+// (only when `wanted` asks, with two or more processors). Fields that cannot
+// be read are left out of `figures->figures`.
 void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures);
 
 #endif
