@@ -3,12 +3,12 @@
 // times in a row; the probe prints, per part, the median wall time of one run
 // and the thread's CPU time per run (its user + system time over the block,
 // divided by the runs), in microseconds:
-//   walk          a toolhelp snapshot taken, its processes and threads walked,
-//                 closed; nothing else
+//   walk          a toolhelp snapshot taken, its processes walked, closed;
+//                 nothing else (the threads are walked only for "Show Threads")
 //   process-reads the per-process reads of one pass: the system's reading of
 //                 CPU times and working sets, and an open each for the affinity
-//   pass          a whole process pass in step: walk, process and thread
-//                 reads, tables, lists
+//   pass          a whole process pass in step: walk, process reads, tables,
+//                 lists
 //   own           pass - walk: the pass's own work beyond the walk
 //   idle-cycle    a cycle with neither page active (hardware status, loads)
 //   performance-cycle, processes-cycle  a cycle with that page active, and its repaints
@@ -88,7 +88,7 @@ void Drain() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// The walk a pass makes: every process, then every thread.
+// The walk a pass makes while no thread list is shown: every process.
 uint32_t WalkOnce() {
   HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
@@ -96,10 +96,6 @@ uint32_t WalkOnce() {
   record.dwSize = sizeof record;
   uint32_t count = 0;
   for (BOOL more = Process32First(snapshot, &record); more; more = Process32Next(snapshot, &record)) ++count;
-  THREADENTRY32 thread = {};
-  thread.dwSize = sizeof thread;
-  for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread)) {
-  }
   CloseToolhelp32Snapshot(snapshot);
   return count;
 }
