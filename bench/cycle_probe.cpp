@@ -3,10 +3,10 @@
 // times in a row; the probe prints, per part, the median wall time of one run
 // and the thread's CPU time per run (its user + system time over the block,
 // divided by the runs), in microseconds:
-//   walk          a toolhelp snapshot taken, its processes walked, closed;
+//   walk          a process snapshot taken, its processes walked, closed;
 //                 nothing else (the threads are walked only for "Show Threads")
-//   process-reads the per-process reads of one pass: the system's reading of
-//                 CPU times and working sets, and an open each for the affinity
+//   process-reads the per-process reads of one pass: CPU time and working set
+//                 from the snapshot, and an open each for the affinity
 //   pass          a whole process pass in step: walk, process reads, tables,
 //                 lists
 //   own           pass - walk: the pass's own work beyond the walk
@@ -90,18 +90,17 @@ void Drain() {
 
 // The walk a pass makes while no thread list is shown: every process.
 uint32_t WalkOnce() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  PROCESSENTRY32 record = {};
-  record.dwSize = sizeof record;
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return 0;
+  SnapshotEntry entry;
   uint32_t count = 0;
-  for (BOOL more = Process32First(snapshot, &record); more; more = Process32Next(snapshot, &record)) ++count;
-  CloseToolhelp32Snapshot(snapshot);
+  while (NextSnapshotProcess(&snapshot, &entry)) ++count;
+  CloseProcessSnapshot(&snapshot);
   return count;
 }
 
+// After a walk: the figures come from its snapshot.
 void ReadProcesses() {
-  TakeProcessFigures();
   uint32_t wanted = FIGURE_MEMORY;
   if (!ProcessTimesFromThreads()) wanted |= FIGURE_CPU_TIME;
   if (g_state.processorCount >= 2) wanted |= FIGURE_AFFINITY;

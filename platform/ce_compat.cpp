@@ -159,7 +159,43 @@ void AdaptStatusField(HWND field) {
 
 bool ProcessTimesFromThreads() { return true; }
 
-void TakeProcessFigures() {}
+bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
+  HANDLE handle = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  *snapshot = ProcessSnapshot{};
+  snapshot->handle = handle;
+  snapshot->process.dwSize = sizeof snapshot->process;
+  snapshot->thread.dwSize = sizeof snapshot->thread;
+  return true;
+}
+
+bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
+  PROCESSENTRY32* record = &snapshot->process;
+  const BOOL delivered = snapshot->processesStarted ? Process32Next(snapshot->handle, record)
+                                                    : Process32First(snapshot->handle, record);
+  snapshot->processesStarted = true;
+  if (!delivered) return false;
+  entry->processId = record->th32ProcessID;
+  entry->threadCount = record->cntThreads;
+  constexpr size_t kChars = sizeof record->szExeFile / sizeof record->szExeFile[0];
+  static_assert(kChars == kSnapshotNameChars, "the snapshot's name field");
+  wcsncpy(entry->name, record->szExeFile, kChars);
+  entry->name[kChars - 1] = L'\0';
+  return true;
+}
+
+bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
+  THREADENTRY32* record = &snapshot->thread;
+  const BOOL delivered = snapshot->threadsStarted ? Thread32Next(snapshot->handle, record)
+                                                  : Thread32First(snapshot->handle, record);
+  snapshot->threadsStarted = true;
+  if (!delivered) return false;
+  thread->threadId = record->th32ThreadID;
+  thread->ownerId = record->th32OwnerProcessID;
+  return true;
+}
+
+void CloseProcessSnapshot(ProcessSnapshot* snapshot) { CloseToolhelp32Snapshot(snapshot->handle); }
 
 bool FindProcessCpuTime(uint32_t, uint64_t*) { return false; }
 
@@ -244,36 +280,106 @@ uint32_t ReadProcessPriorityLevel(HANDLE process, uint32_t processId) {
 
 bool ProcessTimesFromThreads() { return false; }
 
-// The system's process records of this pass, as NtQuerySystemInformation
-// lays them out: room for about 20,000 threads besides the table's 1,024
-// processes. Only the part the system writes is ever touched. The sampler
-// thread alone reads and writes them.
+// The system's process records of the last snapshot, as
+// NtQuerySystemInformation lays them out: room for about 20,000 threads
+// besides the table's 1,024 processes. Only the part the system writes is
+// ever touched.
 constexpr ULONG kProcessRecordBytes = 2u << 20;
 alignas(8) static unsigned char g_processRecords[kProcessRecordBytes];
-static ULONG g_processRecordsLength;  // 0: no reading this pass
-static ULONG g_processCursor;         // the last record found: the snapshot lists in the same order
+static ULONG g_processRecordsLength;
+static ULONG g_processCursor;  // the last record found: the walk goes in the same order
+// Toolhelp's name for the record of id 0, which the system leaves unnamed.
+static const wchar_t kIdleProcessName[] = L"[System Process]";
 
-void TakeProcessFigures() {
+static uint32_t IdOf(HANDLE id) { return static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(id)); }
+
+static const SYSTEM_THREAD_INFORMATION* ThreadsOf(const SYSTEM_PROCESS_INFORMATION* record) {
+  return reinterpret_cast<const SYSTEM_THREAD_INFORMATION*>(record + 1);
+}
+
+// The record at `offset`, or nullptr where no whole record (with its
+// threads) stands there.
+static const SYSTEM_PROCESS_INFORMATION* RecordAt(ULONG offset) {
+  if (offset > g_processRecordsLength || g_processRecordsLength - offset < sizeof(SYSTEM_PROCESS_INFORMATION)) {
+    return nullptr;
+  }
+  const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(g_processRecords + offset);
+  const uint64_t threadBytes = uint64_t{record->NumberOfThreads} * sizeof(SYSTEM_THREAD_INFORMATION);
+  if (threadBytes > g_processRecordsLength - offset - sizeof(SYSTEM_PROCESS_INFORMATION)) return nullptr;
+  return record;
+}
+
+// The offset of the record after the one at `offset` (a whole record), or 0
+// after the last.
+static ULONG NextRecord(ULONG offset) {
+  const ULONG step = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(g_processRecords + offset)->NextEntryOffset;
+  return step == 0 || step > g_processRecordsLength - offset ? 0 : offset + step;
+}
+
+bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
   ULONG length = 0;
   const NTSTATUS status =
       NtQuerySystemInformation(SystemProcessInformation, g_processRecords, sizeof g_processRecords, &length);
-  g_processRecordsLength = status == 0 && length <= sizeof g_processRecords ? length : 0;
+  if (status != 0) {
+    g_processRecordsLength = 0;
+    return false;
+  }
+  g_processRecordsLength = length < sizeof g_processRecords ? length : sizeof g_processRecords;
   g_processCursor = 0;
+  *snapshot = ProcessSnapshot{};
+  return true;
 }
+
+bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
+  const SYSTEM_PROCESS_INFORMATION* record = snapshot->processesDone ? nullptr : RecordAt(snapshot->process);
+  if (record == nullptr) return false;
+  entry->processId = IdOf(record->UniqueProcessId);
+  entry->threadCount = record->NumberOfThreads;
+  const wchar_t* name = record->ImageName.Buffer;
+  size_t chars = name != nullptr ? record->ImageName.Length / sizeof(wchar_t) : 0;
+  if (chars == 0 && entry->processId == 0) {
+    name = kIdleProcessName;
+    chars = sizeof kIdleProcessName / sizeof kIdleProcessName[0] - 1;
+  }
+  if (chars > kSnapshotNameChars - 1) chars = kSnapshotNameChars - 1;
+  if (chars > 0) wmemcpy(entry->name, name, chars);
+  entry->name[chars] = L'\0';
+  snapshot->process = NextRecord(snapshot->process);
+  snapshot->processesDone = snapshot->process == 0;
+  return true;
+}
+
+bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
+  while (!snapshot->threadsDone) {
+    const SYSTEM_PROCESS_INFORMATION* record = RecordAt(snapshot->threadRecord);
+    if (record == nullptr) break;
+    if (snapshot->threadIndex < record->NumberOfThreads) {
+      thread->threadId = IdOf(ThreadsOf(record)[snapshot->threadIndex++].ClientId.UniqueThread);
+      thread->ownerId = IdOf(record->UniqueProcessId);
+      return true;
+    }
+    snapshot->threadRecord = NextRecord(snapshot->threadRecord);
+    snapshot->threadIndex = 0;
+    snapshot->threadsDone = snapshot->threadRecord == 0;
+  }
+  snapshot->threadsDone = true;
+  return false;
+}
+
+void CloseProcessSnapshot(ProcessSnapshot*) {}
 
 // Searches from the last record found round to it again, so that a walk in
 // the system's order costs one or two records a process.
 static const SYSTEM_PROCESS_INFORMATION* FindProcessRecord(uint32_t processId) {
-  if (g_processRecordsLength == 0) return nullptr;
   ULONG offset = g_processCursor;
   do {
-    if (offset + sizeof(SYSTEM_PROCESS_INFORMATION) > g_processRecordsLength) return nullptr;
-    const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(g_processRecords + offset);
-    if (static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(record->UniqueProcessId)) == processId) {
+    const SYSTEM_PROCESS_INFORMATION* record = RecordAt(offset);
+    if (record == nullptr) return nullptr;
+    if (IdOf(record->UniqueProcessId) == processId) {
       g_processCursor = offset;
       return record;
     }
-    offset = record->NextEntryOffset == 0 ? 0 : offset + record->NextEntryOffset;
+    offset = NextRecord(offset);
   } while (offset != g_processCursor);
   return nullptr;
 }

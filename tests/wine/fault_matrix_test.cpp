@@ -21,6 +21,8 @@
 #include "ui/processes/process_pass.h"
 #include "ui/processes/processes_page.h"
 
+#include <winternl.h>  // after windows.h
+
 namespace {
 
 constexpr uint32_t kMachine = 0;  // the machine's own processor count
@@ -310,14 +312,24 @@ class ProcessFaults : public ::testing::Test {
   HWND list_ = nullptr;
 };
 
-HANDLE WINAPI NoSnapshot(DWORD, DWORD) {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return INVALID_HANDLE_VALUE;
+typedef NTSTATUS(WINAPI* QuerySystem)(SYSTEM_INFORMATION_CLASS, void*, ULONG, ULONG*);
+ImportPatch* g_snapshotPatch = nullptr;
+
+NTSTATUS RealQuery(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG bytes, ULONG* length) {
+  return reinterpret_cast<QuerySystem>(g_snapshotPatch->Original())(kind, buffer, bytes, length);
 }
 
-BOOL WINAPI NoFirstProcess(HANDLE, PROCESSENTRY32W*) {
-  SetLastError(ERROR_NO_MORE_FILES);
-  return FALSE;
+// The process snapshot fails; other queries (the handle count) go through.
+NTSTATUS WINAPI NoSnapshot(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG bytes, ULONG* length) {
+  if (kind == SystemProcessInformation) return static_cast<NTSTATUS>(0xC0000017);  // no memory
+  return RealQuery(kind, buffer, bytes, length);
+}
+
+// The process snapshot is taken and lists nothing.
+NTSTATUS WINAPI EmptySnapshot(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG bytes, ULONG* length) {
+  if (kind != SystemProcessInformation) return RealQuery(kind, buffer, bytes, length);
+  if (length != nullptr) *length = 0;
+  return 0;
 }
 
 // A snapshot that cannot be taken, or one that lists nothing, says nothing of
@@ -331,8 +343,9 @@ TEST_F(ProcessFaults, SnapshotThatCannotBeTakenOrWalkedChangesNothing) {
   ASSERT_TRUE(helper.Start(BinPath(L"sleeper.exe")));
   for (const char* fault : {"no snapshot", "empty walk"}) {
     const bool noSnapshot = fault[0] == 'n';
-    ImportPatch patch(noSnapshot ? &g_importCreateToolhelp32Snapshot : &g_importProcess32FirstW,
-                      noSnapshot ? reinterpret_cast<void*>(NoSnapshot) : reinterpret_cast<void*>(NoFirstProcess));
+    ImportPatch patch(&g_importNtQuerySystemInformation,
+                      noSnapshot ? reinterpret_cast<void*>(NoSnapshot) : reinterpret_cast<void*>(EmptySnapshot));
+    g_snapshotPatch = &patch;
     // Counted right around the pass: the test framework opens handles of its own.
     const ULONG handles = KernelHandleCount(GetCurrentProcessId());
     RunProcessPass();
@@ -362,13 +375,12 @@ TEST_F(ProcessFaults, ProcessThatCannotBeOpenedShowsAffinityZero) {
 }
 
 IdleHelper* g_exiting = nullptr;
-ImportPatch* g_snapshotPatch = nullptr;
 
 // The real snapshot, after which the helper exits and is gone before the
 // pass reads its affinity.
-HANDLE WINAPI SnapshotThenExit(DWORD flags, DWORD processId) {
-  typedef HANDLE(WINAPI * Snapshot)(DWORD, DWORD);
-  HANDLE snapshot = reinterpret_cast<Snapshot>(g_snapshotPatch->Original())(flags, processId);
+NTSTATUS WINAPI SnapshotThenExit(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG bytes, ULONG* length) {
+  const NTSTATUS status = RealQuery(kind, buffer, bytes, length);
+  if (kind != SystemProcessInformation) return status;
   const DWORD id = g_exiting->Id();
   g_exiting->End(3);
   PollUntil(
@@ -378,7 +390,7 @@ HANDLE WINAPI SnapshotThenExit(DWORD flags, DWORD processId) {
         return process == nullptr;
       },
       5000);
-  return snapshot;
+  return status;
 }
 
 // Listed from the snapshot with affinity 0 (it could not be read), and
@@ -390,7 +402,7 @@ TEST_F(ProcessFaults, ProcessExitingBetweenSnapshotAndAffinityReadComesAndGoes) 
   const DWORD id = helper.Id();
   {
     g_exiting = &helper;
-    ImportPatch patch(&g_importCreateToolhelp32Snapshot, reinterpret_cast<void*>(SnapshotThenExit));
+    ImportPatch patch(&g_importNtQuerySystemInformation, reinterpret_cast<void*>(SnapshotThenExit));
     g_snapshotPatch = &patch;
     RunProcessPass();
   }

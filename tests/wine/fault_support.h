@@ -16,8 +16,7 @@
 #else
 #define IMPORT_SLOT(function, argumentBytes) "__imp__" #function "@" #argumentBytes
 #endif
-extern "C" void* g_importCreateToolhelp32Snapshot __asm__(IMPORT_SLOT(CreateToolhelp32Snapshot, 8));
-extern "C" void* g_importProcess32FirstW __asm__(IMPORT_SLOT(Process32FirstW, 8));
+extern "C" void* g_importNtQuerySystemInformation __asm__(IMPORT_SLOT(NtQuerySystemInformation, 16));
 
 // Puts `replacement` in an import slot: every call the program's code makes
 // to that function goes there until the patch is destroyed. The program

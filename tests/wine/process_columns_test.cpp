@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -83,32 +85,91 @@ TEST(ProcessColumns, MemUsageCountsTheMemoryAHelperTouched) {
   EXPECT_GE(Kilobytes(Text(page.List(), toucher.Id(), kColumnMemUsage)), 64000);
 }
 
-// The pass's one reading of every process answers in any order, as the
-// platform's own per-process call does, and knows nothing of a process that
-// has gone.
-TEST(ProcessFigures, OneReadingAnswersInAnyOrderAndForgetsAnExitedProcess) {
-  HelperProcess idle, toucher;
+// What a snapshot lists of one process: its name, thread count and threads.
+struct Listed {
+  std::wstring name;
+  uint32_t threadCount = 0;
+  std::set<DWORD> threads;
+  bool operator==(const Listed& other) const {
+    return name == other.name && threadCount == other.threadCount && threads == other.threads;
+  }
+};
+
+std::map<DWORD, Listed> ToolhelpListing() {
+  std::map<DWORD, Listed> listing;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot, &process); more; more = Process32NextW(snapshot, &process)) {
+    listing[process.th32ProcessID].name = process.szExeFile;
+    listing[process.th32ProcessID].threadCount = process.cntThreads;
+  }
+  THREADENTRY32 thread = {};
+  thread.dwSize = sizeof thread;
+  for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread)) {
+    listing[thread.th32OwnerProcessID].threads.insert(thread.th32ThreadID);
+  }
+  CloseHandle(snapshot);
+  return listing;
+}
+
+std::map<DWORD, Listed> PassListing() {
+  std::map<DWORD, Listed> listing;
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return listing;
+  SnapshotEntry process;
+  while (NextSnapshotProcess(&snapshot, &process)) {
+    listing[process.processId].name = process.name;
+    listing[process.processId].threadCount = process.threadCount;
+  }
+  SnapshotThread thread;
+  while (NextSnapshotThread(&snapshot, &thread)) listing[thread.ownerId].threads.insert(thread.threadId);
+  CloseProcessSnapshot(&snapshot);
+  return listing;
+}
+
+// The pass's snapshot lists what the platform's toolhelp lists, and answers
+// for figures in any order; a process that has gone has none.
+TEST(ProcessSnapshot, ListsWhatToolhelpListsAndGivesEachProcessItsFigures) {
+  HelperProcess idle, toucher, threads;
   ASSERT_TRUE(idle.Start(BinPath(L"sleeper.exe"), L"1"));
   ASSERT_TRUE(toucher.Start(BinPath(L"worker.exe"), L"touch 16"));
+  ASSERT_TRUE(threads.Start(BinPath(L"worker.exe"), L"threads 3"));
+  // Other processes of the prefix may start a thread between two snapshots: retried.
+  std::map<DWORD, Listed> expected, listed;
+  for (int attempt = 0; attempt < 3 && (expected.empty() || expected != listed); ++attempt) {
+    expected = ToolhelpListing();
+    listed = PassListing();
+  }
+  EXPECT_EQ(expected.size(), listed.size());
+  for (const auto& process : expected) {
+    EXPECT_TRUE(listed.count(process.first) && listed[process.first] == process.second) << process.first;
+  }
+  EXPECT_EQ(L"worker.exe", listed[threads.Id()].name);
+  EXPECT_EQ(3u, listed[threads.Id()].threadCount);
+
   PROCESS_MEMORY_COUNTERS counters = {};
   ASSERT_TRUE(GetProcessMemoryInfo(toucher.Process(), &counters, sizeof counters));
-  TakeProcessFigures();
+  ProcessSnapshot snapshot;
+  ASSERT_TRUE(TakeProcessSnapshot(&snapshot));
   const DWORD ids[] = {GetCurrentProcessId(), idle.Id(), toucher.Id()};
   uint64_t forward[3], backward[3], times[3];
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(FindProcessWorkingSet(ids[i], &forward[i])) << i;
   for (int i = 2; i >= 0; --i) ASSERT_TRUE(FindProcessWorkingSet(ids[i], &backward[i])) << i;
   for (int i = 2; i >= 0; --i) ASSERT_TRUE(FindProcessCpuTime(ids[i], &times[i])) << i;
+  CloseProcessSnapshot(&snapshot);
   EXPECT_EQ(std::vector<uint64_t>(forward, forward + 3), std::vector<uint64_t>(backward, backward + 3));
   EXPECT_EQ(counters.WorkingSetSize, forward[2]);  // the toucher sits still after touching
   EXPECT_GT(times[0], 0u);
 
   ASSERT_EQ(kHelperExitCode, toucher.Exit());
-  TakeProcessFigures();
+  ASSERT_TRUE(TakeProcessSnapshot(&snapshot));
   uint64_t untouched = 7;
   EXPECT_FALSE(FindProcessWorkingSet(ids[2], &untouched));
   EXPECT_FALSE(FindProcessCpuTime(ids[2], &untouched));
   EXPECT_EQ(7u, untouched);
   EXPECT_TRUE(FindProcessWorkingSet(ids[1], &untouched));
+  CloseProcessSnapshot(&snapshot);
 }
 
 TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {

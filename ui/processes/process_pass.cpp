@@ -1,44 +1,16 @@
 #include "ui/processes/process_pass.h"
 
-#include <cwchar>
-
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
 
 namespace {
 
-struct ToolhelpWalk {
-  HANDLE snapshot;
-  bool started;
-  bool threadsStarted;
-  PROCESSENTRY32 record;
-  THREADENTRY32 thread;
-};
-
 bool NextProcess(void* context, SnapshotEntry* entry) {
-  ToolhelpWalk* walk = static_cast<ToolhelpWalk*>(context);
-  const BOOL delivered =
-      walk->started ? Process32Next(walk->snapshot, &walk->record) : Process32First(walk->snapshot, &walk->record);
-  walk->started = true;
-  if (!delivered) return false;
-  entry->processId = walk->record.th32ProcessID;
-  entry->threadCount = walk->record.cntThreads;
-  constexpr size_t kChars = sizeof walk->record.szExeFile / sizeof walk->record.szExeFile[0];
-  static_assert(kChars == kSnapshotNameChars, "the snapshot's name field");
-  wcsncpy(entry->name, walk->record.szExeFile, kChars);
-  entry->name[kChars - 1] = L'\0';
-  return true;
+  return NextSnapshotProcess(static_cast<ProcessSnapshot*>(context), entry);
 }
 
 bool NextThread(void* context, SnapshotThread* thread) {
-  ToolhelpWalk* walk = static_cast<ToolhelpWalk*>(context);
-  const BOOL delivered = walk->threadsStarted ? Thread32Next(walk->snapshot, &walk->thread)
-                                              : Thread32First(walk->snapshot, &walk->thread);
-  walk->threadsStarted = true;
-  if (!delivered) return false;
-  thread->threadId = walk->thread.th32ThreadID;
-  thread->ownerId = walk->thread.th32OwnerProcessID;
-  return true;
+  return NextSnapshotThread(static_cast<ProcessSnapshot*>(context), thread);
 }
 
 uint64_t Ticks(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
@@ -144,15 +116,10 @@ void RunProcessPass() {
   if (list == nullptr) return;
   HWND threadList = g_state.threadList.load(std::memory_order_relaxed);
   FollowThreadOwner();
-  HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  TakeProcessFigures();
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return;
 
-  ToolhelpWalk walk = {};
-  walk.snapshot = snapshot;
-  walk.record.dwSize = sizeof walk.record;
-  walk.thread.dwSize = sizeof walk.thread;
-  const ProcessSource source = {&walk, NextProcess, NextThread, ReadProcess, ReadThread};
+  const ProcessSource source = {&snapshot, NextProcess, NextThread, ReadProcess, ReadThread};
   const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
   EnterCriticalSection(&g_state.processLock);
   UpdateProcessTable(&g_state.processTable, &g_state.threadTable, &source, &settings);
@@ -166,5 +133,5 @@ void RunProcessPass() {
     const ListOps threadOps = {threadList, InsertItem, SetItemText, DeleteItem};
     SyncThreadList(&g_state.threadTable, &threadOps, g_state.reportBuffer, kReportBufferChars);
   }
-  CloseToolhelp32Snapshot(snapshot);
+  CloseProcessSnapshot(&snapshot);
 }
