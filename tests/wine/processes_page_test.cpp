@@ -224,6 +224,25 @@ TEST(ProcessMenu, SetAffinityBindsTheProcessAndTheNextPassShowsIt) {
   EXPECT_EQ(L"0", ItemText(list, item, kColumnAffinity));
 }
 
+// sleeper.exe copied into the temporary folder under another name, so that
+// a newcomer shows a name of its own; removed again at the end.
+class SleeperCopy {
+ public:
+  explicit SleeperCopy(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    path_ = std::wstring(folder) + name;
+    made_ = CopyFileW(BinPath(L"sleeper.exe").c_str(), path_.c_str(), FALSE) != FALSE;
+  }
+  ~SleeperCopy() { DeleteFileW(path_.c_str()); }
+  bool Made() const { return made_; }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring path_;
+  bool made_;
+};
+
 HWND WarningBox(HWND page, DWORD ms = kWaitMs) {
   HWND box = nullptr;
   WaitUntil([&] { return (box = FindWindowW(L"#32770", L"Warning")) != nullptr && GetWindow(box, GW_OWNER) == page; },
@@ -257,10 +276,8 @@ TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   PageThread page;
   ASSERT_TRUE(page.Start());
   HWND list = page.List();
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring otherExe = std::wstring(folder) + L"other_sleeper.exe";
-  ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
+  const SleeperCopy otherExe(L"other_sleeper.exe");
+  ASSERT_TRUE(otherExe.Made());
   HelperProcess first, second;
   ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe"), L"1"));
   RunProcessPass();
@@ -274,7 +291,7 @@ TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   // to a newcomer: the kill still names the first and leaves the newcomer be.
   HWND menu = OpenMenuOn(list, item);
   ASSERT_EQ(kHelperExitCode, first.Exit());
-  ASSERT_TRUE(second.Start(otherExe, L"1"));
+  ASSERT_TRUE(second.Start(otherExe.Path(), L"1"));
   RunProcessPass();
   ASSERT_EQ(item, FindItem(list, second.Id()));
   Kill(page.Page(), menu, L"sleeper.exe", IDOK);
@@ -285,7 +302,6 @@ TEST(ProcessMenu, KillConfirmsAndActsOnTheProcessTheMenuOpenedOn) {
   EXPECT_EQ(0u, second.ExitCode());
   RunProcessPass();
   EXPECT_EQ(-1, FindItem(list, second.Id()));
-  DeleteFileW(otherExe.c_str());
 }
 
 TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
@@ -323,10 +339,8 @@ TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
   PageThread page;
   ASSERT_TRUE(page.Start());
   HWND list = page.List();
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring otherExe = std::wstring(folder) + L"idle_newcomer.exe";
-  ASSERT_TRUE(CopyFileW(BinPath(L"sleeper.exe").c_str(), otherExe.c_str(), FALSE));
+  const SleeperCopy otherExe(L"idle_newcomer.exe");
+  ASSERT_TRUE(otherExe.Made());
   IdleHelper first, second;
   ASSERT_TRUE(first.Start(BinPath(L"sleeper.exe")));
   const DWORD firstId = first.Id();
@@ -343,7 +357,7 @@ TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
   GetExitCodeProcess(byId, &code);
   CloseHandle(byId);
   EXPECT_EQ(5u, code);
-  ASSERT_TRUE(second.Start(otherExe));
+  ASSERT_TRUE(second.Start(otherExe.Path()));
   RunProcessPass();
   ASSERT_EQ(item, FindItem(list, second.Id()));
 
@@ -360,7 +374,6 @@ TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
   RunProcessPass();
   EXPECT_EQ(L"", ListDiffersFromTable(list));
   second.End(0);
-  DeleteFileW(otherExe.c_str());
 }
 
 // A process the platform will not let the monitor end (nor query, nor
