@@ -38,7 +38,12 @@ void NKDbgPrintfW(const wchar_t* format, ...) {
   va_end(args);
   if (length < 0) return;
   OutputDebugStringW(text);
-  fputws(text, stderr);
+  // Standard error is a byte stream in binary mode (fputws would write the
+  // 16-bit characters as they are): the text goes as UTF-8, line ends as written.
+  char bytes[sizeof text];
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
+  if (size <= 0) return;
+  fwrite(bytes, 1, static_cast<size_t>(size), stderr);
   fflush(stderr);
 }
 

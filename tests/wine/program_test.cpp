@@ -61,6 +61,30 @@ TEST(Program, UsagePrintedExactlyPerRequestAndTheSheetStillOpens) {
   EndChild(&child);
 }
 
+// The device's debug print reaches standard error as bytes: each echo is
+// "Tmod=N, Tcpu=N\n\r" exactly, in 8-bit text.
+TEST(Program, TemperatureEchoReachesStandardErrorAsBytes) {
+  ChildProcess child;
+  ASSERT_TRUE(StartChild(MonitorCommand(L"/s"), nullptr, &child, true));
+  HWND sheet = WaitForWindow(child.processId, SELVANE_CAPTION, 10000);
+  ASSERT_NE(nullptr, sheet);
+  Sleep(2 * kSamplePeriodMs + 300);
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, WaitChild(&child, 10000));
+  const std::string output = ReadChildOutput(&child);
+  EndChild(&child);
+  size_t echoes = 0;
+  for (size_t at = 0; at < output.size(); ++echoes) {
+    int module = 0, cpu = 0, used = 0;
+    ASSERT_EQ(2, sscanf(output.c_str() + at, "Tmod=%d, Tcpu=%d%n", &module, &cpu, &used)) << output.substr(at);
+    at += static_cast<size_t>(used);
+    ASSERT_EQ("\n\r", output.substr(at, 2));
+    at += 2;
+    EXPECT_GE(module, 20);
+  }
+  EXPECT_GE(echoes, 2u);
+}
+
 TEST(Program, PageActivationSteersTheSampler) {
   InProcessMonitor monitor;
   ASSERT_TRUE(StartInProcess(&monitor, L"/s/d"));

@@ -52,7 +52,7 @@ StdoutCapture::~StdoutCapture() {
   DeleteFileW(path_.c_str());
 }
 
-bool StartChild(const std::wstring& commandLine, const wchar_t* directory, ChildProcess* child) {
+bool StartChild(const std::wstring& commandLine, const wchar_t* directory, ChildProcess* child, bool errorToo) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd, writeEnd;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) return false;
@@ -61,7 +61,7 @@ bool StartChild(const std::wstring& commandLine, const wchar_t* directory, Child
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = errorToo ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION info = {};
   std::wstring line = commandLine;

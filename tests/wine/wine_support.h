@@ -24,7 +24,8 @@ class StdoutCapture {
   bool done_;
 };
 
-// A program started with its standard output on a pipe.
+// A program started with its standard output (and, when asked, its standard
+// error) on a pipe.
 struct ChildProcess {
   HANDLE process = nullptr;
   DWORD processId = 0;
@@ -32,7 +33,8 @@ struct ChildProcess {
 };
 
 // Starts `commandLine` in `directory` (null: the current one).
-bool StartChild(const std::wstring& commandLine, const wchar_t* directory, ChildProcess* child);
+bool StartChild(const std::wstring& commandLine, const wchar_t* directory, ChildProcess* child,
+                bool errorToo = false);
 // Waits for the child to end; returns its exit code (or STILL_ACTIVE on timeout).
 DWORD WaitChild(ChildProcess* child, DWORD timeoutMs);
 // Everything the child wrote, once it has ended; closes the pipe.
