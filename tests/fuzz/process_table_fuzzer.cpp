@@ -20,6 +20,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "tests/vector_walk.h"
 #include "ui/processes/process_table.h"
 
 namespace {
@@ -84,20 +85,6 @@ void Delete(void* context, uint32_t item) {
   --list->itemCount;
   std::memmove(&list->order[item], &list->order[item + 1], (list->itemCount - item) * sizeof list->order[0]);
 }
-
-struct Walk {
-  const std::vector<SnapshotEntry>* entries;
-  size_t next;
-};
-
-bool Next(void* context, SnapshotEntry* entry) {
-  Walk* walk = static_cast<Walk*>(context);
-  if (walk->next >= walk->entries->size()) return false;
-  *entry = (*walk->entries)[walk->next++];
-  return true;
-}
-
-bool NoThread(void*, SnapshotThread*) { return false; }
 
 uint32_t affinities[kIdPool];
 

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/vector_walk.h"
 #include "ui/processes/process_table.h"
 
 namespace {
@@ -35,20 +36,6 @@ void Fail(const char* what) {
 
 // Every process is named after its id, so a copy mixing two rows shows.
 void NameOf(uint32_t processId, wchar_t* name, size_t chars) { swprintf(name, chars, L"p%u.exe", processId); }
-
-struct Walk {
-  const std::vector<SnapshotEntry>* entries;
-  size_t next;
-};
-
-bool Next(void* context, SnapshotEntry* entry) {
-  Walk* walk = static_cast<Walk*>(context);
-  if (walk->next >= walk->entries->size()) return false;
-  *entry = (*walk->entries)[walk->next++];
-  return true;
-}
-
-bool NoThread(void*, SnapshotThread*) { return false; }
 
 void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
   *figures = ProcessFigures{};
