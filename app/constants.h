@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "resources/resource_ids.h"
-
 // Identity
 #define SELVANE_CAPTION L"Selvane Monitor 1.2"
 
@@ -14,15 +12,19 @@ constexpr uint32_t kMaxProcessors = 4;        // the data model holds four proce
 constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
 constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
 constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
+constexpr float kFractionPerPercent = 0.01f;  // the platform's memory load percent to a fraction
 // The Performance page's four totals, in the order a cycle writes them.
 constexpr uint32_t kTotalFieldProcesses = 0;
 constexpr uint32_t kTotalFieldThreads = 1;
 constexpr uint32_t kTotalFieldPhysical = 2;
 constexpr uint32_t kTotalFieldAvailable = 3;
 constexpr uint32_t kTotalFieldCount = 4;
-
-// Icons 108..119 loaded at start
-constexpr uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
+// The Performance page's four graphic controls, in the order a cycle draws them.
+constexpr uint32_t kGraphCpuGauge = 0;
+constexpr uint32_t kGraphCpuHistory = 1;
+constexpr uint32_t kGraphMemGauge = 2;
+constexpr uint32_t kGraphMemHistory = 3;
+constexpr uint32_t kGraphCount = 4;
 
 // Resource manager
 constexpr uint32_t kClockDomainCount = 7;  // 1 CPU, 2 AVP, 3 SYS, 4 AHB, 5 APB, 6 VID, 7 EMC
@@ -53,6 +55,7 @@ constexpr int kPoolShift = 10;                   // bytes to kB
 constexpr uint64_t kPercent = 100;
 constexpr uint32_t kStatusNumberCount = 20;  // numbers in the status block
 constexpr uint32_t kIntChars = 11;           // the longest 32-bit number in decimal, sign included
+constexpr uint32_t kUnsigned64Digits = 20;   // 2^64 - 1 in decimal
 constexpr uint32_t kRmDeviceId = 0;              // the open's second argument
 constexpr long kGraphTagCpu = 0;                 // user data of the CPU gauge and history
 constexpr long kGraphTagMemory = 1;              // user data of the memory gauge and history
@@ -78,6 +81,8 @@ constexpr int32_t kGaugeBarGapHalf = 1;        // columns each side of a border 
 constexpr int32_t kGaugeSideTwo = 4;           // two processors: left and right margin
 constexpr int32_t kGaugeLeftFour = 1;          // four: one column free on the left,
 constexpr int32_t kGaugeRightFour = 2;         // two on the right
+// A figure's text: "%.1f%%" of the largest float is 45 characters.
+constexpr uint32_t kGaugeFigureChars = 48;
 
 // History graphs, in client pixels.
 constexpr int32_t kHistoryMarginY = 5;         // above and below every area
@@ -98,10 +103,15 @@ constexpr uint32_t kProcessIndexBits = 11;
 constexpr uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
 constexpr uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
 constexpr uint32_t kNoProcessRow = 0xFFFFFFFFu;
+// The threads a pass reads: the listed process's, and on the device, whose
+// process times are summed from their threads, every thread of the system.
+constexpr uint32_t kPassThreadCapacity = 4096;
 
 // Per-process and per-thread figures
 constexpr uint64_t kTicksPerSecond = 10000000u;  // CPU and elapsed times count 100 ns units
 constexpr uint64_t kTicksPerMs = 10000u;
+constexpr uint64_t kSecondsPerMinute = 60;
+constexpr uint64_t kSecondsPerHour = 3600;
 constexpr uint64_t kBytesPerKilobyte = 1024u;
 constexpr uint64_t kNoFigure = UINT64_MAX;       // a figure the platform could not give: empty text
 constexpr uint32_t FIGURE_CPU_TIME = 0x1u;       // which figures a read could give
@@ -130,6 +140,10 @@ constexpr int kThreadColumnPriority = 1;
 constexpr int kThreadColumnCpu = 2;
 constexpr int kThreadColumnAffinity = 3;
 constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
+
+// Platform text buffers
+constexpr uint32_t kDebugPrintChars = 256;  // one line of the wide debug print
+constexpr uint32_t kEntryNameChars = 128;   // an entry-point name looked up by wide name
 
 // Context menu positions
 constexpr uint32_t kMenuPositionPriority = 2;

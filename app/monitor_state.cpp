@@ -4,6 +4,10 @@
 
 MonitorState g_state;
 
+static void EnterProcessLock(void* lock) { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(lock)); }
+static void LeaveProcessLock(void* lock) { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(lock)); }
+const StateLock g_stateLock = {&g_state.processLock, EnterProcessLock, LeaveProcessLock};
+
 // Static initialisation: the defaults hold before WinMain runs. The lock
 // lives for the process; resetting the state leaves it alone.
 static const bool kStateInitialised =

@@ -22,10 +22,15 @@
 #include <cstdint>
 
 #include "app/constants.h"
+#include "app/state_lock.h"
 #include "platform/win32.h"
+#include "resources/resource_ids.h"
 #include "sampler/load_math.h"
 #include "ui/processes/process_table.h"
 #include "ui/performance/history_series.h"
+
+// Icons 108..119 loaded at start
+constexpr uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
 
 // A process chosen by "Show Threads", opened when the menu opened.
 struct ThreadRequest {
@@ -49,7 +54,7 @@ struct MonitorState {
   void* rmHandle;                       // the open resource-manager connection
   uint32_t rmAvailable;                 // the resource-manager library was loaded
   ProcessTable processTable;            // the process table, its counts and its last list steps
-  CRITICAL_SECTION processLock;         // guards processTable's writes and the main thread's copies
+  CRITICAL_SECTION processLock;         // held around the sampler's pure writes and the main thread's copies
   std::atomic<HWND> processList;        // the Processes page's process list for the life of the page
   std::atomic<HWND> threadList;         // its thread list, the same
   ThreadTable threadTable;              // the threads of the process Show Threads chose
@@ -63,6 +68,9 @@ struct MonitorState {
 };
 
 extern MonitorState g_state;
+
+// processLock as the state lock that the pure code takes.
+extern const StateLock g_stateLock;
 
 // Zero-fills the record and sets its defaults. Runs before anything else uses
 // it (and between tests, which share one process image).

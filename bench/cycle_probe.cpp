@@ -5,8 +5,8 @@
 // divided by the runs), in microseconds:
 //   walk          a process snapshot taken, its processes walked, closed;
 //                 nothing else (the threads are walked only for "Show Threads")
-//   process-reads the per-process reads of one pass: CPU time and working set
-//                 from the snapshot, and an open each for the affinity
+//   process-reads the per-process reads of one pass beyond the walk: an open
+//                 each for the affinity (two or more processors)
 //   pass          a whole process pass in step: walk, process reads, tables,
 //                 lists
 //   own           pass - walk: the pass's own work beyond the walk
@@ -24,7 +24,9 @@
 #include <vector>
 
 #include "app/monitor_state.h"
+#include "platform/file_time.h"
 #include "platform/kernel_extensions.h"
+#include "platform/process_snapshot.h"
 #include "platform/resource_manager.h"
 #include "sampler/sampling_loop.h"
 #include "ui/performance/history_graphs.h"
@@ -58,9 +60,7 @@ struct Timing {
 double ThreadCpuMicroseconds() {
   FILETIME created, exited, kernel, user;
   GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-  const ULONGLONG total = ((static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
-                          ((static_cast<ULONGLONG>(user.dwHighDateTime) << 32) | user.dwLowDateTime);
-  return static_cast<double>(total) / kHundredNsPerMicrosecond;
+  return static_cast<double>(FileTimeTicks(kernel) + FileTimeTicks(user)) / kHundredNsPerMicrosecond;
 }
 
 double Median(std::vector<double> values) {
@@ -99,14 +99,12 @@ uint32_t WalkOnce() {
   return count;
 }
 
-// After a walk: the figures come from its snapshot.
+// After a walk: the times and working sets come with its records; only the
+// affinity opens a process.
 void ReadProcesses() {
-  uint32_t wanted = FIGURE_MEMORY;
-  if (!ProcessTimesFromThreads()) wanted |= FIGURE_CPU_TIME;
-  if (g_state.processorCount >= 2) wanted |= FIGURE_AFFINITY;
+  if (g_state.processorCount < 2) return;
   for (uint32_t i = 0; i < g_state.processTable.processCount; ++i) {
-    ProcessFigures figures;
-    ReadProcessFigures(g_state.processTable.rows[i].processId, wanted, &figures);
+    ReadProcessAffinity(g_state.processTable.rows[i].processId);
   }
 }
 

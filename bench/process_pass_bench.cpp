@@ -1,8 +1,8 @@
 // The cost of one process pass over the tables (reconcile, figures, close up,
 // list steps sent to lists that only count them), by number of processes; with
 // churn, one process in ten is replaced every pass.
-// The platform's reads answer at once, so this is the monitor's own share of
-// a pass; the reads themselves are measured under Wine by process_pass_probe.
+// The reading is ready before each pass, so this is the monitor's own share
+// of a pass; the reads themselves are measured under Wine by process_pass_probe.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -10,48 +10,13 @@
 #include <vector>
 
 #include "bench/bench_report.h"
+#include "tests/pass_reading.h"
 #include "ui/processes/process_table.h"
 
 namespace {
 
 constexpr uint32_t kThreadsPerProcess = 4;
 constexpr uint32_t kChurnEvery = 10;  // one process in ten replaced each pass
-
-struct Snapshot {
-  const std::vector<SnapshotEntry>* entries;
-  size_t next;
-  size_t nextThread;
-  uint64_t figureStep;  // added to every CPU time and working set read
-};
-
-bool NextEntry(void* context, SnapshotEntry* entry) {
-  Snapshot* snapshot = static_cast<Snapshot*>(context);
-  if (snapshot->next >= snapshot->entries->size()) return false;
-  *entry = (*snapshot->entries)[snapshot->next++];
-  return true;
-}
-
-// kThreadsPerProcess threads for each process, ids following the process's.
-bool NextThread(void* context, SnapshotThread* thread) {
-  Snapshot* snapshot = static_cast<Snapshot*>(context);
-  const size_t process = snapshot->nextThread / kThreadsPerProcess;
-  if (process >= snapshot->entries->size()) return false;
-  const uint32_t owner = (*snapshot->entries)[process].processId;
-  *thread = SnapshotThread{owner + 1 + static_cast<uint32_t>(snapshot->nextThread++ % kThreadsPerProcess), owner};
-  return true;
-}
-
-// A figure step of 0: no figures (the steady and churn passes, as before figures).
-void ReadProcess(void* context, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  const uint64_t step = static_cast<Snapshot*>(context)->figureStep;
-  const uint32_t known = step != 0 ? wanted & (FIGURE_CPU_TIME | FIGURE_MEMORY) : 0;
-  *figures = ProcessFigures{known, 0, processId * step, processId * step};
-}
-
-void ReadThread(void* context, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
-  const uint64_t step = static_cast<Snapshot*>(context)->figureStep;
-  *figures = ThreadFigures{wanted, 8, 0, threadId * step};
-}
 
 struct Counter {
   uint64_t operations;
@@ -66,6 +31,34 @@ SnapshotEntry Entry(uint32_t id, uint32_t threads) {
   entry.threadCount = threads;
   std::wcscpy(entry.name, L"process.exe");
   return entry;
+}
+
+// A reading of `entries`, with kThreadsPerProcess threads for each process
+// (ids following the process's) when `threads`.
+void Fill(PassReading* reading, const std::vector<SnapshotEntry>& entries, bool threads) {
+  std::vector<SnapshotThread> walked;
+  for (const SnapshotEntry& entry : entries) {
+    for (uint32_t t = 0; threads && t < kThreadsPerProcess; ++t) {
+      walked.push_back(SnapshotThread{entry.processId + 1 + t, entry.processId, {}});
+    }
+  }
+  FillReading(reading, entries, walked);
+}
+
+// Each pass the platform reports a second more of CPU time (and some bytes)
+// for every process and thread; a step of 0 reports no figures.
+void Advance(PassReading* reading, uint64_t step) {
+  if (step == 0) return;
+  for (uint32_t i = 0; i < reading->processCount; ++i) {
+    SnapshotEntry& entry = reading->processes[i];
+    entry.figures = FIGURE_CPU_TIME | FIGURE_MEMORY;
+    entry.cpuTime = entry.processId * step;
+    entry.workingSet = entry.processId * step;
+  }
+  for (uint32_t i = 0; i < reading->threadCount; ++i) {
+    SnapshotThread& thread = reading->threads[i];
+    thread.read = ThreadFigures{FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY, 8, 0, thread.threadId * step};
+  }
 }
 
 enum PassKind {
@@ -92,6 +85,9 @@ void ProcessPass(benchmark::State& state, PassKind kind) {
   }
   std::unique_ptr<ProcessTable> table(new ProcessTable());
   std::unique_ptr<ThreadTable> threads(new ThreadTable());
+  std::unique_ptr<PassReading> firstReading(new PassReading()), secondReading(new PassReading());
+  Fill(firstReading.get(), first, kind == kThreads);
+  Fill(secondReading.get(), second, kind == kThreads);
   if (kind == kThreads) SelectThreadOwner(threads.get(), 1, first[count / 2].processId);
   Counter counter = {0};
   const ListOps ops = {&counter, CountInsert, CountSet, CountDelete};
@@ -99,22 +95,20 @@ void ProcessPass(benchmark::State& state, PassKind kind) {
   uint32_t nowMs = 0;
   uint64_t step = 0;
   const bool figures = kind == kFigures || kind == kThreads;
-  auto pass = [&](const std::vector<SnapshotEntry>& entries) {
-    // Each pass adds a second of CPU time (and some bytes) to every figure.
+  auto pass = [&](PassReading* reading) {
     if (figures) step += kTicksPerSecond;
-    Snapshot snapshot = {&entries, 0, 0, step};
-    const ProcessSource source = {&snapshot, NextEntry, NextThread, ReadProcess, ReadThread};
+    Advance(reading, step);
     nowMs += 1000;
     const PassSettings settings = {2, nowMs, kind == kThreads ? 1u : 0u};
-    UpdateProcessTable(table.get(), threads.get(), &source, &settings);
+    UpdateProcessTable(table.get(), threads.get(), reading, &settings);
     SyncProcessList(table.get(), &ops, text, kReportBufferChars);
     SyncThreadList(threads.get(), &ops, text, kReportBufferChars);
   };
-  pass(first);
+  pass(firstReading.get());
   bool odd = false;
   for (auto _ : state) {
     odd = kind == kChurn && !odd;
-    pass(odd ? second : first);
+    pass(odd ? secondReading.get() : firstReading.get());
   }
   benchmark::DoNotOptimize(counter.operations);
   state.counters["rows"] = table->processCount;

@@ -13,6 +13,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "platform/process_snapshot.h"
 #include "ui/processes/process_pass.h"
 #include "ui/processes/processes_page.h"
 

@@ -4,6 +4,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extension_api.h"
+#include "platform/process_snapshot.h"
 #include "platform/win32.h"
 #include "ui/performance/history_series.h"
 

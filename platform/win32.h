@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
-#include <tlhelp32.h>
 
 #include "platform/ce_compat.h"
 

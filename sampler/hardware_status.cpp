@@ -9,7 +9,7 @@
 
 // A missing query is skipped: its figure keeps what it held (0 for the
 // temperatures and pools, cleared below; the last reading for a clock).
-static void ReadHardware(HardwareReadings* r) {
+void ReadHardware(HardwareReadings* r) {
   const ResourceManager& rm = g_resourceManager;
   r->tModule = 0;
   r->tCpu = 0;
@@ -32,9 +32,7 @@ static void ReadHardware(HardwareReadings* r) {
   }
 }
 
-void ReportHardwareStatus(HardwareReadings* readings) {
-  ReadHardware(readings);
-  FormatHardwareStatus(*readings, g_state.reportBuffer, kReportBufferChars);
+void ReportHardwareStatus() {
   HWND page = g_state.performancePage.load(std::memory_order_relaxed);
   if (page != nullptr) SetDlgItemTextW(page, IDC_STATUS_TEXT, g_state.reportBuffer);
 }

@@ -5,10 +5,13 @@
 
 #include "sampler/status_format.h"
 
-// Reads the library into `readings` (whose clock-usage records persist from
-// cycle to cycle), formats the status block into reportBuffer and writes it
-// into the status field while the Performance page is active; with /s, echoes
-// the two temperatures to the debug output. Called while rmAvailable is set.
-void ReportHardwareStatus(HardwareReadings* readings);
+// Reads the library into `readings`, whose clock-usage records persist from
+// cycle to cycle; with /s, echoes the two temperatures to the debug output.
+// Called while rmAvailable is set.
+void ReadHardware(HardwareReadings* readings);
+
+// Writes the status block, formatted into reportBuffer, into the status
+// field while the Performance page is active.
+void ReportHardwareStatus();
 
 #endif

@@ -2,16 +2,21 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "platform/memory_status.h"
+#include "platform/process_snapshot.h"
 #include "sampler/hardware_status.h"
-#include "sampler/text_format.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
 #include "ui/processes/process_pass.h"
 
+namespace {
+
+const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
+
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1). Returns a
 // bit for each processor whose query failed.
-static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
+uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   if (count < 2) {
     idle[0] = GetIdleTime();
@@ -30,45 +35,91 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailu
   return failed;
 }
 
-// Writes total `field` into its control unless the page already shows that
-// figure. Counts are unsigned numbers; byte counts are decimal text, since
-// memory here can exceed 32 bits.
-static void ShowTotal(ShownTotals* shown, uint32_t field, int controlId, uint64_t value) {
-  HWND page = g_state.performancePage.load(std::memory_order_relaxed);
-  if (page == nullptr) return;  // the page was left: nothing to write into
-  if (page != shown->page) {
-    shown->page = page;
-    shown->written = 0;
-  }
-  const uint32_t bit = 1u << field;
-  if ((shown->written & bit) != 0 && shown->values[field] == value) return;
-  if (field == kTotalFieldProcesses || field == kTotalFieldThreads) {
-    SetDlgItemInt(page, controlId, static_cast<UINT>(value), FALSE);
-  } else {
-    FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, value);
-    SetDlgItemTextW(page, controlId, g_state.reportBuffer);
-  }
-  shown->written |= bit;
-  shown->values[field] = value;
+CycleState MonitorCycleState(SamplerContext* context) {
+  return CycleState{&g_stateLock, g_state.processorCount,  ProcessTimesFromThreads() ? 1u : 0u,
+                    &context->idle,          &g_state.frequencyScale,
+                    &g_state.loadSample,     g_state.reportBuffer,
+                    g_state.cpuHistory,      &g_state.cpuHistoryReset,
+                    &g_state.memHistory,     &g_state.memHistoryReset,
+                    &g_state.processTable,   &g_state.threadTable};
 }
 
-static void RefreshPerformancePage(SamplerContext* context) {
-  // Each call reads the page handle afresh: a page left mid-step gives null.
-  float cpuLoads[kMaxProcessors];
-  for (uint32_t i = 0; i < kMaxProcessors; ++i) {
-    cpuLoads[i] = g_state.loadSample.cpuLoad[i].load(std::memory_order_relaxed);
+// Everything the cycle needs from the platform, in the cycle's order: the
+// chip, the tick count and idle counters, the memory status, the graphic
+// controls of the Performance page, the snapshot of the Processes page.
+void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[kGraphCount]) {
+  readings->hardware = nullptr;
+  if (g_state.rmAvailable) {
+    ReadHardware(&context->hardware);
+    readings->hardware = &context->hardware;
   }
-  const float memLoad = g_state.loadSample.memLoad.load(std::memory_order_relaxed);
-  DrawCpuGauge(g_state.performancePage.load(std::memory_order_relaxed), cpuLoads);
-  DrawCpuHistory(g_state.performancePage.load(std::memory_order_relaxed), cpuLoads);
-  DrawMemoryGauge(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
-  DrawMemoryHistory(g_state.performancePage.load(std::memory_order_relaxed), memLoad);
-  ShownTotals* shown = &context->totals;
-  ShowTotal(shown, kTotalFieldProcesses, IDC_PROCESS_TOTAL, g_state.processTable.processCount);
-  ShowTotal(shown, kTotalFieldThreads, IDC_THREAD_TOTAL, g_state.processTable.threadTotal);
-  ShowTotal(shown, kTotalFieldPhysical, IDC_PHYS_TOTAL, context->memory.totalPhysical);
-  ShowTotal(shown, kTotalFieldAvailable, IDC_PHYS_AVAILABLE, context->memory.availPhysical);
+  readings->nowMs = GetTickCount();
+  for (uint32_t i = 0; i < kMaxProcessors; ++i) readings->idle[i] = context->idle.curIdle[i];
+  readings->unread = ReadIdleCounters(readings->idle, true);
+  ReadMemoryStatus(&context->memory);
+  readings->memory = context->memory;
+
+  readings->graphs = 0;
+  HWND page = g_state.performancePage.load(std::memory_order_relaxed);
+  for (uint32_t g = 0; g < kGraphCount; ++g) {
+    controls[g] = page != nullptr ? GetDlgItem(page, kGraphControls[g]) : nullptr;
+    if (controls[g] == nullptr) continue;  // a missing control neither draws nor advances
+    RECT client;
+    GetClientRect(controls[g], &client);
+    readings->sizes[g] = ClientSize{client.right, client.bottom};
+    readings->graphs |= 1u << g;
+  }
+
+  PassReading* pass = nullptr;
+  readings->pass = nullptr;
+  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr && ReadProcessPass(&pass)) {
+    readings->pass = pass;
+  }
 }
+
+// Paints through `control`'s own DC while the page is still the active one:
+// a page left since the read gets nothing more.
+template <typename Paint>
+void PaintControl(HWND control, const ClientSize& size, Paint paint) {
+  if (g_state.performancePage.load(std::memory_order_relaxed) == nullptr) return;
+  const RECT client = {0, 0, size.width, size.height};
+  HDC dc = GetDC(control);
+  paint(dc, client);
+  ReleaseDC(control, dc);
+}
+
+void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
+  const CycleResults& results = context->results;
+  if (results.statusReady) ReportHardwareStatus();
+  if (readings->graphs != 0) {
+    const ClientSize* sizes = readings->sizes;
+    if (controls[kGraphCpuGauge] != nullptr) {
+      PaintControl(controls[kGraphCpuGauge], sizes[kGraphCpuGauge],
+                   [&](HDC dc, const RECT& client) { PaintGauge(dc, client, results.cpuGauge); });
+    }
+    if (controls[kGraphCpuHistory] != nullptr) {
+      PaintControl(controls[kGraphCpuHistory], sizes[kGraphCpuHistory], [&](HDC dc, const RECT& client) {
+        PaintHistory(dc, client, g_state.cpuHistory, results.cpuSeries);
+      });
+    }
+    if (controls[kGraphMemGauge] != nullptr) {
+      PaintControl(controls[kGraphMemGauge], sizes[kGraphMemGauge],
+                   [&](HDC dc, const RECT& client) { PaintGauge(dc, client, results.memGauge); });
+    }
+    if (controls[kGraphMemHistory] != nullptr) {
+      PaintControl(controls[kGraphMemHistory], sizes[kGraphMemHistory],
+                   [&](HDC dc, const RECT& client) { PaintHistory(dc, client, &g_state.memHistory, 1); });
+    }
+  }
+  if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
+    const uint64_t totals[kTotalFieldCount] = {g_state.processTable.processCount, g_state.processTable.threadTotal,
+                                               readings->memory.totalPhysical, readings->memory.availPhysical};
+    ShowTotals(&context->totals, g_state.performancePage.load(std::memory_order_relaxed), totals);
+  }
+  if (readings->pass != nullptr) PresentProcessPass();
+}
+
+}  // namespace
 
 void StartSampling(SamplerContext* context) {
   context->idle.prevTick = GetTickCount();
@@ -76,33 +127,12 @@ void StartSampling(SamplerContext* context) {
 }
 
 void RunSamplingCycle(SamplerContext* context) {
-  // Hardware status and the frequency scale come from the resource manager.
-  if (g_state.rmAvailable) {
-    ReportHardwareStatus(&context->hardware);
-    const float previous = g_state.frequencyScale.load(std::memory_order_relaxed);
-    g_state.frequencyScale.store(ComputeFrequencyScale(context->hardware.usage[kDomainCpu - 1], previous),
-                                 std::memory_order_relaxed);
-  }
-
-  const uint32_t now = GetTickCount();
-  context->idle.curUnread = ReadIdleCounters(context->idle.curIdle, true);
-
-  ReadMemoryStatus(&context->memory);
-  g_state.loadSample.memLoad.store(ComputeMemLoad(context->memory.loadPercent),
-                                   std::memory_order_relaxed);
-
-  AdvanceCpuLoads(&context->idle, now, g_state.processorCount,
-                  g_state.frequencyScale.load(std::memory_order_relaxed), &g_state.loadSample);
-
-  if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
-    RefreshPerformancePage(context);
-  }
-
-  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
-    RunProcessPass();
-  }
-
-  context->idle.prevTick = now;
+  CycleReadings readings;
+  HWND controls[kGraphCount];
+  ReadCycle(context, &readings, controls);
+  const CycleState state = MonitorCycleState(context);
+  AdvanceCycle(&state, &readings, &context->results);
+  ShowCycle(context, &readings, controls);
 }
 
 DWORD WINAPI SamplingThreadProc(LPVOID) {

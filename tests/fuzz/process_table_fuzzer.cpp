@@ -20,7 +20,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "tests/vector_walk.h"
+#include "tests/pass_reading.h"
 #include "ui/processes/process_table.h"
 
 namespace {
@@ -86,17 +86,6 @@ void Delete(void* context, uint32_t item) {
   std::memmove(&list->order[item], &list->order[item + 1], (list->itemCount - item) * sizeof list->order[0]);
 }
 
-uint32_t affinities[kIdPool];
-
-// Affinity is the one figure read here; CPU time and memory are unreadable.
-void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  *figures = ProcessFigures{};
-  figures->figures = wanted & FIGURE_AFFINITY;
-  figures->affinity = affinities[(processId / 4) % kIdPool];
-}
-
-void ReadThread(void*, uint32_t, uint32_t, ThreadFigures* figures) { *figures = ThreadFigures{}; }
-
 // A name of up to kMaxNameChars characters, terminated within the snapshot's
 // field as the walk terminates it (a longer one is cut).
 void FillName(FuzzedDataProvider* data, wchar_t* name) {
@@ -139,6 +128,7 @@ void CheckInStep(const ProcessTable& table, const List& list) {
 // than the passes.
 ProcessTable table;
 ThreadTable threads;  // no process chosen: stays empty
+PassReading reading;
 wchar_t text[kReportBufferChars];
 std::vector<SnapshotEntry> entries;
 std::vector<uint32_t> walkedIds;
@@ -153,7 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   table.threadTotal = 0;
   table.stepCount = 0;
   std::memset(table.index, 0, sizeof table.index);
-  std::memset(affinities, 0, sizeof affinities);
   list.Clear();
   const uint32_t processors = data.ConsumeIntegralInRange<uint32_t>(1, 4);
   const ListOps ops = {&list, Insert, SetText, Delete};
@@ -171,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                                            : data.ConsumeIntegral<uint32_t>();
       entry.threadCount = data.ConsumeIntegral<uint32_t>();
       FillName(&data, entry.name);
-      affinities[(entry.processId / 4) % kIdPool] = data.ConsumeIntegralInRange<uint32_t>(0, 4);
+      entry.affinity = data.ConsumeIntegralInRange<uint32_t>(0, 4);
     }
     if (bulk) {  // more processes than the table holds
       const uint32_t bulk = data.ConsumeIntegralInRange<uint32_t>(0, kMaxBulk);
@@ -185,23 +174,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       }
     }
 
-    Walk walk = {&entries, 0};
-    const ProcessSource source = {&walk, Next, NoThread, ReadProcess, ReadThread};
+    FillReading(&reading, entries);
     nowMs += 1000;
     const PassSettings settings = {processors, nowMs, 0};
     const uint32_t countBefore = table.processCount;
-    UpdateProcessTable(&table, &threads, &source, &settings);
+    UpdateProcessTable(&table, &threads, &reading, &settings);
     SyncProcessList(&table, &ops, text, kReportBufferChars);
     CheckInStep(table, list);
 
-    // The rows are walked processes; every walked process has a row unless
-    // the table is full. A walk with no entry changes nothing.
+    // The rows are read processes; every read process has a row unless the
+    // table is full. A reading with no entry changes nothing.
     if (entries.empty()) {
       Check(table.processCount == countBefore);
       continue;
     }
     walkedIds.clear();
-    for (const SnapshotEntry& entry : entries) walkedIds.push_back(entry.processId);
+    for (uint32_t i = 0; i < reading.processCount; ++i) walkedIds.push_back(reading.processes[i].processId);
     std::sort(walkedIds.begin(), walkedIds.end());
     walkedIds.erase(std::unique(walkedIds.begin(), walkedIds.end()), walkedIds.end());
     for (uint32_t i = 0; i < table.processCount; ++i) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sampler/load_math.h"
-#include "sampler/text_format.h"
+#include "app/text_format.h"
 
 namespace {
 

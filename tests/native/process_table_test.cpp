@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/pass_reading.h"
 #include "ui/processes/process_figures.h"
 #include "ui/processes/process_table.h"
 
@@ -57,54 +58,17 @@ void Delete(void* context, uint32_t item) {
   list->items.erase(list->items.begin() + item);
 }
 
-// The platform as the pass sees it: one snapshot, and what each process and
-// thread gives when read (absent: cannot be opened).
-struct Platform {
-  const std::vector<Process>* processes = nullptr;
-  const std::vector<Thread>* threads = nullptr;
-  size_t nextProcess = 0, nextThread = 0;
-  std::map<uint32_t, ProcessFigures> processFigures;
-  std::map<uint32_t, ThreadFigures> threadFigures;
-  std::map<uint32_t, int> processReads, threadReads;  // this pass
-  int affinityReads = 0;                              // all passes
+// What the platform gives of each process and thread (absent: nothing).
+struct Figures {
+  uint32_t figures = 0;  // FIGURE_CPU_TIME, FIGURE_MEMORY
+  uint32_t affinity = 0;
+  uint64_t cpuTime = 0;
+  uint64_t workingSet = 0;
 };
-
-bool NextProcess(void* context, SnapshotEntry* entry) {
-  Platform* platform = static_cast<Platform*>(context);
-  if (platform->nextProcess >= platform->processes->size()) return false;
-  const Process& process = (*platform->processes)[platform->nextProcess++];
-  entry->processId = process.id;
-  entry->threadCount = process.threads;
-  std::memset(entry->name, 0, sizeof entry->name);
-  process.name.copy(entry->name, kSnapshotNameChars - 1);
-  return true;
-}
-
-bool NextThread(void* context, SnapshotThread* thread) {
-  Platform* platform = static_cast<Platform*>(context);
-  EXPECT_EQ(platform->nextProcess, platform->processes->size()) << "threads come after the processes";
-  if (platform->nextThread >= platform->threads->size()) return false;
-  const Thread& next = (*platform->threads)[platform->nextThread++];
-  *thread = SnapshotThread{next.id, next.owner};
-  return true;
-}
-
-void ReadProcess(void* context, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  Platform* platform = static_cast<Platform*>(context);
-  ++platform->processReads[processId];
-  if (wanted & FIGURE_AFFINITY) ++platform->affinityReads;
-  auto found = platform->processFigures.find(processId);
-  *figures = found == platform->processFigures.end() ? ProcessFigures{} : found->second;
-  figures->figures &= wanted;
-}
-
-void ReadThread(void* context, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
-  Platform* platform = static_cast<Platform*>(context);
-  ++platform->threadReads[threadId];
-  auto found = platform->threadFigures.find(threadId);
-  *figures = found == platform->threadFigures.end() ? ThreadFigures{} : found->second;
-  figures->figures &= wanted;
-}
+struct Platform {
+  std::map<uint32_t, Figures> processFigures;
+  std::map<uint32_t, ThreadFigures> threadFigures;
+};
 
 std::wstring Hex8(uint32_t value) {
   wchar_t text[16];
@@ -119,6 +83,7 @@ constexpr uint32_t kFigureColumns = 1u << kColumnCpu | 1u << kColumnCpuTime | 1u
 struct Monitor {
   std::unique_ptr<ProcessTable> table{new ProcessTable()};
   std::unique_ptr<ThreadTable> threads{new ThreadTable()};
+  std::unique_ptr<PassReading> reading{new PassReading()};
   RecordedList list{8, kFigureColumns};
   RecordedList threadList{4, 0xE};
   Platform platform;
@@ -128,31 +93,42 @@ struct Monitor {
   wchar_t text[kReportBufferChars];
   std::vector<std::wstring> threadOps;  // the thread list's operations of the last pass
 
-  // Runs a pass `ms` after the last; returns the process list's operations.
+  // Runs a pass `ms` after the last over a reading of `processes` and the
+  // `walked` threads, each with what the platform gives of it (the reading
+  // holds as many as its arrays do); returns the process list's operations.
   std::vector<std::wstring> Pass(const std::vector<Process>& processes, const std::vector<Thread>& walked = {},
                                  uint32_t ms = 1000) {
-    platform.processes = &processes;
-    platform.threads = &walked;
-    platform.nextProcess = platform.nextThread = 0;
-    platform.processReads.clear();
-    platform.threadReads.clear();
+    std::vector<SnapshotEntry> entries;
+    for (const Process& process : processes) {
+      SnapshotEntry entry = {};
+      entry.processId = process.id;
+      entry.threadCount = process.threads;
+      process.name.copy(entry.name, kSnapshotNameChars - 1);
+      const Figures& figures = platform.processFigures[process.id];
+      entry.figures = figures.figures;
+      entry.affinity = figures.affinity;
+      entry.cpuTime = figures.cpuTime;
+      entry.workingSet = figures.workingSet;
+      entries.push_back(entry);
+    }
+    std::vector<SnapshotThread> threadEntries;
+    for (const Thread& thread : walked) {
+      threadEntries.push_back(SnapshotThread{thread.id, thread.owner, platform.threadFigures[thread.id]});
+    }
+    FillReading(reading.get(), entries, threadEntries);
     nowMs += ms;
-    const ProcessSource source = {&platform, NextProcess, NextThread, ReadProcess, ReadThread};
     const PassSettings settings = {processors, nowMs, timesFromThreads};
     const ListOps ops = {&list, Insert, SetText, Delete};
     const ListOps threadListOps = {&threadList, Insert, SetText, Delete};
     const size_t before = list.log.size(), threadsBefore = threadList.log.size();
-    UpdateProcessTable(table.get(), threads.get(), &source, &settings);
+    UpdateProcessTable(table.get(), threads.get(), reading.get(), &settings);
     SyncProcessList(table.get(), &ops, text, kReportBufferChars);
     SyncThreadList(threads.get(), &threadListOps, text, kReportBufferChars);
     threadOps.assign(threadList.log.begin() + threadsBefore, threadList.log.end());
     return std::vector<std::wstring>(list.log.begin() + before, list.log.end());
   }
 
-  void Affinity(uint32_t id, uint32_t value) {
-    platform.processFigures[id].affinity = value;
-    platform.processFigures[id].figures |= FIGURE_AFFINITY;
-  }
+  void Affinity(uint32_t id, uint32_t value) { platform.processFigures[id].affinity = value; }
 
   const std::vector<std::wstring>& Item(size_t i) const { return list.items.at(i); }
 
@@ -195,12 +171,12 @@ TEST(ProcessTable, ExitedRowsCloseUpAndIdTextsKeepTheirFirstIndex) {
   monitor.ExpectInStep();
 }
 
-TEST(ProcessTable, ChangesRewriteTheirTextsAndAffinityIsReadOnlyWithTwoProcessors) {
+TEST(ProcessTable, ChangesRewriteTheirTextsAndAffinityCountsOnlyWithTwoProcessors) {
   Monitor monitor;
   monitor.Affinity(0x24, 2);
   monitor.Pass({{0x20, 3, L"x.exe"}, {0x24, 2, L"y.exe"}});
   monitor.Pass({{0x20, 3, L"x.exe"}, {0x24, 2, L"y.exe"}});
-  EXPECT_EQ(0, monitor.platform.affinityReads);
+  EXPECT_EQ(L"0", monitor.Item(1)[kColumnAffinity]);
   EXPECT_EQ(5u, monitor.table->threadTotal);
 
   EXPECT_EQ((std::vector<std::wstring>{L"set 0 6 5", L"set 0 7 0"}),
@@ -211,7 +187,6 @@ TEST(ProcessTable, ChangesRewriteTheirTextsAndAffinityIsReadOnlyWithTwoProcessor
   monitor.processors = 2;
   EXPECT_EQ((std::vector<std::wstring>{L"set 1 6 2", L"set 1 7 2"}),
             monitor.Pass({{0x20, 5, L"x.exe"}, {0x24, 2, L"y.exe"}}));
-  EXPECT_EQ(2, monitor.platform.affinityReads);
   monitor.Pass({{0x24, 2, L"y.exe"}});
   EXPECT_EQ(2u, monitor.table->threadTotal);  // an exit lowers it
   monitor.ExpectInStep();
@@ -346,6 +321,7 @@ TEST(ProcessTable, RandomPassesMatchTheRowByRowAlgorithm) {
     if (!walk.empty() && random() % 15 == 0) walk.push_back(walk[random() % walk.size()]);
     if (random() % 25 == 0) walk.clear();
 
+    if (walk.size() > kProcessCapacity) walk.resize(kProcessCapacity);  // what a reading holds
     const size_t before = reference.log.size();
     reference.Pass(walk, monitor.processors, monitor.platform);
     const std::vector<std::wstring> expected(reference.log.begin() + before, reference.log.end());
@@ -368,14 +344,13 @@ std::vector<std::wstring> Texts(const Monitor& monitor, size_t item) {
 TEST(ProcessFigures, TextsFollowTheFiguresAndOnlyChangedTextsAreSent) {
   Monitor monitor;
   monitor.processors = 2;
-  ProcessFigures& a = monitor.platform.processFigures[0x10];
-  a = ProcessFigures{FIGURE_CPU_TIME | FIGURE_MEMORY, 0, 2 * kSecond, 1234567};
+  Figures& a = monitor.platform.processFigures[0x10];
+  a = Figures{FIGURE_CPU_TIME | FIGURE_MEMORY, 0, 2 * kSecond, 1234567};
   const std::vector<Process> both = {{0x10, 1, L"a.exe"}, {0x14, 1, L"b.exe"}};  // b cannot be opened
   const std::vector<std::wstring> inserted = monitor.Pass(both);
   EXPECT_EQ((std::vector<std::wstring>{L"0", L"0:00:02", L"1,205 K"}), Texts(monitor, 0));  // first seen: 0
   EXPECT_EQ((std::vector<std::wstring>{L"", L"", L""}), Texts(monitor, 1));
   EXPECT_EQ(2 * 5 + 3u, inserted.size());  // two insertions of five steps, a's figures; b's empty texts unsent
-  EXPECT_EQ(1, monitor.platform.processReads[0x10]);  // affinity and figures through one read
 
   a.cpuTime += kSecond / 2;  // half a second over one second on two processors
   EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 25"}), monitor.Pass(both));
@@ -411,13 +386,11 @@ TEST(ProcessFigures, WhereTimesAreKeptPerThreadAProcessShowsItsSnapshotThreadsSu
   monitor.Pass(processes, threads);
   EXPECT_EQ(L"0:00:03", monitor.Item(0)[kColumnCpuTime]);
   EXPECT_EQ(L"", monitor.Item(1)[kColumnCpuTime]);
-  EXPECT_EQ((std::map<uint32_t, int>{{0x11, 1}, {0x12, 1}, {0x15, 1}}), monitor.platform.threadReads);
 
-  // Listing a's threads too: each thread is still read once a pass.
+  // Listing a's threads too: the same reading serves both.
   SelectThreadOwner(monitor.threads.get(), 1, 0x10);
   monitor.platform.threadFigures[0x12].cpuTime += kSecond;
   EXPECT_EQ((std::vector<std::wstring>{L"set 0 3 50", L"set 0 4 0:00:04"}), monitor.Pass(processes, threads));
-  EXPECT_EQ((std::map<uint32_t, int>{{0x11, 1}, {0x12, 1}, {0x15, 1}}), monitor.platform.threadReads);
   EXPECT_EQ(2u, monitor.threadList.items.size());
   monitor.ExpectInStep();
 }
@@ -432,8 +405,7 @@ TEST(ThreadList, FollowsTheChosenProcessWithTheFewestSteps) {
   const std::vector<Process> processes = {{0x10, 3, L"a.exe"}, {0x20, 1, L"b.exe"}};
   std::vector<Thread> threads = {{0x104, 0x10}, {0x204, 0x20}, {0x108, 0x10}, {0x10C, 0x10}};
   monitor.Pass(processes, threads);
-  EXPECT_TRUE(monitor.threadOps.empty());
-  EXPECT_TRUE(monitor.platform.threadReads.empty());  // no list and process times of their own: no thread read
+  EXPECT_TRUE(monitor.threadOps.empty());  // no process chosen: no thread listed
 
   SelectThreadOwner(monitor.threads.get(), 1, 0x10);
   monitor.Pass(processes, threads);
@@ -541,9 +513,12 @@ TEST(ThreadList, RandomPassesKeepTheListShowingTheChosenProcessesThreads) {
       const std::vector<std::wstring>& item = monitor.threadList.items[i];
       const bool timeKnown = figures.figures & FIGURE_CPU_TIME;
       auto previous = previousTimes.find(rows[i]);
-      const uint64_t share =
-          ShownCpuShare(timeKnown, previous == previousTimes.end() ? kNoFigure : previous->second, figures.cpuTime,
-                        elapsedMs * kTicksPerMs, monitor.processors);
+      uint64_t share = kNoFigure;
+      if (timeKnown) {
+        share = previous == previousTimes.end()
+                    ? 0
+                    : CpuSharePercent(previous->second, figures.cpuTime, elapsedMs * kTicksPerMs, monitor.processors);
+      }
       if (timeKnown) times[rows[i]] = figures.cpuTime;
       ASSERT_EQ(Hex8(rows[i]), item[kThreadColumnTid]);
       EXPECT_EQ(figures.figures & FIGURE_PRIORITY ? std::to_wstring(figures.priority) : L"",

@@ -1,11 +1,12 @@
 // Two threads over the process table the way the monitor shares it, under
-// ThreadSanitizer. The sampling thread updates the table under the lock and
-// then, outside it, sends the recorded list steps, reading rows only it
-// writes; the main thread, when the context menu opens, copies the row of a
-// process id under the same lock. On the device the lock is a critical
-// section; here a std::mutex stands in with the same discipline. Any race
-// TSan sees fails the run (exit code 66); so does a torn or wrong copy, or a
-// list that ends out of step with the table.
+// ThreadSanitizer, through the program's own code: the sampling thread runs
+// AdvanceCycle (which takes the state lock around its writes) over random
+// readings and then, outside the lock, sends the recorded list steps, reading
+// rows only it writes; the main thread copies the row of a process id with
+// CopyProcessRow, as the context menu does. The program's lock is a critical
+// section; here the same StateLock holds a std::mutex. Any race TSan sees
+// fails the run (exit code 66); so does a torn or wrong copy, or a list that
+// ends out of step with the table.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -16,17 +17,37 @@
 #include <thread>
 #include <vector>
 
-#include "tests/vector_walk.h"
-#include "ui/processes/process_table.h"
+#include "sampler/sample_cycle.h"
+#include "tests/pass_reading.h"
 
 namespace {
 
 constexpr int kPasses = 4000;
 constexpr uint32_t kIdPool = 96;  // the table holds them all
 constexpr uint32_t kMaxThreads = 40;
+constexpr uint32_t kProcessors = 2;
 
-std::mutex processLock;
-std::unique_ptr<ProcessTable> table(new ProcessTable());
+std::mutex mutex;
+void Enter(void* lock) { static_cast<std::mutex*>(lock)->lock(); }
+void Leave(void* lock) { static_cast<std::mutex*>(lock)->unlock(); }
+const StateLock lock = {&mutex, Enter, Leave};
+
+// The state a cycle advances, on the heap: the tables are large.
+struct Shared {
+  IdleCounters idle;
+  std::atomic<float> frequencyScale{1.0f};
+  LoadSample sample;
+  wchar_t reportBuffer[kReportBufferChars];
+  HistorySeries cpuHistory[kMaxProcessors];
+  uint32_t cpuHistoryReset = 1;
+  HistorySeries memHistory;
+  uint32_t memHistoryReset = 1;
+  ProcessTable table;
+  ThreadTable threads;  // no process chosen: stays empty
+  CycleResults results;
+  PassReading reading;
+};
+std::unique_ptr<Shared> shared(new Shared());
 std::atomic<bool> done{false};
 std::atomic<int> failures{0};
 
@@ -34,16 +55,10 @@ void Fail(const char* what) {
   if (failures.fetch_add(1) < 10) std::fprintf(stderr, "table_stress: %s\n", what);
 }
 
-// Every process is named after its id, so a copy mixing two rows shows.
+// Every process is named after its id, and its affinity follows from it, so
+// a copy mixing two rows shows.
 void NameOf(uint32_t processId, wchar_t* name, size_t chars) { swprintf(name, chars, L"p%u.exe", processId); }
-
-void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  *figures = ProcessFigures{};
-  figures->figures = wanted & FIGURE_AFFINITY;
-  figures->affinity = processId % 3;
-}
-
-void ReadThread(void*, uint32_t, uint32_t, ThreadFigures* figures) { *figures = ThreadFigures{}; }
+uint32_t AffinityOf(uint32_t processId) { return processId % 3; }
 
 // The list view: the process id each item shows.
 struct List {
@@ -66,9 +81,12 @@ void Sampler() {
   std::mt19937 random(7);
   std::vector<SnapshotEntry> entries;
   List list;
-  wchar_t text[512];
+  wchar_t text[kReportBufferChars];
   const ListOps ops = {&list, Insert, SetText, Delete};
-  std::unique_ptr<ThreadTable> threads(new ThreadTable());  // no process chosen: stays empty
+  Shared& s = *shared;
+  const CycleState state = {&lock,         kProcessors,      0, &s.idle,           &s.frequencyScale, &s.sample,
+                            s.reportBuffer, s.cpuHistory,     &s.cpuHistoryReset, &s.memHistory,     &s.memHistoryReset,
+                            &s.table,      &s.threads};
   for (int pass = 0; pass < kPasses; ++pass) {
     entries.clear();
     for (uint32_t id = 1; id <= kIdPool; ++id) {
@@ -76,22 +94,21 @@ void Sampler() {
       SnapshotEntry entry = {};
       entry.processId = id * 4;
       entry.threadCount = 1 + random() % kMaxThreads;
+      entry.affinity = AffinityOf(entry.processId);
       NameOf(entry.processId, entry.name, kSnapshotNameChars);
       entries.push_back(entry);
     }
-    Walk walk = {&entries, 0};
-    const ProcessSource source = {&walk, Next, NoThread, ReadProcess, ReadThread};
-    const PassSettings settings = {2, static_cast<uint32_t>(pass + 1) * 1000u, 0};
-    {
-      std::lock_guard<std::mutex> hold(processLock);
-      UpdateProcessTable(table.get(), threads.get(), &source, &settings);
-    }
+    FillReading(&s.reading, entries);
+    CycleReadings readings = {};
+    readings.nowMs = static_cast<uint32_t>(pass + 1) * kSamplePeriodMs;
+    readings.pass = &s.reading;
+    AdvanceCycle(&state, &readings, &s.results);
     // Outside the lock, as the list messages are sent.
-    SyncProcessList(table.get(), &ops, text, sizeof text / sizeof text[0]);
+    SyncProcessList(&s.table, &ops, text, kReportBufferChars);
   }
-  if (list.ids.size() != table->processCount) Fail("the list has another number of items than the table");
-  for (uint32_t i = 0; i < list.ids.size() && i < table->processCount; ++i) {
-    if (list.ids[i] != table->rows[i].processId) Fail("an item shows another row");
+  if (list.ids.size() != s.table.processCount) Fail("the list has another number of items than the table");
+  for (uint32_t i = 0; i < list.ids.size() && i < s.table.processCount; ++i) {
+    if (list.ids[i] != s.table.rows[i].processId) Fail("an item shows another row");
   }
   done.store(true);
 }
@@ -102,18 +119,14 @@ void Menu() {
   while (!done.load()) {
     const uint32_t processId = 4 * (1 + random() % kIdPool);
     ProcessEntry row;
-    uint32_t found;
-    {
-      std::lock_guard<std::mutex> hold(processLock);
-      found = FindProcessRow(table.get(), processId);
-      if (found != kNoProcessRow) row = table->rows[found];
-    }
-    if (found == kNoProcessRow) continue;
+    if (!CopyProcessRow(&lock, &shared->table, processId, &row)) continue;
     ++copies;
     wchar_t expected[kSnapshotNameChars];
     NameOf(processId, expected, kSnapshotNameChars);
     if (row.processId != processId || std::wcscmp(row.name, expected) != 0) Fail("a copied row is another process's");
-    if (row.threadCount < 1 || row.threadCount > kMaxThreads || row.affinity != processId % 3) Fail("a copied row is torn");
+    if (row.threadCount < 1 || row.threadCount > kMaxThreads || row.affinity != AffinityOf(processId)) {
+      Fail("a copied row is torn");
+    }
   }
   if (copies == 0) Fail("the menu copied no row");
   std::printf("table_stress: %d passes, %ld row copies\n", kPasses, copies);

@@ -6,6 +6,7 @@
 
 #include "app/constants.h"
 #include "platform/win32.h"
+#include "resources/resource_ids.h"
 
 namespace {
 

@@ -5,6 +5,9 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "resources/resource_ids.h"
+
+#include <tlhelp32.h>
 
 // The folder of the test program, where the program and the stand-ins are built.
 std::wstring BinPath(const wchar_t* name);

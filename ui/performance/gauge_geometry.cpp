@@ -49,10 +49,32 @@ int32_t GaugeLevelTop(const PixelRect& bar, float fraction) {
 
 void FormatPercentFigure(wchar_t* out, size_t capacity, float fraction) {
   // No integer conversion here, so the fraction needs no bound.
-  swprintf(out, capacity, L"%.1f%%", static_cast<double>(fraction) * kPercentPerFraction);
+  if (swprintf(out, capacity, L"%.1f%%", static_cast<double>(fraction) * kPercentPerFraction) < 0) out[0] = L'\0';
 }
 
 void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction) {
   const double percent = static_cast<double>(BoundFraction(fraction)) * kPercentPerFraction;
-  swprintf(out, capacity, L"%d", static_cast<int>(percent));
+  if (swprintf(out, capacity, L"%d", static_cast<int>(percent)) < 0) out[0] = L'\0';
+}
+
+void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCount, const float* cpuLoads,
+                            GaugePicture* picture) {
+  const uint32_t count = CpuGaugeLayout(width, height, processorCount, picture->bars, picture->figureRects);
+  picture->barCount = count;
+  for (uint32_t k = 0; k < count; ++k) {
+    picture->fractions[k] = cpuLoads[k];
+    // One processor shows a percent with a decimal, more show whole numbers.
+    if (count == 1) {
+      FormatPercentFigure(picture->figures[k], kGaugeFigureChars, cpuLoads[k]);
+    } else {
+      FormatWholeFigure(picture->figures[k], kGaugeFigureChars, cpuLoads[k]);
+    }
+  }
+}
+
+void ComputeMemoryGaugePicture(int32_t width, int32_t height, float memLoad, GaugePicture* picture) {
+  MemoryGaugeLayout(width, height, &picture->bars[0], &picture->figureRects[0]);
+  picture->barCount = 1;
+  picture->fractions[0] = memLoad;
+  FormatPercentFigure(picture->figures[0], kGaugeFigureChars, memLoad);
 }

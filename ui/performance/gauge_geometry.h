@@ -28,4 +28,22 @@ int32_t GaugeLevelTop(const PixelRect& bar, float fraction);
 void FormatPercentFigure(wchar_t* out, size_t capacity, float fraction);
 void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction);
 
+// Everything a gauge's picture holds, worked out from its client size and
+// its loads: the painter clears the client to black, fills each bar's trough
+// and level, and writes each figure on its rectangle.
+struct GaugePicture {
+  uint32_t barCount;  // 0 for a layout the gauge does not have: plain black
+  PixelRect bars[kMaxProcessors];
+  float fractions[kMaxProcessors];
+  PixelRect figureRects[kMaxProcessors];
+  wchar_t figures[kMaxProcessors][kGaugeFigureChars];
+};
+
+// The CPU gauge: a bar per processor (1, 2 or 4) with its figure.
+void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCount, const float* cpuLoads,
+                            GaugePicture* picture);
+
+// The memory gauge: one bar with a percent figure.
+void ComputeMemoryGaugePicture(int32_t width, int32_t height, float memLoad, GaugePicture* picture);
+
 #endif

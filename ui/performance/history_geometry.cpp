@@ -46,3 +46,25 @@ void StepSeries(HistorySeries* series, const PixelRect& area, float fraction) {
   for (int k = 0; k < kHistoryPoints - 1; ++k) series->points[k].y = series->points[k + 1].y;
   series->points[kHistoryPoints - 1].y = HistoryValueToY(area, fraction);
 }
+
+uint32_t AdvanceCpuHistory(HistorySeries series[kMaxProcessors], uint32_t* reset, int32_t width, int32_t height,
+                           uint32_t processorCount, const float* cpuLoads) {
+  PixelRect areas[kMaxProcessors];
+  const uint32_t count = CpuHistoryAreas(width, height, processorCount, areas);
+  // Laid out once, from the control's size at its first drawing.
+  if (*reset) {
+    for (uint32_t k = 0; k < count; ++k) LayOutSeries(&series[k], areas[k]);
+    *reset = 0;
+  }
+  for (uint32_t k = 0; k < count; ++k) StepSeries(&series[k], areas[k], cpuLoads[k]);
+  return count;
+}
+
+void AdvanceMemoryHistory(HistorySeries* series, uint32_t* reset, int32_t width, int32_t height, float memLoad) {
+  const PixelRect area = MemoryHistoryArea(width, height);
+  if (*reset) {
+    LayOutSeriesBySum(series, area);
+    *reset = 0;
+  }
+  StepSeries(series, area, memLoad);
+}

@@ -34,4 +34,14 @@ int32_t HistoryValueToY(const PixelRect& area, float fraction);
 // newest point takes the y of `fraction`.
 void StepSeries(HistorySeries* series, const PixelRect& area, float fraction);
 
+// One drawing's advance of the CPU history in a width x height client: while
+// `*reset` is set the series are laid out over their areas first (and the
+// flag cleared), then each steps with its processor's load. Returns the
+// number of series to draw.
+uint32_t AdvanceCpuHistory(HistorySeries series[kMaxProcessors], uint32_t* reset, int32_t width, int32_t height,
+                           uint32_t processorCount, const float* cpuLoads);
+
+// The same for the memory history's one series.
+void AdvanceMemoryHistory(HistorySeries* series, uint32_t* reset, int32_t width, int32_t height, float memLoad);
+
 #endif

@@ -14,44 +14,37 @@ void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   DeleteObject(pen);
 }
 
-// A graph starts from black: no grid, no frame, no text.
-static HDC BeginGraph(HWND control, RECT* client) {
-  GetClientRect(control, client);
+void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count) {
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  for (uint32_t k = 0; k < count; ++k) DrawHistoryLine(dc, &series[k]);
+}
+
+// Advances the graph for `control`'s client size and paints it through the
+// control's own DC.
+template <typename Advance>
+static void DrawHistory(HWND control, const HistorySeries* series, Advance advance) {
+  RECT client;
+  GetClientRect(control, &client);
+  const uint32_t count = advance(client.right, client.bottom);
   HDC dc = GetDC(control);
-  FillRect(dc, client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  return dc;
+  PaintHistory(dc, client, series, count);
+  ReleaseDC(control, dc);
 }
 
 void DrawCpuHistory(HWND page, const float* cpuLoads) {
   HWND control = GetDlgItem(page, IDC_CPU_HISTORY);
   if (control == nullptr) return;
-  RECT client;
-  HDC dc = BeginGraph(control, &client);
-
-  PixelRect areas[kMaxProcessors];
-  const uint32_t count = CpuHistoryAreas(client.right, client.bottom, g_state.processorCount, areas);
-  // Laid out once, from the control's size at its first drawing.
-  if (g_state.cpuHistoryReset) {
-    for (uint32_t k = 0; k < count; ++k) LayOutSeries(&g_state.cpuHistory[k], areas[k]);
-    g_state.cpuHistoryReset = 0;
-  }
-  for (uint32_t k = 0; k < count; ++k) StepSeries(&g_state.cpuHistory[k], areas[k], cpuLoads[k]);
-  for (uint32_t k = 0; k < count; ++k) DrawHistoryLine(dc, &g_state.cpuHistory[k]);
-  ReleaseDC(control, dc);
+  DrawHistory(control, g_state.cpuHistory, [&](int32_t width, int32_t height) {
+    return AdvanceCpuHistory(g_state.cpuHistory, &g_state.cpuHistoryReset, width, height, g_state.processorCount,
+                             cpuLoads);
+  });
 }
 
 void DrawMemoryHistory(HWND page, float memLoad) {
   HWND control = GetDlgItem(page, IDC_MEM_HISTORY);
   if (control == nullptr) return;
-  RECT client;
-  HDC dc = BeginGraph(control, &client);
-
-  const PixelRect area = MemoryHistoryArea(client.right, client.bottom);
-  if (g_state.memHistoryReset) {
-    LayOutSeriesBySum(&g_state.memHistory, area);
-    g_state.memHistoryReset = 0;
-  }
-  StepSeries(&g_state.memHistory, area, memLoad);
-  DrawHistoryLine(dc, &g_state.memHistory);
-  ReleaseDC(control, dc);
+  DrawHistory(control, &g_state.memHistory, [&](int32_t width, int32_t height) {
+    AdvanceMemoryHistory(&g_state.memHistory, &g_state.memHistoryReset, width, height, memLoad);
+    return 1u;
+  });
 }

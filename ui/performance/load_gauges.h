@@ -1,12 +1,18 @@
-// The CPU and memory load gauges, painted by the sampling thread straight into
-// their static controls on the Performance page.
+// The CPU and memory load gauges, painted by the sampling thread into their
+// static controls on the Performance page from pictures worked out by the
+// pure gauge geometry.
 #ifndef SELVANE_UI_PERFORMANCE_LOAD_GAUGES_H
 #define SELVANE_UI_PERFORMANCE_LOAD_GAUGES_H
 
 #include "platform/win32.h"
+#include "ui/performance/gauge_geometry.h"
 
 // A trough over the whole bar, then the level from the bottom up to `fraction`.
 void DrawGaugeBar(HDC dc, RECT bar, float fraction, HBRUSH levelBrush, HBRUSH troughBrush);
+
+// Paints `picture` over the whole `client` of `dc`: black, the bars, then the
+// figures, green on black in the DC's default font.
+void PaintGauge(HDC dc, const RECT& client, const GaugePicture& picture);
 
 // One bar and figure per processor (1, 2 or 4; plain black otherwise) from
 // the four loads. A page without the control (or null) draws nothing.

@@ -2,26 +2,8 @@
 
 #include "app/monitor_state.h"
 #include "platform/resource_manager.h"
+#include "ui/performance/desktop_fields.h"
 #include "ui/performance/dfs_targets.h"
-
-// Byte counts on the desktop run to 11 digits and more, wider than the
-// template's fields: the two fields take the free space up to their labels,
-// so that no digit is clipped. The template itself stays as designed.
-static void WidenByteFields(HWND page) {
-  RECT left = {static_cast<LONG>(kByteFieldLeftDlu), 0, 0, 0};
-  MapDialogRect(page, &left);
-  static const int kFields[] = {IDC_PHYS_TOTAL, IDC_PHYS_AVAILABLE};
-  for (int id : kFields) {
-    HWND field = GetDlgItem(page, id);
-    RECT rect;
-    GetWindowRect(field, &rect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-    if (rect.left <= left.left) continue;
-    SetWindowPos(field, nullptr, left.left, rect.top, rect.right - left.left, rect.bottom - rect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-}
-
 
 // The domain list, frequency field and "Set" are shown only while scaling is
 // stopped (the box checked).
@@ -32,12 +14,11 @@ static void ShowTargetControls(HWND page, int command) {
 }
 
 static void OnInitDialog(HWND page) {
-  WidenByteFields(page);
-  AdaptStatusField(GetDlgItem(page, IDC_STATUS_TEXT));
   SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_GAUGE), GWLP_USERDATA, kGraphTagCpu);
   SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_GAUGE), GWLP_USERDATA, kGraphTagMemory);
   SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_HISTORY), GWLP_USERDATA, kGraphTagCpu);
   SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_HISTORY), GWLP_USERDATA, kGraphTagMemory);
+  AdaptFieldsToDesktop(page);
 
   // Without the library, or without its state and target calls, no control
   // could do anything.

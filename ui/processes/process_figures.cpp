@@ -2,31 +2,36 @@
 
 #include <cwchar>
 
+#include "app/text_format.h"
+#include "ui/processes/list_model.h"
+
 uint32_t CpuSharePercent(uint64_t cpuBefore, uint64_t cpuNow, uint64_t elapsed, uint32_t processors) {
   if (cpuNow <= cpuBefore || elapsed == 0 || processors == 0) return 0;
   // In double: the product of 64-bit times and a count cannot overflow there.
-  const double share = static_cast<double>(cpuNow - cpuBefore) * 100.0 /
+  const double share = static_cast<double>(cpuNow - cpuBefore) * kPercentPerFraction /
                        (static_cast<double>(elapsed) * static_cast<double>(processors));
-  return share >= 100.0 ? 100u : static_cast<uint32_t>(share);
+  return share >= kPercentPerFraction ? static_cast<uint32_t>(kPercent) : static_cast<uint32_t>(share);
 }
 
-uint64_t ShownCpuShare(bool known, uint64_t prevCpuTime, uint64_t cpuTime, uint64_t elapsed, uint32_t processors) {
-  if (!known) return kNoFigure;
-  if (prevCpuTime == kNoFigure) return 0;
-  return CpuSharePercent(prevCpuTime, cpuTime, elapsed, processors);
+uint32_t ShowCpuShare(uint64_t* shown, uint64_t* prevCpuTime, bool known, uint64_t cpuTime, uint64_t elapsed,
+                      uint32_t processors, int subItem) {
+  uint64_t share = kNoFigure;
+  if (known) share = *prevCpuTime == kNoFigure ? 0 : CpuSharePercent(*prevCpuTime, cpuTime, elapsed, processors);
+  *prevCpuTime = known ? cpuTime : kNoFigure;
+  return ShowFigure(shown, share, subItem);
 }
 
-void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t cpuTime) {
-  const uint64_t seconds = cpuTime / kTicksPerSecond;
-  swprintf(out, capacity, L"%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
-           static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t seconds) {
+  const size_t hours = FormatUnsigned64(out, capacity, seconds / kSecondsPerHour);
+  if (hours == 0) return;
+  swprintf(out + hours, capacity - hours, L":%02u:%02u", static_cast<unsigned>(seconds % kSecondsPerHour / kSecondsPerMinute),
+           static_cast<unsigned>(seconds % kSecondsPerMinute));
 }
 
-void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t bytes) {
+void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t kilobytes) {
   // Digits from the right, a separator every three, then reversed in place.
-  wchar_t reversed[40];
+  wchar_t reversed[kUnsigned64Digits + kUnsigned64Digits / 3];
   size_t length = 0;
-  uint64_t kilobytes = bytes / kBytesPerKilobyte;
   int digits = 0;
   do {
     if (digits > 0 && digits % 3 == 0) reversed[length++] = L',';
@@ -39,4 +44,8 @@ void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t bytes) {
   out[length] = L' ';
   out[length + 1] = L'K';
   out[length + 2] = L'\0';
+}
+
+const wchar_t* DecimalText(wchar_t* out, size_t capacity, int value) {
+  return swprintf(out, capacity, L"%d", value) < 0 ? nullptr : out;
 }

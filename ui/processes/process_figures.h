@@ -1,5 +1,5 @@
-// The Processes page's per-process figures: CPU share, CPU time and memory
-// usage, computed and formatted. Pure: no Windows header.
+// The Processes page's per-process and per-thread figures: CPU share, CPU
+// time and memory usage, computed and formatted. Pure: no Windows header.
 #ifndef SELVANE_UI_PROCESSES_PROCESS_FIGURES_H
 #define SELVANE_UI_PROCESSES_PROCESS_FIGURES_H
 
@@ -15,14 +15,20 @@
 // processor busy). Time going backwards, no elapsed time or no processor give 0.
 uint32_t CpuSharePercent(uint64_t cpuBefore, uint64_t cpuNow, uint64_t elapsed, uint32_t processors);
 
-// The CPU share a list shows for a process or thread: kNoFigure (an empty
-// text) without a CPU time now, 0 without one at the last pass (first seen).
-uint64_t ShownCpuShare(bool known, uint64_t prevCpuTime, uint64_t cpuTime, uint64_t elapsed, uint32_t processors);
+// Brings a CPU column (`*shown`, in percent) to this pass and moves its base
+// `*prevCpuTime` on: kNoFigure (an empty text) without a CPU time now (`known`
+// false), 0 without one at the last pass (first seen). Returns the column's
+// bit when its text changes.
+uint32_t ShowCpuShare(uint64_t* shown, uint64_t* prevCpuTime, bool known, uint64_t cpuTime, uint64_t elapsed,
+                      uint32_t processors, int subItem);
 
-// "h:mm:ss" of a CPU time; hours are not wrapped.
-void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t cpuTime);
+// "h:mm:ss" of a CPU time in whole seconds; hours are not wrapped.
+void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t seconds);
 
-// A working set as whole kilobytes with thousands separators: "1,234 K".
-void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t bytes);
+// A working set in whole kilobytes with thousands separators: "1,234 K".
+void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t kilobytes);
+
+// `value` in decimal into `out`; returns `out`, or null when it does not fit.
+const wchar_t* DecimalText(wchar_t* out, size_t capacity, int value);
 
 #endif

@@ -1,32 +1,24 @@
 #include "ui/processes/process_pass.h"
 
 #include "app/monitor_state.h"
+#include "platform/file_time.h"
 #include "platform/kernel_extensions.h"
+#include "platform/process_control.h"
+#include "platform/process_snapshot.h"
 
 namespace {
 
-bool NextProcess(void* context, SnapshotEntry* entry) {
-  return NextSnapshotProcess(static_cast<ProcessSnapshot*>(context), entry);
-}
+// The sampling thread's reading, reused by every pass.
+PassReading g_passReading;
 
-bool NextThread(void* context, SnapshotThread* thread) {
-  return NextSnapshotThread(static_cast<ProcessSnapshot*>(context), thread);
-}
-
-uint64_t Ticks(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
-
-void ReadProcess(void*, uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  ReadProcessFigures(processId, wanted, figures);
-}
-
-// One open per thread: its CPU time, its priority and its affinity.
-void ReadThread(void*, uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
+// One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
+void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
   *figures = ThreadFigures{};
   HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, threadId);
   if (thread == nullptr) return;
   FILETIME created, exited, kernel, user;
   if ((wanted & FIGURE_CPU_TIME) && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-    figures->cpuTime = Ticks(kernel) + Ticks(user);
+    figures->cpuTime = FileTimeTicks(kernel) + FileTimeTicks(user);
     figures->figures |= FIGURE_CPU_TIME;
   }
   if (wanted & FIGURE_PRIORITY) {
@@ -71,10 +63,11 @@ void DeleteItem(void* context, uint32_t item) {
 // once it has exited: its id may name another process by now, but the
 // handle held since the menu opened still names this one.
 void FollowThreadOwner() {
-  EnterCriticalSection(&g_state.processLock);
-  const ThreadRequest request = g_state.threadRequest;
-  g_state.threadRequest = ThreadRequest{nullptr, 0};
-  LeaveCriticalSection(&g_state.processLock);
+  ThreadRequest request;
+  WithStateLock(&g_stateLock, [&] {
+    request = g_state.threadRequest;
+    g_state.threadRequest = ThreadRequest{nullptr, 0};
+  });
   if (request.process != nullptr) {
     if (g_state.threadOwner != nullptr) CloseHandle(g_state.threadOwner);
     g_state.threadOwner = request.process;
@@ -89,49 +82,81 @@ void FollowThreadOwner() {
 
 }  // namespace
 
-void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures) {
-  *figures = ProcessFigures{};
-  if ((wanted & FIGURE_CPU_TIME) && FindProcessCpuTime(processId, &figures->cpuTime)) {
-    figures->figures |= FIGURE_CPU_TIME;
-  }
-  if ((wanted & FIGURE_MEMORY) && FindProcessWorkingSet(processId, &figures->workingSet)) {
-    figures->figures |= FIGURE_MEMORY;
-  }
-  // Only the affinity (two processors or more) needs the process opened.
-  if ((wanted & FIGURE_AFFINITY) == 0) return;
+uint32_t ReadProcessAffinity(uint32_t processId) {
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
-  if (process == nullptr) return;
-  DWORD affinity = 0;
-  if (g_kernel.CeGetProcessAffinity(process, &affinity)) {
-    figures->affinity = affinity;
-    figures->figures |= FIGURE_AFFINITY;
-  }
+  if (process == nullptr) return 0;
+  DWORD value = 0;
+  if (!g_kernel.CeGetProcessAffinity(process, &value)) value = 0;
   CloseHandle(process);
+  return value;
 }
 
-void RunProcessPass() {
+namespace {
+
+// Reads a fresh snapshot into `reading`: every process with its figures
+// (the affinity too, with two or more processors), and the threads the
+// tables need (the listed process's; every thread's CPU time where process
+// times come from threads). False, `reading` untouched, when no snapshot
+// could be taken.
+bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return false;
+  reading->processCount = 0;
+  while (reading->processCount < kProcessCapacity &&
+         NextSnapshotProcess(&snapshot, &reading->processes[reading->processCount])) {
+    SnapshotEntry* entry = &reading->processes[reading->processCount++];
+    if (processorCount >= 2) entry->affinity = ReadProcessAffinity(entry->processId);
+  }
+
+  reading->threadCount = 0;
+  const bool listing = threads->ownerChosen != 0;
+  const uint32_t timeWanted = ProcessTimesFromThreads() ? FIGURE_CPU_TIME : 0;
+  if (listing || timeWanted != 0) {
+    const uint32_t listedWanted = FIGURE_CPU_TIME | FIGURE_PRIORITY | (processorCount >= 2 ? FIGURE_AFFINITY : 0);
+    SnapshotThread thread;
+    while (reading->threadCount < kPassThreadCapacity && NextSnapshotThread(&snapshot, &thread)) {
+      const bool listed = listing && thread.ownerId == threads->ownerId;
+      const uint32_t wanted = (listed ? listedWanted : 0) | timeWanted;
+      if (wanted == 0) continue;
+      ReadThreadFigures(thread.threadId, wanted, &thread.read);
+      reading->threads[reading->threadCount++] = thread;
+    }
+  }
+  CloseProcessSnapshot(&snapshot);
+  return true;
+}
+
+}  // namespace
+
+bool ReadProcessPass(PassReading** reading) {
   // The lists are held for the life of the page, so a page left during the
   // pass still gets every change the tables make.
-  HWND list = g_state.processList.load(std::memory_order_relaxed);
-  if (list == nullptr) return;
-  HWND threadList = g_state.threadList.load(std::memory_order_relaxed);
+  if (g_state.processList.load(std::memory_order_relaxed) == nullptr) return false;
   FollowThreadOwner();
-  ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot)) return;
+  if (!ReadPass(&g_passReading, g_state.processorCount, &g_state.threadTable)) return false;
+  *reading = &g_passReading;
+  return true;
+}
 
-  const ProcessSource source = {&snapshot, NextProcess, NextThread, ReadProcess, ReadThread};
-  const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
-  EnterCriticalSection(&g_state.processLock);
-  UpdateProcessTable(&g_state.processTable, &g_state.threadTable, &source, &settings);
-  LeaveCriticalSection(&g_state.processLock);
-
+void PresentProcessPass() {
   // Outside the lock: the main thread handles these messages while this
   // thread waits, and may itself be waiting for the lock to copy a row.
+  HWND list = g_state.processList.load(std::memory_order_relaxed);
+  if (list == nullptr) return;
   const ListOps ops = {list, InsertItem, SetItemText, DeleteItem};
   SyncProcessList(&g_state.processTable, &ops, g_state.reportBuffer, kReportBufferChars);
+  HWND threadList = g_state.threadList.load(std::memory_order_relaxed);
   if (threadList != nullptr) {
     const ListOps threadOps = {threadList, InsertItem, SetItemText, DeleteItem};
     SyncThreadList(&g_state.threadTable, &threadOps, g_state.reportBuffer, kReportBufferChars);
   }
-  CloseProcessSnapshot(&snapshot);
+}
+
+void RunProcessPass() {
+  PassReading* reading;
+  if (!ReadProcessPass(&reading)) return;
+  const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
+  WithStateLock(&g_stateLock,
+                [&] { UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings); });
+  PresentProcessPass();
 }

@@ -1,7 +1,10 @@
 // The process pass: once a second while the Processes page is active, the
 // sampling thread brings the process table and the page's process list, and
 // the thread table and the thread list of "Show Threads", into step with a
-// fresh snapshot of the running processes and their threads.
+// fresh snapshot of the running processes and their threads. A pass reads,
+// then reconciles, then presents: it reads the snapshot and every figure it
+// needs outside any lock, updates the tables from that reading under
+// processLock (pure code only), and sends the list messages after the lock.
 #ifndef SELVANE_UI_PROCESSES_PROCESS_PASS_H
 #define SELVANE_UI_PROCESSES_PROCESS_PASS_H
 
@@ -9,13 +12,23 @@
 
 #include "ui/processes/process_table.h"
 
-// One pass. A snapshot that cannot be taken or walked changes nothing.
+// One pass: ReadProcessPass, the tables updated from the reading under
+// processLock, PresentProcessPass. A snapshot that cannot be taken or walked
+// changes nothing. The sampling cycle takes the same three steps, with the
+// table update inside its own pure step.
 void RunProcessPass();
 
-// Everything a pass reads of one process: its CPU time and working set from
-// the pass's reading (TakeProcessFigures), and its affinity through a handle
-// (only when `wanted` asks, with two or more processors). Fields that cannot
-// be read are left out of `figures->figures`.
-void ReadProcessFigures(uint32_t processId, uint32_t wanted, ProcessFigures* figures);
+// The read: takes up a "Show Threads" request, then reads a fresh snapshot
+// into the sampling thread's reading. False (no pass this cycle) while the
+// page has no list or when no snapshot could be taken.
+bool ReadProcessPass(PassReading** reading);
+
+// The present: sends the tables' recorded list steps to the page's lists.
+void PresentProcessPass();
+
+// The processor a process is bound to (0: any), through a handle opened for
+// the read; 0 when it cannot be opened or read. Only with two or more
+// processors, whose kernel extension set is bound.
+uint32_t ReadProcessAffinity(uint32_t processId);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
+#include "platform/process_control.h"
 
 namespace {
 
@@ -74,12 +75,7 @@ bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
   record.mask = LVIF_PARAM;
   record.iItem = item;
   if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record))) return false;
-  const uint32_t processId = static_cast<uint32_t>(record.lParam);
-  EnterCriticalSection(&g_state.processLock);
-  const uint32_t found = FindProcessRow(&g_state.processTable, processId);
-  if (found != kNoProcessRow) *row = g_state.processTable.rows[found];
-  LeaveCriticalSection(&g_state.processLock);
-  return found != kNoProcessRow;
+  return CopyProcessRow(&g_stateLock, &g_state.processTable, static_cast<uint32_t>(record.lParam), row);
 }
 
 // The radio mark in "Set Priority" on the process's level; no mark where it
@@ -98,10 +94,11 @@ void MarkPriority(HANDLE process, uint32_t processId) {
 // Hands `process` over to the sampling thread, whose thread list follows it
 // from the next pass until it exits.
 void RequestThreads(HANDLE process, uint32_t processId) {
-  EnterCriticalSection(&g_state.processLock);
-  const HANDLE unclaimed = g_state.threadRequest.process;
-  g_state.threadRequest = ThreadRequest{process, processId};
-  LeaveCriticalSection(&g_state.processLock);
+  HANDLE unclaimed;
+  WithStateLock(&g_stateLock, [&] {
+    unclaimed = g_state.threadRequest.process;
+    g_state.threadRequest = ThreadRequest{process, processId};
+  });
   if (unclaimed != nullptr) CloseHandle(unclaimed);  // chosen again before a pass took it up
 }
 

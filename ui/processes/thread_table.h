@@ -1,7 +1,7 @@
 // The thread table: the threads of the process that "Show Threads" chose, one
 // row per thread in first-seen order, kept in step with the page's thread list
-// (list item i shows row i) by the same rules as the process table. Written
-// only by the sampling thread. Pure: no Windows header.
+// (list item i shows row i) by the list model the process table uses too.
+// Written only by the sampling thread. Pure: no Windows header.
 #ifndef SELVANE_UI_PROCESSES_THREAD_TABLE_H
 #define SELVANE_UI_PROCESSES_THREAD_TABLE_H
 
@@ -9,25 +9,18 @@
 #include <cstdint>
 
 #include "app/constants.h"
-#include "ui/processes/list_steps.h"
+#include "platform/snapshot_entry.h"
+#include "ui/processes/list_model.h"
 
 constexpr uint32_t kThreadFigureColumns = 3;  // Priority, CPU, Affinity
-
-// What the platform could tell of one thread; `figures` holds a FIGURE_* bit
-// for each field that was read.
-struct ThreadFigures {
-  uint32_t figures;
-  int32_t priority;
-  uint32_t affinity;
-  uint64_t cpuTime;  // 100 ns, kernel + user
-};
 
 struct ThreadEntry {
   uint32_t flags;  // this pass: 0, ENTRY_NEW or ENTRY_UNSEEN
   uint32_t threadId;
   ThreadFigures read;    // this pass's figures
   uint64_t prevCpuTime;  // at the last pass, the base of the CPU share; kNoFigure: none
-  // What the list shows in Priority, CPU and Affinity; kNoFigure is an empty text.
+  // What the list shows in Priority (the level), CPU (percent) and Affinity;
+  // kNoFigure is an empty text.
   uint64_t shown[kThreadFigureColumns];
 };
 
@@ -38,7 +31,7 @@ struct ThreadTable {
   uint32_t ownerId;       // ... and this is it
   uint32_t listedChosen;  // the process the rows belong to
   uint32_t listedOwnerId;
-  uint16_t index[kThreadIndexSlots];  // by thread id, as the process table's
+  uint16_t index[kThreadIndexSlots];  // by thread id
   uint32_t stepCount;
   ListStep steps[2 * kThreadCapacity];  // a change of process first deletes every item
 };
@@ -55,10 +48,11 @@ uint32_t FindThreadRow(const ThreadTable* table, uint32_t threadId);
 // per thread of the snapshot, close up (exits removed in one sweep, figures
 // compared with what the list shows, list steps recorded).
 void BeginThreadPass(ThreadTable* table);
-void ReconcileThreadEntry(ThreadTable* table, uint32_t threadId, const ThreadFigures* figures);
+void ReconcileThreadEntry(ThreadTable* table, const SnapshotThread* thread);
 void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount);
 
-// Sends the recorded steps to `ops`: TID "%.08X", Priority "%d", CPU "%d", Affinity "%d".
+// Sends the recorded steps to `ops`: TID "%.08X", Priority "%d", CPU "%d",
+// Affinity "%d", each text formatted into `text` (`textChars` characters).
 void SyncThreadList(const ThreadTable* table, const ListOps* ops, wchar_t* text, size_t textChars);
 
 #endif

@@ -1,0 +1,70 @@
+#include "ui/performance/desktop_fields.h"
+
+#include "app/constants.h"
+#include "resources/resource_ids.h"
+#include "ui/performance/status_lines.h"
+
+namespace {
+
+// Byte counts on the desktop run to 11 digits and more, wider than the
+// template's fields: the two fields take the free space up to their labels,
+// so that no digit is clipped.
+void WidenByteFields(HWND page) {
+  RECT left = {static_cast<LONG>(kByteFieldLeftDlu), 0, 0, 0};
+  MapDialogRect(page, &left);
+  static const int kFields[] = {IDC_PHYS_TOTAL, IDC_PHYS_AVAILABLE};
+  for (int id : kFields) {
+    HWND field = GetDlgItem(page, id);
+    RECT rect;
+    GetWindowRect(field, &rect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+    if (rect.left <= left.left) continue;
+    SetWindowPos(field, nullptr, left.left, rect.top, rect.right - left.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// The status field keeps the block's exact text; it is drawn with the
+// device's line breaks, as the static control draws otherwise: the page's
+// colours, the field's font, word wrap.
+void PaintStatusField(HWND field) {
+  wchar_t text[kReportBufferChars];
+  wchar_t lines[kReportBufferChars];
+  GetWindowTextW(field, text, kReportBufferChars);
+  StatusDisplayText(text, lines, kReportBufferChars);
+
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(field, &paint);
+  if (dc == nullptr) return;
+  RECT client;
+  GetClientRect(field, &client);
+  HBRUSH brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(GetParent(field), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
+  FillRect(dc, &client, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0));
+  HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+  DrawTextW(dc, lines, -1, &client, DT_LEFT | DT_WORDBREAK);
+  if (previous != nullptr) SelectObject(dc, previous);
+  EndPaint(field, &paint);
+}
+
+LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  switch (message) {
+    case WM_SETTEXT:
+      // Stores the text without the control's own drawing, then repaints.
+      DefWindowProcW(field, message, wParam, lParam);
+      InvalidateRect(field, nullptr, FALSE);
+      return TRUE;
+    case WM_PAINT: PaintStatusField(field); return 0;
+    case WM_NCDESTROY: RemoveWindowSubclass(field, StatusFieldProc, 0); break;
+    default: break;
+  }
+  return DefSubclassProc(field, message, wParam, lParam);
+}
+
+}  // namespace
+
+void AdaptFieldsToDesktop(HWND page) {
+  WidenByteFields(page);
+  SetWindowSubclass(GetDlgItem(page, IDC_STATUS_TEXT), StatusFieldProc, 0, 0);
+}

@@ -1,0 +1,27 @@
+#include "ui/performance/totals.h"
+
+#include "app/monitor_state.h"
+#include "app/text_format.h"
+
+static const int kTotalControls[kTotalFieldCount] = {IDC_PROCESS_TOTAL, IDC_THREAD_TOTAL, IDC_PHYS_TOTAL,
+                                                     IDC_PHYS_AVAILABLE};
+
+void ShowTotals(ShownTotals* shown, HWND page, const uint64_t values[kTotalFieldCount]) {
+  if (page == nullptr) return;
+  if (page != shown->page) {
+    shown->page = page;
+    shown->written = 0;
+  }
+  for (uint32_t field = 0; field < kTotalFieldCount; ++field) {
+    const uint32_t bit = 1u << field;
+    if ((shown->written & bit) != 0 && shown->values[field] == values[field]) continue;
+    if (field == kTotalFieldProcesses || field == kTotalFieldThreads) {
+      SetDlgItemInt(page, kTotalControls[field], static_cast<UINT>(values[field]), FALSE);
+    } else {
+      FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, values[field]);
+      SetDlgItemTextW(page, kTotalControls[field], g_state.reportBuffer);
+    }
+    shown->written |= bit;
+    shown->values[field] = values[field];
+  }
+}
