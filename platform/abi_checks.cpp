@@ -1,20 +1,15 @@
 // Compile-time checks of the sizes the program relies on. The device is
 // 32-bit; the desktop build is 64-bit: both must hold what the device holds.
+#include <atomic>
 #include <cstdint>
 
-#include "app/monitor_state.h"
 #include "platform/kernel_extension_api.h"
 #include "platform/process_snapshot.h"
 #include "platform/win32.h"
-#include "ui/performance/history_series.h"
 
 // The kernel's and the platform's fixed-width words.
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(UINT) == 4, "32-bit platform words");
 static_assert(sizeof(wchar_t) == 2, "the platform's text is 16-bit");
-
-// The history points are two signed 32-bit coordinates, as Polyline reads them.
-static_assert(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), "history point is a POINT");
-static_assert(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), "a series is 60 POINTs");
 
 // Shared words are whole, lock-free words.
 static_assert(sizeof(std::atomic<float>) == 4, "load words");

@@ -1,8 +1,9 @@
 #include "platform/kernel_extensions.h"
 
+#include <algorithm>
+
 #include "app/monitor_state.h"
 #include "platform/win32.h"
-#include "sampler/load_math.h"
 
 KernelExtensions g_kernel;
 
@@ -28,8 +29,10 @@ void BindKernelExtensionsFrom(const wchar_t* libraryName) {
                      Bind(library, L"CePowerOnProcessor", &g_kernel.CePowerOnProcessor) &&
                      Bind(library, L"CeGetIdleTimeEx", &g_kernel.CeGetIdleTimeEx) &&
                      Bind(library, L"__GetUserKData", &g_kernel.GetUserKData);
+  // The pages and the data model hold at most kMaxProcessors; a kernel that
+  // reports none counts as one.
   const uint32_t kernelCount = whole ? g_kernel.GetUserKData(kUserKDataProcessorCount) : 1;
-  g_state.processorCount = ProcessorCountFromBinding(whole, kernelCount);
+  g_state.processorCount = std::min(std::max(kernelCount, 1u), kMaxProcessors);
 }
 
 void BindKernelExtensions() { BindKernelExtensionsFrom(KERNEL_EXTENSION_LIBRARY); }

@@ -6,7 +6,7 @@ float ComputeCpuLoad(uint32_t elapsedMs, uint32_t idleDeltaMs, float frequencySc
   return (static_cast<float>(busy) / static_cast<float>(elapsedMs)) * frequencyScale;
 }
 
-float ComputeMemLoad(uint32_t loadPercent) { return static_cast<float>(loadPercent) * 0.01f; }
+float ComputeMemLoad(uint32_t loadPercent) { return static_cast<float>(loadPercent) * kFractionPerPercent; }
 
 void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
                      LoadSample* sample) {
@@ -22,9 +22,4 @@ void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float
   }
   counters->prevUnread = counters->curUnread;
   counters->curUnread = 0;
-}
-
-uint32_t ProcessorCountFromBinding(bool wholeSetBound, uint32_t kernelCount) {
-  if (!wholeSetBound || kernelCount < 1) return 1;
-  return kernelCount > kMaxProcessors ? kMaxProcessors : kernelCount;
 }

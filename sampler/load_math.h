@@ -34,16 +34,12 @@ float ComputeCpuLoad(uint32_t elapsedMs, uint32_t idleDeltaMs, float frequencySc
 // The platform's memory load percentage as a fraction.
 float ComputeMemLoad(uint32_t loadPercent);
 
-// Step 5 of a cycle: computes the loads of processors 0..count-1 from
+// Computes the loads of processors 0..count-1 from
 // `counters->curIdle` and `now`, stores them in `sample`, and moves the current
 // idle counters into the previous ones. `count` is at most kMaxProcessors.
 // A processor with an unread count at either end of the interval shows 0:
 // nothing was measured (a processor that is switched off reads so).
 void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
                      LoadSample* sample);
-
-// The processor count that binding the kernel extension set yields: 1 unless
-// every entry point was bound, else the kernel's count clamped to 1..kMaxProcessors.
-uint32_t ProcessorCountFromBinding(bool wholeSetBound, uint32_t kernelCount);
 
 #endif

@@ -2,9 +2,7 @@
 
 #include "ui/performance/history_geometry.h"
 
-namespace {
-
-void Advance(const CycleState* state, const CycleReadings* readings, CycleResults* results) {
+static void Advance(const CycleState* state, const CycleReadings* readings, CycleResults* results) {
   results->statusReady = 0;
   if (readings->hardware != nullptr) {
     FormatHardwareStatus(*readings->hardware, state->reportBuffer, kReportBufferChars);
@@ -49,8 +47,6 @@ void Advance(const CycleState* state, const CycleReadings* readings, CycleResult
     UpdateProcessTable(state->processTable, state->threadTable, readings->pass, &settings);
   }
 }
-
-}  // namespace
 
 void AdvanceCycle(const CycleState* state, const CycleReadings* readings, CycleResults* results) {
   WithStateLock(state->lock, [&] { Advance(state, readings, results); });

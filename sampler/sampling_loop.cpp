@@ -9,14 +9,12 @@
 #include "ui/performance/load_gauges.h"
 #include "ui/processes/process_pass.h"
 
-namespace {
-
-const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
+static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
 
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1). Returns a
 // bit for each processor whose query failed.
-uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
+static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   if (count < 2) {
     idle[0] = GetIdleTime();
@@ -35,7 +33,7 @@ uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   return failed;
 }
 
-CycleState MonitorCycleState(SamplerContext* context) {
+static CycleState MonitorCycleState(SamplerContext* context) {
   return CycleState{&g_stateLock, g_state.processorCount,  ProcessTimesFromThreads() ? 1u : 0u,
                     &context->idle,          &g_state.frequencyScale,
                     &g_state.loadSample,     g_state.reportBuffer,
@@ -47,7 +45,7 @@ CycleState MonitorCycleState(SamplerContext* context) {
 // Everything the cycle needs from the platform, in the cycle's order: the
 // chip, the tick count and idle counters, the memory status, the graphic
 // controls of the Performance page, the snapshot of the Processes page.
-void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[kGraphCount]) {
+static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[kGraphCount]) {
   readings->hardware = nullptr;
   if (g_state.rmAvailable) {
     ReadHardware(&context->hardware);
@@ -80,7 +78,7 @@ void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[k
 // Paints through `control`'s own DC while the page is still the active one:
 // a page left since the read gets nothing more.
 template <typename Paint>
-void PaintControl(HWND control, const ClientSize& size, Paint paint) {
+static void PaintControl(HWND control, const ClientSize& size, Paint paint) {
   if (g_state.performancePage.load(std::memory_order_relaxed) == nullptr) return;
   const RECT client = {0, 0, size.width, size.height};
   HDC dc = GetDC(control);
@@ -88,7 +86,7 @@ void PaintControl(HWND control, const ClientSize& size, Paint paint) {
   ReleaseDC(control, dc);
 }
 
-void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
+static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
   const CycleResults& results = context->results;
   if (results.statusReady) ReportHardwareStatus();
   if (readings->graphs != 0) {
@@ -118,8 +116,6 @@ void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND cont
   }
   if (readings->pass != nullptr) PresentProcessPass();
 }
-
-}  // namespace
 
 void StartSampling(SamplerContext* context) {
   context->idle.prevTick = GetTickCount();

@@ -4,26 +4,24 @@
 
 #include <cwchar>
 
-namespace {
-
 // The system's records of the last snapshot: room for about 20,000 threads
 // besides the table's 1,024 processes. Only the part the system writes is
 // ever read.
-constexpr ULONG kProcessRecordBytes = 2u << 20;
-alignas(8) unsigned char g_processRecords[kProcessRecordBytes];
+static constexpr ULONG kProcessRecordBytes = 2u << 20;
+alignas(8) static unsigned char g_processRecords[kProcessRecordBytes];
 
 // Toolhelp's name for the record of id 0, which the system leaves unnamed.
-const wchar_t kIdleProcessName[] = L"[System Process]";
+static const wchar_t kIdleProcessName[] = L"[System Process]";
 
-uint32_t IdOf(HANDLE id) { return static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(id)); }
+static uint32_t IdOf(HANDLE id) { return static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(id)); }
 
-const SYSTEM_THREAD_INFORMATION* ThreadsOf(const SYSTEM_PROCESS_INFORMATION* record) {
+static const SYSTEM_THREAD_INFORMATION* ThreadsOf(const SYSTEM_PROCESS_INFORMATION* record) {
   return reinterpret_cast<const SYSTEM_THREAD_INFORMATION*>(record + 1);
 }
 
 // The record at `offset`, or nullptr where no whole record (with its
 // threads) stands there.
-const SYSTEM_PROCESS_INFORMATION* RecordAt(const ProcessSnapshot* snapshot, uint32_t offset) {
+static const SYSTEM_PROCESS_INFORMATION* RecordAt(const ProcessSnapshot* snapshot, uint32_t offset) {
   const uint32_t length = snapshot->length;
   if (offset > length || length - offset < sizeof(SYSTEM_PROCESS_INFORMATION)) return nullptr;
   const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(snapshot->records + offset);
@@ -34,13 +32,11 @@ const SYSTEM_PROCESS_INFORMATION* RecordAt(const ProcessSnapshot* snapshot, uint
 
 // The offset of the record after the one at `offset` (a whole record), or 0
 // after the last.
-uint32_t NextRecord(const ProcessSnapshot* snapshot, uint32_t offset) {
+static uint32_t NextRecord(const ProcessSnapshot* snapshot, uint32_t offset) {
   const ULONG step =
       reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(snapshot->records + offset)->NextEntryOffset;
   return step == 0 || step > snapshot->length - offset ? 0 : offset + step;
 }
-
-}  // namespace
 
 bool ProcessTimesFromThreads() { return false; }
 

@@ -6,15 +6,29 @@
 
 namespace {
 
+struct LevelSetting {
+  int level;
+  uint32_t threads;
+  BOOL all;
+};
+
+struct LevelReading {
+  uint32_t threads;
+  int level;
+  bool same;
+};
+
+}  // namespace
+
 // The device's levels for "High", "Normal" and "Low", by menu position.
-const int kThreadLevels[kPriorityLevelCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_NORMAL,
-                                                THREAD_PRIORITY_IDLE};
+static const int kThreadLevels[kPriorityLevelCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_NORMAL,
+                                                       THREAD_PRIORITY_IDLE};
 
 // Calls `visit` with each thread of `processId` in a fresh snapshot, while
 // it returns true. False when the process has exited (the handle the command
 // holds tells, since its id may name another process by now) or no snapshot.
-bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HANDLE thread, void* context),
-                     void* context) {
+static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HANDLE thread, void* context),
+                            void* context) {
   if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return false;
@@ -31,26 +45,14 @@ bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HANDLE th
   return true;
 }
 
-struct LevelSetting {
-  int level;
-  uint32_t threads;
-  BOOL all;
-};
-
-bool SetThreadLevel(HANDLE thread, void* context) {
+static bool SetThreadLevel(HANDLE thread, void* context) {
   LevelSetting* setting = static_cast<LevelSetting*>(context);
   ++setting->threads;
   if (thread == nullptr || !SetThreadPriority(thread, setting->level)) setting->all = FALSE;
   return true;
 }
 
-struct LevelReading {
-  uint32_t threads;
-  int level;
-  bool same;
-};
-
-bool ReadThreadLevel(HANDLE thread, void* context) {
+static bool ReadThreadLevel(HANDLE thread, void* context) {
   LevelReading* reading = static_cast<LevelReading*>(context);
   const int level = thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
   if (level == THREAD_PRIORITY_ERROR_RETURN || (reading->threads > 0 && level != reading->level)) {
@@ -61,8 +63,6 @@ bool ReadThreadLevel(HANDLE thread, void* context) {
   ++reading->threads;
   return true;
 }
-
-}  // namespace
 
 BOOL SetProcessPriorityLevel(HANDLE process, uint32_t processId, uint32_t level) {
   if (level >= kPriorityLevelCount) return FALSE;

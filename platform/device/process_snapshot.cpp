@@ -2,6 +2,14 @@
 
 #include <cwchar>
 
+// The first record of a walk, then the next ones. False when none is left.
+template <typename Record, typename Step>
+static bool NextRecord(HANDLE snapshot, bool* started, Record* record, Step first, Step next) {
+  const BOOL delivered = *started ? next(snapshot, record) : first(snapshot, record);
+  *started = true;
+  return delivered != FALSE;
+}
+
 bool ProcessTimesFromThreads() { return true; }
 
 bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
@@ -16,16 +24,10 @@ bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
 
 bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
   PROCESSENTRY32* record = &snapshot->process;
-  const BOOL delivered = snapshot->processesStarted ? Process32Next(snapshot->handle, record)
-                                                    : Process32First(snapshot->handle, record);
-  snapshot->processesStarted = true;
-  if (!delivered) return false;
+  if (!NextRecord(snapshot->handle, &snapshot->processesStarted, record, Process32First, Process32Next)) return false;
+  *entry = SnapshotEntry{};  // the device's toolhelp record carries no times and no memory figure
   entry->processId = record->th32ProcessID;
   entry->threadCount = record->cntThreads;
-  entry->figures = 0;  // the device's toolhelp record carries no times and no memory figure
-  entry->affinity = 0;
-  entry->cpuTime = 0;
-  entry->workingSet = 0;
   constexpr size_t kChars = sizeof record->szExeFile / sizeof record->szExeFile[0];
   static_assert(kChars == kSnapshotNameChars, "the snapshot's name field");
   wcsncpy(entry->name, record->szExeFile, kChars);
@@ -35,13 +37,8 @@ bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
 
 bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
   THREADENTRY32* record = &snapshot->thread;
-  const BOOL delivered = snapshot->threadsStarted ? Thread32Next(snapshot->handle, record)
-                                                  : Thread32First(snapshot->handle, record);
-  snapshot->threadsStarted = true;
-  if (!delivered) return false;
-  *thread = SnapshotThread{};
-  thread->threadId = record->th32ThreadID;
-  thread->ownerId = record->th32OwnerProcessID;
+  if (!NextRecord(snapshot->handle, &snapshot->threadsStarted, record, Thread32First, Thread32Next)) return false;
+  *thread = SnapshotThread{record->th32ThreadID, record->th32OwnerProcessID, ThreadFigures{}};
   return true;
 }
 

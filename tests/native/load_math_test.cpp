@@ -78,15 +78,6 @@ TEST(MemLoad, PercentToFraction) {
   EXPECT_EQ(1.0f, ComputeMemLoad(100));
 }
 
-TEST(ProcessorCount, AllOrNothingAndClamped) {
-  EXPECT_EQ(1u, ProcessorCountFromBinding(false, 2));
-  EXPECT_EQ(2u, ProcessorCountFromBinding(true, 2));
-  EXPECT_EQ(1u, ProcessorCountFromBinding(true, 1));
-  EXPECT_EQ(1u, ProcessorCountFromBinding(true, 0));
-  EXPECT_EQ(3u, ProcessorCountFromBinding(true, 3));
-  EXPECT_EQ(4u, ProcessorCountFromBinding(true, 8));
-}
-
 TEST(TextFormat, ByteCountsBeyond32Bits) {
   wchar_t text[32];
   FormatUnsigned64(text, 32, 0);

@@ -4,12 +4,10 @@
 #include "resources/resource_ids.h"
 #include "ui/performance/status_lines.h"
 
-namespace {
-
 // Byte counts on the desktop run to 11 digits and more, wider than the
 // template's fields: the two fields take the free space up to their labels,
 // so that no digit is clipped.
-void WidenByteFields(HWND page) {
+static void WidenByteFields(HWND page) {
   RECT left = {static_cast<LONG>(kByteFieldLeftDlu), 0, 0, 0};
   MapDialogRect(page, &left);
   static const int kFields[] = {IDC_PHYS_TOTAL, IDC_PHYS_AVAILABLE};
@@ -27,7 +25,7 @@ void WidenByteFields(HWND page) {
 // The status field keeps the block's exact text; it is drawn with the
 // device's line breaks, as the static control draws otherwise: the page's
 // colours, the field's font, word wrap.
-void PaintStatusField(HWND field) {
+static void PaintStatusField(HWND field) {
   wchar_t text[kReportBufferChars];
   wchar_t lines[kReportBufferChars];
   GetWindowTextW(field, text, kReportBufferChars);
@@ -48,7 +46,7 @@ void PaintStatusField(HWND field) {
   EndPaint(field, &paint);
 }
 
-LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   switch (message) {
     case WM_SETTEXT:
       // Stores the text without the control's own drawing, then repaints.
@@ -61,8 +59,6 @@ LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM
   }
   return DefSubclassProc(field, message, wParam, lParam);
 }
-
-}  // namespace
 
 void AdaptFieldsToDesktop(HWND page) {
   WidenByteFields(page);

@@ -3,6 +3,10 @@
 #include "app/monitor_state.h"
 #include "ui/performance/history_geometry.h"
 
+// The history points are two signed 32-bit coordinates, as Polyline reads them.
+static_assert(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), "history point is a POINT");
+static_assert(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), "a series is 60 POINTs");
+
 void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   // POINT is the platform's own record; copying keeps the series' type free of it.
   POINT points[kHistoryPoints];

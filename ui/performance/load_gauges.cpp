@@ -2,17 +2,15 @@
 
 #include "app/monitor_state.h"
 
-namespace {
-
 // One line, centred, on the figure rectangle's bottom edge.
-const UINT kFigureFormat = DT_SINGLELINE | DT_BOTTOM | DT_CENTER;
+static const UINT kFigureFormat = DT_SINGLELINE | DT_BOTTOM | DT_CENTER;
 
-RECT ToRect(const PixelRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+static RECT ToRect(const PixelRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 // Works out the picture for `control`'s client size and paints it through
 // the control's own DC.
 template <typename Compute>
-void DrawGauge(HWND control, Compute compute) {
+static void DrawGauge(HWND control, Compute compute) {
   RECT client;
   GetClientRect(control, &client);
   GaugePicture picture;
@@ -21,8 +19,6 @@ void DrawGauge(HWND control, Compute compute) {
   PaintGauge(dc, client, picture);
   ReleaseDC(control, dc);
 }
-
-}  // namespace
 
 void DrawGaugeBar(HDC dc, RECT bar, float fraction, HBRUSH levelBrush, HBRUSH troughBrush) {
   FillRect(dc, &bar, troughBrush);

@@ -64,6 +64,10 @@ struct RowList {
   uint32_t* stepCount;
 };
 
+// Both tables' indexes stay at most half full, and a slot's row + 1 fits its 16 bits.
+static_assert(kProcessIndexSlots >= 2 * kProcessCapacity && kProcessCapacity < 0xFFFFu, "the process index");
+static_assert(kThreadIndexSlots >= 2 * kThreadCapacity && kThreadCapacity < 0xFFFFu, "the thread index");
+
 inline uint32_t RowIndexSlot(uint32_t id, uint32_t bits) { return (id * kProcessIdHashMultiplier) >> (32 - bits); }
 
 inline uint32_t NextRowIndexSlot(uint32_t slot, uint32_t bits) { return (slot + 1) & ((1u << bits) - 1); }

@@ -6,13 +6,11 @@
 #include "platform/process_control.h"
 #include "platform/process_snapshot.h"
 
-namespace {
-
 // The sampling thread's reading, reused by every pass.
-PassReading g_passReading;
+static PassReading g_passReading;
 
 // One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
-void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
+static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
   *figures = ThreadFigures{};
   HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, threadId);
   if (thread == nullptr) return;
@@ -36,7 +34,7 @@ void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figure
   CloseHandle(thread);
 }
 
-void InsertItem(void* context, uint32_t item, const wchar_t* text, uint32_t id) {
+static void InsertItem(void* context, uint32_t item, const wchar_t* text, uint32_t id) {
   LVITEMW record = {};
   // The item carries its process (or thread) id, so the page's menu finds the row it shows.
   record.mask = LVIF_TEXT | LVIF_PARAM;
@@ -46,7 +44,7 @@ void InsertItem(void* context, uint32_t item, const wchar_t* text, uint32_t id) 
   SendMessageW(static_cast<HWND>(context), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-void SetItemText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
+static void SetItemText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
   LVITEMW record = {};
   record.mask = LVIF_TEXT;
   record.iItem = static_cast<int>(item);
@@ -55,14 +53,14 @@ void SetItemText(void* context, uint32_t item, uint32_t subItem, const wchar_t* 
   SendMessageW(static_cast<HWND>(context), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-void DeleteItem(void* context, uint32_t item) {
+static void DeleteItem(void* context, uint32_t item) {
   SendMessageW(static_cast<HWND>(context), LVM_DELETEITEM, item, 0);
 }
 
 // Takes up a "Show Threads" request, and lets the thread list's process go
 // once it has exited: its id may name another process by now, but the
 // handle held since the menu opened still names this one.
-void FollowThreadOwner() {
+static void FollowThreadOwner() {
   ThreadRequest request;
   WithStateLock(&g_stateLock, [&] {
     request = g_state.threadRequest;
@@ -80,8 +78,6 @@ void FollowThreadOwner() {
   }
 }
 
-}  // namespace
-
 uint32_t ReadProcessAffinity(uint32_t processId) {
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
   if (process == nullptr) return 0;
@@ -91,14 +87,12 @@ uint32_t ReadProcessAffinity(uint32_t processId) {
   return value;
 }
 
-namespace {
-
 // Reads a fresh snapshot into `reading`: every process with its figures
 // (the affinity too, with two or more processors), and the threads the
 // tables need (the listed process's; every thread's CPU time where process
 // times come from threads). False, `reading` untouched, when no snapshot
 // could be taken.
-bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
+static bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
   ProcessSnapshot snapshot;
   if (!TakeProcessSnapshot(&snapshot)) return false;
   reading->processCount = 0;
@@ -125,8 +119,6 @@ bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* 
   CloseProcessSnapshot(&snapshot);
   return true;
 }
-
-}  // namespace
 
 bool ReadProcessPass(PassReading** reading) {
   // The lists are held for the life of the page, so a page left during the

@@ -4,20 +4,16 @@
 
 #include "ui/processes/process_figures.h"
 
-static_assert(kProcessIndexSlots >= 2 * kProcessCapacity, "the index stays at most half full");
-static_assert(kProcessCapacity < 0xFFFFu, "index slots hold row + 1 in 16 bits");
 static_assert(kColumnMemUsage - kColumnCpu + 1 == kProcessFigureColumns, "the figure columns are adjacent");
 
-namespace {
-
-RowList<ProcessEntry> Rows(ProcessTable* table) {
+static RowList<ProcessEntry> Rows(ProcessTable* table) {
   return {table->rows,  &table->processCount, kProcessCapacity, table->index, kProcessIndexBits,
           table->steps, &table->stepCount};
 }
 
 // The first kProcessNameChars characters; the rest of the field stays zero,
 // so the stored name always ends within it.
-void CopyName(wchar_t* to, const wchar_t* from) {
+static void CopyName(wchar_t* to, const wchar_t* from) {
   uint32_t i = 0;
   for (; i < kProcessNameChars && from[i] != L'\0'; ++i) to[i] = from[i];
   for (; i <= kProcessNameChars; ++i) to[i] = L'\0';
@@ -25,7 +21,7 @@ void CopyName(wchar_t* to, const wchar_t* from) {
 
 // A process whose times come from its threads starts at 0 and unknown; the
 // threads of the reading add to it.
-void StoreFigures(ProcessEntry* row, const SnapshotEntry& entry, const PassSettings* settings) {
+static void StoreFigures(ProcessEntry* row, const SnapshotEntry& entry, const PassSettings* settings) {
   uint32_t figures = entry.figures & (FIGURE_CPU_TIME | FIGURE_MEMORY);
   if (settings->processTimesFromThreads) figures &= ~FIGURE_CPU_TIME;
   row->figures = figures;
@@ -33,11 +29,11 @@ void StoreFigures(ProcessEntry* row, const SnapshotEntry& entry, const PassSetti
   row->workingSet = (figures & FIGURE_MEMORY) ? entry.workingSet : 0;
 }
 
-uint64_t* Shown(ProcessEntry* row, int column) { return &row->shown[column - kColumnCpu]; }
+static uint64_t* Shown(ProcessEntry* row, int column) { return &row->shown[column - kColumnCpu]; }
 
 // Brings the row's CPU, CPU Time and Mem Usage figures to this pass; returns
 // the bits of the texts that change.
-uint32_t UpdateShownFigures(ProcessEntry* row, uint64_t elapsed, uint32_t processors) {
+static uint32_t UpdateShownFigures(ProcessEntry* row, uint64_t elapsed, uint32_t processors) {
   const bool timeKnown = (row->figures & FIGURE_CPU_TIME) != 0;
   uint32_t texts = ShowCpuShare(Shown(row, kColumnCpu), &row->prevCpuTime, timeKnown, row->cpuTime, elapsed,
                                 processors, kColumnCpu);
@@ -49,15 +45,15 @@ uint32_t UpdateShownFigures(ProcessEntry* row, uint64_t elapsed, uint32_t proces
   return texts;
 }
 
-constexpr uint32_t kInsertTexts =
+static constexpr uint32_t kInsertTexts =
     TextBit(kColumnId) | TextBit(kColumnPid) | TextBit(kColumnThreads) | TextBit(kColumnAffinity);
-constexpr uint32_t kCountTexts = TextBit(kColumnThreads) | TextBit(kColumnAffinity);
+static constexpr uint32_t kCountTexts = TextBit(kColumnThreads) | TextBit(kColumnAffinity);
 
 // The read threads: summed into their processes' times where the platform
 // keeps times per thread only, and reconciled with the thread table when
 // their process is the listed one.
-void TakeThreads(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
-                 const PassSettings* settings) {
+static void TakeThreads(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
+                        const PassSettings* settings) {
   for (uint32_t i = 0; i < reading->threadCount; ++i) {
     const SnapshotThread& thread = reading->threads[i];
     if (settings->processTimesFromThreads && (thread.read.figures & FIGURE_CPU_TIME)) {
@@ -70,8 +66,6 @@ void TakeThreads(ProcessTable* table, ThreadTable* threads, const PassReading* r
     if (threads->listedChosen && thread.ownerId == threads->listedOwnerId) ReconcileThreadEntry(threads, &thread);
   }
 }
-
-}  // namespace
 
 uint32_t FindProcessRow(const ProcessTable* table, uint32_t processId) {
   return FindRow<ProcessEntry, &ProcessEntry::processId>(table->rows, table->index, kProcessIndexBits, processId);

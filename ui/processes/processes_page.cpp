@@ -13,12 +13,13 @@ struct Column {
   int format;
 };
 
-const Column kProcessColumns[] = {
-    {L"Name", LVCFMT_LEFT},       {L"ID", LVCFMT_RIGHT},        {L"PID", LVCFMT_LEFT},
-    {L"CPU", LVCFMT_RIGHT},       {L"CPU Time", LVCFMT_RIGHT},  {L"Mem Usage", LVCFMT_RIGHT},
-    {L"Threads", LVCFMT_RIGHT},   {L"Affinity", LVCFMT_RIGHT},
+}  // namespace
+
+static const Column kProcessColumns[] = {
+    {L"Name", LVCFMT_LEFT},      {L"ID", LVCFMT_RIGHT},        {L"PID", LVCFMT_LEFT},      {L"CPU", LVCFMT_RIGHT},
+    {L"CPU Time", LVCFMT_RIGHT}, {L"Mem Usage", LVCFMT_RIGHT}, {L"Threads", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT},
 };
-const Column kThreadColumns[] = {
+static const Column kThreadColumns[] = {
     {L"TID", LVCFMT_LEFT}, {L"Priority", LVCFMT_LEFT}, {L"CPU", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT}};
 
 static_assert(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
@@ -29,7 +30,7 @@ static_assert(sizeof kThreadColumns / sizeof kThreadColumns[0] ==
               "a width per thread column");
 
 // Inserts columns 0..count-1 of `columns`.
-void InsertColumns(HWND list, const Column* columns, const int* widths, int count) {
+static void InsertColumns(HWND list, const Column* columns, const int* widths, int count) {
   for (int i = 0; i < count; ++i) {
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
@@ -40,7 +41,7 @@ void InsertColumns(HWND list, const Column* columns, const int* widths, int coun
   }
 }
 
-void OnInitDialog(HWND page) {
+static void OnInitDialog(HWND page) {
   HWND processList = GetDlgItem(page, IDC_PROCESS_LIST);
   SendMessageW(processList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   // The Affinity columns are last, and only a multi-processor system has them.
@@ -70,7 +71,7 @@ void OnInitDialog(HWND page) {
 // A copy of the row that list item `item` shows, found by the process id the
 // item carries: the list may be a pass behind the table while the sampling
 // thread brings it into step. False when the process has left the table.
-bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
+static bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
   LVITEMW record = {};
   record.mask = LVIF_PARAM;
   record.iItem = item;
@@ -80,7 +81,7 @@ bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
 
 // The radio mark in "Set Priority" on the process's level; no mark where it
 // cannot be read.
-void MarkPriority(HANDLE process, uint32_t processId) {
+static void MarkPriority(HANDLE process, uint32_t processId) {
   const uint32_t level = process != nullptr ? ReadProcessPriorityLevel(process, processId) : kPriorityUnknown;
   if (level < kPriorityLevelCount) {
     CheckMenuRadioItem(g_state.priorityMenu, 0, kPriorityLevelCount - 1, level, MF_BYPOSITION);
@@ -93,7 +94,7 @@ void MarkPriority(HANDLE process, uint32_t processId) {
 
 // Hands `process` over to the sampling thread, whose thread list follows it
 // from the next pass until it exits.
-void RequestThreads(HANDLE process, uint32_t processId) {
+static void RequestThreads(HANDLE process, uint32_t processId) {
   HANDLE unclaimed;
   WithStateLock(&g_stateLock, [&] {
     unclaimed = g_state.threadRequest.process;
@@ -105,7 +106,7 @@ void RequestThreads(HANDLE process, uint32_t processId) {
 // Carries out a menu command on `process`, which was opened when the menu
 // opened: whatever passes ran meanwhile, it is still the process named in
 // `row`. True when the command kept the handle.
-bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
+static bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
   if (command == IDM_KILL_PROCESS) {
     if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) TerminateProcess(process, 0);
   } else if (command == IDM_SHOW_THREADS) {
@@ -121,7 +122,7 @@ bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process
   return false;
 }
 
-void ShowContextMenu(HWND page, HWND list) {
+static void ShowContextMenu(HWND page, HWND list) {
   const DWORD position = GetMessagePos();
   // Signed, as the desktop's screens left of or above the first one need.
   POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
@@ -146,7 +147,7 @@ void ShowContextMenu(HWND page, HWND list) {
   if (process != nullptr && !RunCommand(page, command, row, process)) CloseHandle(process);
 }
 
-void OnNotify(HWND page, const NMHDR* header) {
+static void OnNotify(HWND page, const NMHDR* header) {
   if (header->idFrom == IDC_PROCESS_LIST) {
     if (header->code == static_cast<UINT>(NM_RCLICK) || header->code == kGestureContextMenu) {
       ShowContextMenu(page, header->hwndFrom);
@@ -161,8 +162,6 @@ void OnNotify(HWND page, const NMHDR* header) {
     default: break;
   }
 }
-
-}  // namespace
 
 INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
   switch (message) {

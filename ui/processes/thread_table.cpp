@@ -4,22 +4,18 @@
 
 #include "ui/processes/process_figures.h"
 
-static_assert(kThreadIndexSlots >= 2 * kThreadCapacity, "the index stays at most half full");
-static_assert(kThreadCapacity < 0xFFFFu, "index slots hold row + 1 in 16 bits");
 static_assert(kThreadColumnAffinity - kThreadColumnPriority + 1 == kThreadFigureColumns, "the figure columns");
 
-namespace {
-
-RowList<ThreadEntry> Rows(ThreadTable* table) {
+static RowList<ThreadEntry> Rows(ThreadTable* table) {
   return {table->rows,  &table->threadCount, kThreadCapacity, table->index, kThreadIndexBits,
           table->steps, &table->stepCount};
 }
 
-uint64_t* Shown(ThreadEntry* row, int column) { return &row->shown[column - kThreadColumnPriority]; }
+static uint64_t* Shown(ThreadEntry* row, int column) { return &row->shown[column - kThreadColumnPriority]; }
 
 // Brings the row's Priority, CPU and Affinity to this pass; the bits of the
 // texts that change.
-uint32_t UpdateShownFigures(ThreadEntry* row, uint64_t elapsed, uint32_t processors) {
+static uint32_t UpdateShownFigures(ThreadEntry* row, uint64_t elapsed, uint32_t processors) {
   const ThreadFigures& read = row->read;
   uint32_t texts =
       ShowFigure(Shown(row, kThreadColumnPriority),
@@ -32,8 +28,6 @@ uint32_t UpdateShownFigures(ThreadEntry* row, uint64_t elapsed, uint32_t process
   texts |= ShowFigure(Shown(row, kThreadColumnAffinity), affinity ? read.affinity : kNoFigure, kThreadColumnAffinity);
   return texts;
 }
-
-}  // namespace
 
 void SelectThreadOwner(ThreadTable* table, uint32_t chosen, uint32_t processId) {
   table->ownerChosen = chosen != 0 ? 1 : 0;
