@@ -50,7 +50,7 @@ void Fill(PassReading* reading, const std::vector<SnapshotEntry>& entries, bool 
 void Advance(PassReading* reading, uint64_t step) {
   if (step == 0) return;
   for (uint32_t i = 0; i < reading->processCount; ++i) {
-    SnapshotEntry& entry = reading->processes[i];
+    ProcessReading& entry = reading->processes[i];
     entry.figures = FIGURE_CPU_TIME | FIGURE_MEMORY;
     entry.cpuTime = entry.processId * step;
     entry.workingSet = entry.processId * step;

@@ -85,10 +85,10 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
   cycle->cpuHistoryReset = 1;
   cycle->memHistoryReset = 1;
   for (uint32_t i = 0; i < cycle->processCount; ++i) {
-    SnapshotEntry* entry = &cycle->reading.processes[i];
-    entry->processId = kProcessIdStep * (i + 1);
-    entry->threadCount = kBaseThreads + i % kThreadSpread;
-    std::swprintf(entry->name, kSnapshotNameChars, L"process%u.exe", static_cast<unsigned>(i));
+    ProcessReading* process = &cycle->reading.processes[i];
+    process->processId = kProcessIdStep * (i + 1);
+    process->threadCount = kBaseThreads + i % kThreadSpread;
+    std::swprintf(cycle->reading.names[i], kSnapshotNameChars, L"process%u.exe", static_cast<unsigned>(i));
   }
   cycle->nextProcessId = kProcessIdStep * (cycle->processCount + 1);
   if (cycle->processCount > kShownThreadsOwner) {

@@ -11,8 +11,10 @@
 
 inline void FillReading(PassReading* reading, const std::vector<SnapshotEntry>& processes,
                         const std::vector<SnapshotThread>& threads = {}) {
-  reading->processCount = static_cast<uint32_t>(std::min<size_t>(processes.size(), kProcessCapacity));
-  std::copy(processes.begin(), processes.begin() + reading->processCount, reading->processes);
+  reading->processCount = 0;
+  for (const SnapshotEntry& entry : processes) {
+    if (!AddReadProcess(reading, entry)) break;
+  }
   reading->threadCount = static_cast<uint32_t>(std::min<size_t>(threads.size(), kPassThreadCapacity));
   std::copy(threads.begin(), threads.begin() + reading->threadCount, reading->threads);
 }

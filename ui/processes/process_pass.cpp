@@ -96,10 +96,10 @@ static bool ReadPass(PassReading* reading, uint32_t processorCount, const Thread
   ProcessSnapshot snapshot;
   if (!TakeProcessSnapshot(&snapshot)) return false;
   reading->processCount = 0;
-  while (reading->processCount < kProcessCapacity &&
-         NextSnapshotProcess(&snapshot, &reading->processes[reading->processCount])) {
-    SnapshotEntry* entry = &reading->processes[reading->processCount++];
-    if (processorCount >= 2) entry->affinity = ReadProcessAffinity(entry->processId);
+  SnapshotEntry entry;
+  while (reading->processCount < kProcessCapacity && NextSnapshotProcess(&snapshot, &entry)) {
+    if (processorCount >= 2) entry.affinity = ReadProcessAffinity(entry.processId);
+    AddReadProcess(reading, entry);
   }
 
   reading->threadCount = 0;

@@ -21,7 +21,7 @@ static void CopyName(wchar_t* to, const wchar_t* from) {
 
 // A process whose times come from its threads starts at 0 and unknown; the
 // threads of the reading add to it.
-static void StoreFigures(ProcessEntry* row, const SnapshotEntry& entry, const PassSettings* settings) {
+static void StoreFigures(ProcessEntry* row, const ProcessReading& entry, const PassSettings* settings) {
   uint32_t figures = entry.figures & (FIGURE_CPU_TIME | FIGURE_MEMORY);
   if (settings->processTimesFromThreads) figures &= ~FIGURE_CPU_TIME;
   row->figures = figures;
@@ -80,7 +80,21 @@ bool CopyProcessRow(const StateLock* lock, const ProcessTable* table, uint32_t p
   return found != kNoProcessRow;
 }
 
-void ReconcileProcessEntry(ProcessTable* table, const SnapshotEntry* entry, const PassSettings* settings) {
+bool AddReadProcess(PassReading* reading, const SnapshotEntry& entry) {
+  if (reading->processCount >= kProcessCapacity) return false;
+  const uint32_t at = reading->processCount++;
+  reading->processes[at] = ProcessReading{entry.processId, entry.threadCount, entry.figures,
+                                          entry.affinity,  entry.cpuTime,     entry.workingSet};
+  // The name up to its terminator, which the walk puts within the field.
+  wchar_t* name = reading->names[at];
+  uint32_t i = 0;
+  for (; i < kSnapshotNameChars - 1 && entry.name[i] != L'\0'; ++i) name[i] = entry.name[i];
+  name[i] = L'\0';
+  return true;
+}
+
+void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, const wchar_t* name,
+                           const PassSettings* settings) {
   bool appended;
   ProcessEntry* row = MatchRow<ProcessEntry, &ProcessEntry::processId>(Rows(table), entry->processId, &appended);
   if (row == nullptr) return;  // the table is full
@@ -88,7 +102,7 @@ void ReconcileProcessEntry(ProcessTable* table, const SnapshotEntry* entry, cons
   if (appended) {
     row->threadCount = entry->threadCount;
     row->affinity = multi ? entry->affinity : 0;
-    CopyName(row->name, entry->name);
+    CopyName(row->name, name);
   } else {
     // A row appended earlier in this walk keeps its insertion.
     const bool changed = entry->threadCount != row->threadCount || (multi && entry->affinity != row->affinity);
@@ -108,7 +122,9 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
   if (reading->processCount == 0) return;
   const RowList<ProcessEntry> rows = Rows(table);
   MarkRowsUnseen(rows);
-  for (uint32_t i = 0; i < reading->processCount; ++i) ReconcileProcessEntry(table, &reading->processes[i], settings);
+  for (uint32_t i = 0; i < reading->processCount; ++i) {
+    ReconcileProcessEntry(table, &reading->processes[i], reading->names[i], settings);
+  }
 
   // The thread list empties when its process has exited.
   if (threads->ownerChosen) {

@@ -45,6 +45,18 @@ struct ProcessTable {
   ListStep steps[kProcessCapacity];
 };
 
+// One process as a pass read it: the walk's entry without its name, which the
+// reading keeps apart, since only a new row reads it (a pass over many
+// processes then stays in few cache lines).
+struct ProcessReading {
+  uint32_t processId;
+  uint32_t threadCount;
+  uint32_t figures;  // FIGURE_CPU_TIME and FIGURE_MEMORY: the walk gave that figure
+  uint32_t affinity;
+  uint64_t cpuTime;
+  uint64_t workingSet;
+};
+
 // What a pass read of the platform before it touches the tables: the
 // snapshot's processes with their figures (the affinity read with two or more
 // processors), and the threads it read: those of the listed process, and
@@ -52,10 +64,14 @@ struct ProcessTable {
 // beyond the arrays is not read.
 struct PassReading {
   uint32_t processCount;
-  SnapshotEntry processes[kProcessCapacity];
+  ProcessReading processes[kProcessCapacity];
+  wchar_t names[kProcessCapacity][kSnapshotNameChars];  // names[i] is processes[i]'s
   uint32_t threadCount;
   SnapshotThread threads[kPassThreadCapacity];
 };
+
+// Adds one walked process to `reading`; false when the reading is full.
+bool AddReadProcess(PassReading* reading, const SnapshotEntry& entry);
 
 struct PassSettings {
   uint32_t processorCount;
@@ -76,7 +92,8 @@ bool CopyProcessRow(const StateLock* lock, const ProcessTable* table, uint32_t p
 // Matches one snapshot entry to its row by id and updates it (flags 0 or
 // ENTRY_CHANGED, figures stored), or appends a row flagged ENTRY_NEW. A
 // process that finds the table full is left out until a row frees.
-void ReconcileProcessEntry(ProcessTable* table, const SnapshotEntry* entry, const PassSettings* settings);
+void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, const wchar_t* name,
+                           const PassSettings* settings);
 
 // The table half of a pass: every row unseen, every read process
 // reconciled, the read threads summed into their processes' times and
