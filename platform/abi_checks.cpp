@@ -23,11 +23,10 @@ static_assert(sizeof(void*) == 4 && sizeof(HANDLE) == 4 && sizeof(LPARAM) == 4, 
 static_assert(sizeof(void*) == 8 && sizeof(HANDLE) == 8, "64-bit desktop handles");
 #endif
 
-// The toolhelp record differs by platform; the program always passes sizeof.
 #if defined(_WIN32_WCE)
+// The device's toolhelp record, whose dwSize the walk sets to its size.
 static_assert(sizeof(PROCESSENTRY32) == 564, "device PROCESSENTRY32");
-#elif defined(_WIN64)
-static_assert(sizeof(PROCESSENTRY32W) == 568, "64-bit desktop PROCESSENTRY32W");
-#else
-static_assert(sizeof(PROCESSENTRY32W) == 556, "32-bit desktop PROCESSENTRY32W");
+static_assert(sizeof(THREADENTRY32) == 36, "device THREADENTRY32");
+// Shared words are 32-bit words the ARMv7 processor loads and stores whole.
+static_assert(std::atomic<uint32_t>::is_always_lock_free, "32-bit words without a lock");
 #endif

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
-#ifndef _WIN32_WCE
+#ifdef _WIN32_WCE
+#include "platform/device/ce_api.h"
+#else
 // Milliseconds one processor has been idle since start. The desktop gives the
 // idle time summed over every processor; the single-processor sampling path
 // expects one processor's, so the sum is divided by the processor count. That

@@ -10,7 +10,9 @@
 #define SELVANE_PLATFORM_PROCESS_SNAPSHOT_H
 
 #include <windows.h>
-#include <tlhelp32.h>
+#ifdef _WIN32_WCE
+#include "platform/device/ce_api.h"  // the device's toolhelp
+#endif
 
 #include <cstdint>
 

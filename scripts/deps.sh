@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   googletest libgtest-dev libbenchmark-dev
   wine wine64 xvfb xauth xdotool imagemagick
-  clang libclang-rt-14-dev cppcheck
+  clang llvm libclang-rt-14-dev cppcheck
   procps util-linux zip unzip htop
 )
 

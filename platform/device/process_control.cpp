@@ -1,8 +1,7 @@
 #include "platform/process_control.h"
 
-#include <tlhelp32.h>
-
 #include "app/constants.h"
+#include "platform/device/ce_api.h"
 
 namespace {
 
