@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   googletest libgtest-dev libbenchmark-dev
-  wine wine64 xvfb xauth xdotool imagemagick
+  wine wine64 fonts-wine xvfb xauth xdotool imagemagick gnuplot-nox
   clang llvm libclang-rt-14-dev cppcheck
   procps util-linux zip unzip htop
 )

@@ -29,7 +29,10 @@ differing() {
 }
 
 sleep 4;  shot performance-1
-sleep 3;  shot performance-2
+# A second of load, so that the CPU history has something to scroll even on
+# an idle machine.
+timeout 1.5 sh -c 'while :; do :; done' || true
+sleep 2;  shot performance-2
 # The graphs move: a few seconds apart, the history areas differ.
 moved=$(( $(differing performance-1 performance-2 1022) + $(differing performance-1 performance-2 1023) ))
 echo "history areas: $moved pixels differ between performance-1 and performance-2"

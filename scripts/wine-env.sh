@@ -26,6 +26,10 @@ wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.selvane-ready"
   fi
+  # Debian's Wine finds none of its own fonts in a new prefix (the caption's
+  # close button then shows as the letter "r"): they go into its Fonts folder.
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 # A persistent server: without it every Wine start costs ~3 s.
