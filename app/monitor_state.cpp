@@ -21,6 +21,9 @@ void ResetMonitorState() {
   g_state.memHistoryReset = 1;
   std::memset(g_state.cpuHistory, 0, sizeof g_state.cpuHistory);
   std::memset(&g_state.memHistory, 0, sizeof g_state.memHistory);
+  std::memset(&g_state.pictures, 0, sizeof g_state.pictures);
+  g_state.pictures.cpuHistory = g_state.cpuHistory;
+  g_state.pictures.memHistory = &g_state.memHistory;
   g_state.dfsOffAtStart = 0;
   g_state.serialTemperature = 0;
   g_state.processesPage.store(nullptr, std::memory_order_relaxed);

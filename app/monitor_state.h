@@ -28,6 +28,7 @@
 #include "sampler/load_math.h"
 #include "ui/processes/process_table.h"
 #include "ui/performance/history_series.h"
+#include "ui/performance/page_pictures.h"
 
 // Icons 108..119 loaded at start
 constexpr uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
@@ -46,6 +47,7 @@ struct MonitorState {
   uint32_t memHistoryReset;             // the same for the memory history
   HistorySeries cpuHistory[kMaxProcessors];
   HistorySeries memHistory;
+  PagePictures pictures;                // what the graphic controls show, for repaints
   uint32_t dfsOffAtStart;               // /d
   uint32_t serialTemperature;           // /s
   std::atomic<HWND> processesPage;      // the Processes page while it is active, else null

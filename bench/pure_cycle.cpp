@@ -84,6 +84,8 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
   cycle->frequencyScale.store(1.0f, std::memory_order_relaxed);
   cycle->cpuHistoryReset = 1;
   cycle->memHistoryReset = 1;
+  cycle->pictures.cpuHistory = cycle->cpuHistory;
+  cycle->pictures.memHistory = &cycle->memHistory;
   for (uint32_t i = 0; i < cycle->processCount; ++i) {
     ProcessReading* process = &cycle->reading.processes[i];
     process->processId = kProcessIdStep * (i + 1);
@@ -120,7 +122,7 @@ void RunPureCycle(PureCycle* cycle) {
   const CycleState state = {nullptr, cycle->processorCount, 1,  &cycle->counters,   &cycle->frequencyScale,
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
-                            &cycle->table,         &cycle->threads};
+                            &cycle->table,         &cycle->threads,       &cycle->pictures};
   AdvanceCycle(&state, &readings, &cycle->results);
   if (!cycle->processesShown) return;
 

@@ -32,6 +32,7 @@ struct PureCycle {
   uint32_t memHistoryReset;
   ProcessTable table;
   ThreadTable threads;               // "Show Threads" on one process
+  PagePictures pictures;
   CycleResults results;
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the counting lists received

@@ -25,21 +25,26 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
   for (uint32_t i = 0; i < kMaxProcessors; ++i) cpuLoads[i] = sample->cpuLoad[i].load(std::memory_order_relaxed);
   const float memLoad = sample->memLoad.load(std::memory_order_relaxed);
   const ClientSize* sizes = readings->sizes;
+  PagePictures* pictures = state->pictures;
   if (readings->graphs & (1u << kGraphCpuGauge)) {
     ComputeCpuGaugePicture(sizes[kGraphCpuGauge].width, sizes[kGraphCpuGauge].height, state->processorCount,
-                           cpuLoads, &results->cpuGauge);
+                           cpuLoads, &pictures->cpuGauge);
+    MarkPictureDrawn(pictures, kGraphCpuGauge);
   }
   if (readings->graphs & (1u << kGraphCpuHistory)) {
-    results->cpuSeries = AdvanceCpuHistory(state->cpuHistory, state->cpuHistoryReset, sizes[kGraphCpuHistory].width,
-                                           sizes[kGraphCpuHistory].height, state->processorCount, cpuLoads);
+    pictures->cpuSeries = AdvanceCpuHistory(state->cpuHistory, state->cpuHistoryReset, sizes[kGraphCpuHistory].width,
+                                            sizes[kGraphCpuHistory].height, state->processorCount, cpuLoads);
+    MarkPictureDrawn(pictures, kGraphCpuHistory);
   }
   if (readings->graphs & (1u << kGraphMemGauge)) {
     ComputeMemoryGaugePicture(sizes[kGraphMemGauge].width, sizes[kGraphMemGauge].height, memLoad,
-                              &results->memGauge);
+                              &pictures->memGauge);
+    MarkPictureDrawn(pictures, kGraphMemGauge);
   }
   if (readings->graphs & (1u << kGraphMemHistory)) {
     AdvanceMemoryHistory(state->memHistory, state->memHistoryReset, sizes[kGraphMemHistory].width,
                          sizes[kGraphMemHistory].height, memLoad);
+    MarkPictureDrawn(pictures, kGraphMemHistory);
   }
 
   if (readings->pass != nullptr) {

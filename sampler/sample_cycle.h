@@ -15,6 +15,7 @@
 #include "sampler/status_format.h"
 #include "ui/performance/gauge_geometry.h"
 #include "ui/performance/history_series.h"
+#include "ui/performance/page_pictures.h"
 #include "ui/processes/process_table.h"
 
 struct ClientSize {
@@ -49,14 +50,12 @@ struct CycleState {
   uint32_t* memHistoryReset;
   ProcessTable* processTable;
   ThreadTable* threadTable;
+  PagePictures* pictures;  // the graphic controls' pictures, kept for repaints
 };
 
 // What the cycle shows besides the state it advanced.
 struct CycleResults {
   uint32_t statusReady;  // the status block is in reportBuffer
-  GaugePicture cpuGauge;
-  GaugePicture memGauge;
-  uint32_t cpuSeries;  // CPU history series to draw
 };
 
 // The status block and the frequency scale (with the chip's reading), the

@@ -7,6 +7,7 @@
 #include "sampler/hardware_status.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
+#include "ui/performance/picture_controls.h"
 #include "ui/processes/process_pass.h"
 
 static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
@@ -39,7 +40,8 @@ static CycleState MonitorCycleState(SamplerContext* context) {
                     &g_state.loadSample,     g_state.reportBuffer,
                     g_state.cpuHistory,      &g_state.cpuHistoryReset,
                     &g_state.memHistory,     &g_state.memHistoryReset,
-                    &g_state.processTable,   &g_state.threadTable};
+                    &g_state.processTable,   &g_state.threadTable,
+                    &g_state.pictures};
 }
 
 // Everything the cycle needs from the platform, in the cycle's order: the
@@ -75,39 +77,13 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   }
 }
 
-// Paints through `control`'s own DC while the page is still the active one:
-// a page left since the read gets nothing more.
-template <typename Paint>
-static void PaintControl(HWND control, const ClientSize& size, Paint paint) {
-  if (g_state.performancePage.load(std::memory_order_relaxed) == nullptr) return;
-  const RECT client = {0, 0, size.width, size.height};
-  HDC dc = GetDC(control);
-  paint(dc, client);
-  ReleaseDC(control, dc);
-}
-
-static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
-  const CycleResults& results = context->results;
-  if (results.statusReady) ReportHardwareStatus();
-  if (readings->graphs != 0) {
-    const ClientSize* sizes = readings->sizes;
-    if (controls[kGraphCpuGauge] != nullptr) {
-      PaintControl(controls[kGraphCpuGauge], sizes[kGraphCpuGauge],
-                   [&](HDC dc, const RECT& client) { PaintGauge(dc, client, results.cpuGauge); });
-    }
-    if (controls[kGraphCpuHistory] != nullptr) {
-      PaintControl(controls[kGraphCpuHistory], sizes[kGraphCpuHistory], [&](HDC dc, const RECT& client) {
-        PaintHistory(dc, client, g_state.cpuHistory, results.cpuSeries);
-      });
-    }
-    if (controls[kGraphMemGauge] != nullptr) {
-      PaintControl(controls[kGraphMemGauge], sizes[kGraphMemGauge],
-                   [&](HDC dc, const RECT& client) { PaintGauge(dc, client, results.memGauge); });
-    }
-    if (controls[kGraphMemHistory] != nullptr) {
-      PaintControl(controls[kGraphMemHistory], sizes[kGraphMemHistory],
-                   [&](HDC dc, const RECT& client) { PaintHistory(dc, client, &g_state.memHistory, 1); });
-    }
+void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
+  if (context->results.statusReady) ReportHardwareStatus();
+  for (uint32_t g = 0; g < kGraphCount; ++g) {
+    // A page left since the read gets nothing more.
+    if (controls[g] == nullptr || g_state.performancePage.load(std::memory_order_relaxed) == nullptr) continue;
+    const RECT client = {0, 0, readings->sizes[g].width, readings->sizes[g].height};
+    PaintGraphControl(controls[g], client, g);
   }
   if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
     const uint64_t totals[kTotalFieldCount] = {g_state.processTable.processCount, g_state.processTable.threadTotal,

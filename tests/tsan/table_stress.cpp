@@ -1,12 +1,14 @@
-// Two threads over the process table the way the monitor shares it, under
-// ThreadSanitizer, through the program's own code: the sampling thread runs
-// AdvanceCycle (which takes the state lock around its writes) over random
-// readings and then, outside the lock, sends the recorded list steps, reading
-// rows only it writes; the main thread copies the row of a process id with
-// CopyProcessRow, as the context menu does. The program's lock is a critical
+// Two threads over the state the monitor shares, under ThreadSanitizer,
+// through the program's own code: the sampling thread runs AdvanceCycle
+// (which takes the state lock around its writes) over random readings and
+// then, outside the lock, sends the recorded list steps, reading rows only it
+// writes; the main thread copies the row of a process id with CopyProcessRow,
+// as the context menu does, and a graphic control's kept picture with
+// CopyKeptPicture, as a repaint does. The program's lock is a critical
 // section; here the same StateLock holds a std::mutex. Any race TSan sees
 // fails the run (exit code 66); so does a torn or wrong copy, or a list that
 // ends out of step with the table.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -44,10 +46,12 @@ struct Shared {
   uint32_t memHistoryReset = 1;
   ProcessTable table;
   ThreadTable threads;  // no process chosen: stays empty
+  PagePictures pictures;
   CycleResults results;
   PassReading reading;
 };
 std::unique_ptr<Shared> shared(new Shared());
+constexpr ClientSize kGraphSizes[kGraphCount] = {{80, 50}, {260, 50}, {46, 56}, {300, 56}};
 std::atomic<bool> done{false};
 std::atomic<int> failures{0};
 
@@ -84,9 +88,10 @@ void Sampler() {
   wchar_t text[kReportBufferChars];
   const ListOps ops = {&list, Insert, SetText, Delete};
   Shared& s = *shared;
+  uint32_t idle[kMaxProcessors] = {};
   const CycleState state = {&lock,         kProcessors,      0, &s.idle,           &s.frequencyScale, &s.sample,
                             s.reportBuffer, s.cpuHistory,     &s.cpuHistoryReset, &s.memHistory,     &s.memHistoryReset,
-                            &s.table,      &s.threads};
+                            &s.table,      &s.threads,       &s.pictures};
   for (int pass = 0; pass < kPasses; ++pass) {
     entries.clear();
     for (uint32_t id = 1; id <= kIdPool; ++id) {
@@ -101,6 +106,11 @@ void Sampler() {
     FillReading(&s.reading, entries);
     CycleReadings readings = {};
     readings.nowMs = static_cast<uint32_t>(pass + 1) * kSamplePeriodMs;
+    for (uint32_t i = 0; i < kProcessors; ++i) idle[i] += random() % kSamplePeriodMs;
+    std::copy(idle, idle + kMaxProcessors, readings.idle);
+    readings.memory.loadPercent = random() % 101;
+    readings.graphs = (1u << kGraphCount) - 1;
+    std::copy(kGraphSizes, kGraphSizes + kGraphCount, readings.sizes);
     readings.pass = &s.reading;
     AdvanceCycle(&state, &readings, &s.results);
     // Outside the lock, as the list messages are sent.
@@ -113,10 +123,36 @@ void Sampler() {
   done.store(true);
 }
 
+// A repaint's copy of a picture: a gauge's figures are its fractions' texts
+// and a history's points stand left to right, or the copy is torn.
+void CheckKeptPicture(uint32_t graph) {
+  KeptPicture kept;
+  CopyKeptPicture(&lock, &shared->pictures, graph, &kept);
+  if (!kept.drawn) return;
+  if (graph == kGraphCpuGauge || graph == kGraphMemGauge) {
+    for (uint32_t k = 0; k < kept.gauge.barCount; ++k) {
+      wchar_t figure[kGaugeFigureChars];
+      if (graph == kGraphCpuGauge) {
+        FormatWholeFigure(figure, kGaugeFigureChars, kept.gauge.fractions[k]);
+      } else {
+        FormatPercentFigure(figure, kGaugeFigureChars, kept.gauge.fractions[k]);
+      }
+      if (std::wcscmp(figure, kept.gauge.figures[k]) != 0) Fail("a copied gauge picture is torn");
+    }
+    return;
+  }
+  for (uint32_t k = 0; k < kept.seriesCount; ++k) {
+    for (int j = 1; j < kHistoryPoints; ++j) {
+      if (kept.series[k].points[j].x < kept.series[k].points[j - 1].x) Fail("a copied history is torn");
+    }
+  }
+}
+
 void Menu() {
   std::mt19937 random(11);
   long copies = 0;
   while (!done.load()) {
+    CheckKeptPicture(random() % kGraphCount);
     const uint32_t processId = 4 * (1 + random() % kIdPool);
     ProcessEntry row;
     if (!CopyProcessRow(&lock, &shared->table, processId, &row)) continue;
@@ -135,6 +171,8 @@ void Menu() {
 }  // namespace
 
 int main() {
+  shared->pictures.cpuHistory = shared->cpuHistory;
+  shared->pictures.memHistory = &shared->memHistory;
   std::thread menu(Menu);
   Sampler();
   menu.join();

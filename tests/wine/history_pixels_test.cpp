@@ -5,7 +5,7 @@
 
 #include "app/monitor_state.h"
 #include "tests/wine/pixel_support.h"
-#include "ui/performance/history_graphs.h"
+#include "ui/performance/load_gauges.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "ui/performance/history_graphs.h"
 
 #include "app/monitor_state.h"
-#include "ui/performance/history_geometry.h"
 
 // The history points are two signed 32-bit coordinates, as Polyline reads them.
 static_assert(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), "history point is a POINT");
@@ -21,34 +20,4 @@ void DrawHistoryLine(HDC dc, const HistorySeries* series) {
 void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count) {
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   for (uint32_t k = 0; k < count; ++k) DrawHistoryLine(dc, &series[k]);
-}
-
-// Advances the graph for `control`'s client size and paints it through the
-// control's own DC.
-template <typename Advance>
-static void DrawHistory(HWND control, const HistorySeries* series, Advance advance) {
-  RECT client;
-  GetClientRect(control, &client);
-  const uint32_t count = advance(client.right, client.bottom);
-  HDC dc = GetDC(control);
-  PaintHistory(dc, client, series, count);
-  ReleaseDC(control, dc);
-}
-
-void DrawCpuHistory(HWND page, const float* cpuLoads) {
-  HWND control = GetDlgItem(page, IDC_CPU_HISTORY);
-  if (control == nullptr) return;
-  DrawHistory(control, g_state.cpuHistory, [&](int32_t width, int32_t height) {
-    return AdvanceCpuHistory(g_state.cpuHistory, &g_state.cpuHistoryReset, width, height, g_state.processorCount,
-                             cpuLoads);
-  });
-}
-
-void DrawMemoryHistory(HWND page, float memLoad) {
-  HWND control = GetDlgItem(page, IDC_MEM_HISTORY);
-  if (control == nullptr) return;
-  DrawHistory(control, &g_state.memHistory, [&](int32_t width, int32_t height) {
-    AdvanceMemoryHistory(&g_state.memHistory, &g_state.memHistoryReset, width, height, memLoad);
-    return 1u;
-  });
 }

@@ -1,6 +1,7 @@
-// The CPU and memory load gauges, painted by the sampling thread into their
-// static controls on the Performance page from pictures worked out by the
-// pure gauge geometry.
+// The Performance page's drawing calls: the CPU and memory load gauges and
+// history graphs, each worked out (the pure geometry), kept for repaints and
+// painted into its static control. The sampling cycle works the pictures out
+// in AdvanceCycle and paints them the same way.
 #ifndef SELVANE_UI_PERFORMANCE_LOAD_GAUGES_H
 #define SELVANE_UI_PERFORMANCE_LOAD_GAUGES_H
 
@@ -20,5 +21,13 @@ void DrawCpuGauge(HWND page, const float* cpuLoads);
 
 // One bar and a percent figure for the memory load.
 void DrawMemoryGauge(HWND page, float memLoad);
+
+// Steps one series per processor with its load and draws them side by side.
+// A page without the control (or null) neither draws nor steps; the first
+// drawing lays the series out.
+void DrawCpuHistory(HWND page, const float* cpuLoads);
+
+// Steps the memory series with `memLoad` and draws it.
+void DrawMemoryHistory(HWND page, float memLoad);
 
 #endif

@@ -4,6 +4,7 @@
 #include "platform/resource_manager.h"
 #include "ui/performance/desktop_fields.h"
 #include "ui/performance/dfs_targets.h"
+#include "ui/performance/picture_controls.h"
 
 // The domain list, frequency field and "Set" are shown only while scaling is
 // stopped (the box checked).
@@ -18,6 +19,7 @@ static void OnInitDialog(HWND page) {
   SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_GAUGE), GWLP_USERDATA, kGraphTagMemory);
   SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_HISTORY), GWLP_USERDATA, kGraphTagCpu);
   SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_HISTORY), GWLP_USERDATA, kGraphTagMemory);
+  KeepGraphPictures(page);
   AdaptFieldsToDesktop(page);
 
   // Without the library, or without its state and target calls, no control

@@ -1,0 +1,73 @@
+#include "ui/performance/picture_controls.h"
+
+#include "app/monitor_state.h"
+#include "ui/performance/history_graphs.h"
+#include "ui/performance/load_gauges.h"
+
+static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
+
+// The static controls' own window procedure, which the kept pictures wrap.
+static WNDPROC g_staticProc;
+
+static uint32_t GraphOf(HWND control) {
+  const int id = GetDlgCtrlID(control);
+  for (uint32_t g = 0; g < kGraphCount; ++g) {
+    if (kGraphControls[g] == id) return g;
+  }
+  return kGraphCount;
+}
+
+static void PaintKept(HDC dc, const RECT& client, uint32_t graph, const KeptPicture& kept) {
+  if (!kept.drawn) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  } else if (graph == kGraphCpuGauge || graph == kGraphMemGauge) {
+    PaintGauge(dc, client, kept.gauge);
+  } else {
+    PaintHistory(dc, client, kept.series, kept.seriesCount);
+  }
+}
+
+static void RepaintKept(HWND control, uint32_t graph) {
+  KeptPicture kept;
+  CopyKeptPicture(&g_stateLock, &g_state.pictures, graph, &kept);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(control, &paint);
+  if (dc != nullptr) {
+    RECT client;
+    GetClientRect(control, &client);
+    PaintKept(dc, client, graph, kept);
+  }
+  EndPaint(control, &paint);
+  // A drawing that came while this one was painted may lie under it now.
+  if (PictureGeneration(&g_stateLock, &g_state.pictures) != kept.generation) InvalidateRect(control, nullptr, FALSE);
+}
+
+static LRESULT CALLBACK GraphControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  const uint32_t graph = GraphOf(control);
+  if (graph < kGraphCount) {
+    switch (message) {
+      case WM_ERASEBKGND: return TRUE;  // the picture covers the whole client area
+      case WM_PAINT: RepaintKept(control, graph); return 0;
+      default: break;
+    }
+  }
+  return CallWindowProcW(g_staticProc, control, message, wParam, lParam);
+}
+
+void KeepGraphPictures(HWND page) {
+  for (int id : kGraphControls) {
+    HWND control = GetDlgItem(page, id);
+    if (control == nullptr) continue;
+    const WNDPROC previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphControlProc)));
+    if (previous != GraphControlProc) g_staticProc = previous;
+  }
+}
+
+void PaintGraphControl(HWND control, const RECT& client, uint32_t graph) {
+  KeptPicture kept;
+  CopyKeptPicture(&g_stateLock, &g_state.pictures, graph, &kept);
+  HDC dc = GetDC(control);
+  PaintKept(dc, client, graph, kept);
+  ReleaseDC(control, dc);
+}
