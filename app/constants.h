@@ -141,11 +141,16 @@ constexpr int kThreadColumnCpu = 2;
 constexpr int kThreadColumnAffinity = 3;
 constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
 
+// A refused command's box: the platform's text of its error.
+constexpr uint32_t kRefusalChars = 256;
+
 // Platform text buffers
 constexpr uint32_t kDebugPrintChars = 256;  // one line of the wide debug print
 constexpr uint32_t kEntryNameChars = 128;   // an entry-point name looked up by wide name
 
 // Context menu positions
+constexpr uint32_t kMenuPositionKill = 0;
+constexpr uint32_t kMenuPositionShowThreads = 1;
 constexpr uint32_t kMenuPositionPriority = 2;
 constexpr uint32_t kMenuPositionAffinity = 3;
 constexpr uint32_t kGestureContextMenu = 1000;  // GN_CONTEXTMENU, absent from desktop headers

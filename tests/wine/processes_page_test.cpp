@@ -376,39 +376,112 @@ TEST(ProcessMenu, KillConfirmedAfterTheProcessExitedEndsNobody) {
   second.End(0);
 }
 
-// A process the platform will not let the monitor end (nor query, nor
-// rebind): the commands do nothing, the process stays listed and the page
-// keeps working.
-TEST(ProcessMenu, ProcessThePlatformWillNotEndStaysListed) {
+// A process the monitor cannot open (its security descriptor lets others only
+// wait for it): the menu opens with every command on it greyed, and leaves
+// the process, the list and the page as they were. The next process's menu
+// offers them again.
+TEST(ProcessMenu, CommandsOnAProcessThatCannotBeOpenedAreGreyed) {
   BindProcessors(L"coredll_count2.dll");
   PageThread page;
   ASSERT_TRUE(page.Start());
   HWND list = page.List();
   IdleHelper guarded;
   ASSERT_TRUE(guarded.Start(BinPath(L"sleeper.exe"), true));
+  HelperProcess open;
+  ASSERT_TRUE(open.Start(BinPath(L"sleeper.exe"), L"1"));
   RunProcessPass();
   const int item = FindItem(list, guarded.Id());
   ASSERT_GE(item, 0);
 
   HWND menu = OpenMenuOn(list, item);
   ASSERT_NE(nullptr, menu);
-  Keys(menu, {VK_DOWN, VK_RETURN});  // Kill Process
+  for (UINT position = 0; position <= kMenuPositionAffinity; ++position) {
+    EXPECT_TRUE(Greyed(g_state.contextMenu, position)) << position;
+  }
+  Keys(menu, {VK_ESCAPE});
   ASSERT_TRUE(WaitForMenuClosed());
-  EXPECT_EQ(nullptr, WarningBox(page.Page(), 500));  // nothing it could end: no question
-  menu = OpenMenuOn(list, item);
-  ASSERT_NE(nullptr, menu);
-  Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // Set Affinity, CPU2
-  ASSERT_TRUE(WaitForMenuClosed());
-
-  DWORD_PTR mask = 0, system = 0;
-  ASSERT_TRUE(GetProcessAffinityMask(guarded.Process(), &mask, &system));
-  EXPECT_EQ(system, mask);
   EXPECT_TRUE(guarded.Running());
   DWORD_PTR answer = 0;
   EXPECT_TRUE(SendMessageTimeoutW(page.Page(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer));
   RunProcessPass();
   EXPECT_EQ(item, FindItem(list, guarded.Id()));
   EXPECT_EQ(L"", ListDiffersFromTable(list));
+
+  menu = OpenMenuOn(list, FindItem(list, open.Id()));
+  ASSERT_NE(nullptr, menu);
+  for (UINT position = 0; position <= kMenuPositionAffinity; ++position) {
+    EXPECT_FALSE(Greyed(g_state.contextMenu, position)) << position;
+  }
+  Keys(menu, {VK_ESCAPE});
+  ASSERT_TRUE(WaitForMenuClosed());
+}
+
+// TerminateProcess refused, as the platform refuses it for a process it will
+// not end: after the confirmation a box on the page says so in the
+// platform's words, and the process stays.
+BOOL WINAPI RefuseTermination(HANDLE, UINT) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+extern "C" void* g_importTerminateProcess __asm__(IMPORT_SLOT(TerminateProcess, 8));
+
+TEST(ProcessMenu, ARefusedKillShowsThePlatformsText) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  HelperProcess sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), L"1"));
+  RunProcessPass();
+  const int item = FindItem(list, sleeper.Id());
+  ASSERT_GE(item, 0);
+
+  ImportPatch patch(&g_importTerminateProcess, reinterpret_cast<void*>(RefuseTermination));
+  HWND box = ChooseKill(page.Page(), OpenMenuOn(list, item), L"sleeper.exe");
+  ASSERT_NE(nullptr, box);
+  SendMessageW(box, WM_COMMAND, IDOK, 0);
+  HWND refusal = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    refusal = FindWindowW(L"#32770", L"Kill Process");
+    return refusal != nullptr && GetWindow(refusal, GW_OWNER) == page.Page();
+  }));
+  wchar_t expected[256] = {};
+  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED,
+                           0, expected, 256, nullptr),
+            0u);
+  EXPECT_EQ(expected, WindowText(GetDlgItem(refusal, 0xFFFF)));
+  SendMessageW(refusal, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(sleeper.Process(), 0));
+  RunProcessPass();
+  EXPECT_EQ(item, FindItem(list, sleeper.Id()));
+}
+
+// A row whose affinity no item stands for (a processor above 4) shows no
+// radio mark, not the mark of the row the menu opened on before.
+TEST(ProcessMenu, AffinityAboveFourMarksNoItem) {
+  BindProcessors(L"coredll_count2.dll");
+  PageThread page;
+  ASSERT_TRUE(page.Start());
+  HWND list = page.List();
+  HelperProcess sleeper;
+  ASSERT_TRUE(sleeper.Start(BinPath(L"sleeper.exe"), L"1"));
+  RunProcessPass();
+  const int item = FindItem(list, sleeper.Id());
+  ASSERT_GE(item, 0);
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  EXPECT_TRUE(AffinityMarked(0));
+  Keys(menu, {VK_ESCAPE});
+  ASSERT_TRUE(WaitForMenuClosed());
+
+  WithStateLock(&g_stateLock, [&] {
+    g_state.processTable.rows[FindProcessRow(&g_state.processTable, sleeper.Id())].affinity = kMaxProcessors + 1;
+  });
+  menu = OpenMenuOn(list, item);
+  ASSERT_NE(nullptr, menu);
+  for (UINT position = 0; position <= kMaxProcessors; ++position) EXPECT_FALSE(AffinityMarked(position)) << position;
+  Keys(menu, {VK_ESCAPE});
+  ASSERT_TRUE(WaitForMenuClosed());
 }
 
 }  // namespace

@@ -79,17 +79,38 @@ static bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
   return CopyProcessRow(&g_stateLock, &g_state.processTable, static_cast<uint32_t>(record.lParam), row);
 }
 
-// The radio mark in "Set Priority" on the process's level; no mark where it
-// cannot be read.
-static void MarkPriority(HANDLE process, uint32_t processId) {
-  const uint32_t level = process != nullptr ? ReadProcessPriorityLevel(process, processId) : kPriorityUnknown;
-  if (level < kPriorityLevelCount) {
-    CheckMenuRadioItem(g_state.priorityMenu, 0, kPriorityLevelCount - 1, level, MF_BYPOSITION);
+// The radio mark of positions 0..last of `menu` on `mark`, or on none when
+// `mark` stands for none of them.
+static void MarkRadio(HMENU menu, UINT last, uint32_t mark) {
+  if (mark <= last) {
+    CheckMenuRadioItem(menu, 0, last, mark, MF_BYPOSITION);
     return;
   }
-  for (UINT position = 0; position < kPriorityLevelCount; ++position) {
-    CheckMenuItem(g_state.priorityMenu, position, MF_BYPOSITION | MF_UNCHECKED);
+  for (UINT position = 0; position <= last; ++position) CheckMenuItem(menu, position, MF_BYPOSITION | MF_UNCHECKED);
+}
+
+// The commands that act on the process are greyed when it could not be
+// opened; "Set Affinity" stays greyed on one processor.
+static void EnableProcessCommands(bool opened) {
+  const UINT state = MF_BYPOSITION | (opened ? MF_ENABLED : MF_GRAYED);
+  EnableMenuItem(g_state.contextMenu, kMenuPositionKill, state);
+  EnableMenuItem(g_state.contextMenu, kMenuPositionShowThreads, state);
+  EnableMenuItem(g_state.contextMenu, kMenuPositionPriority, state);
+  const bool affinity = opened && g_state.processorCount > 1;
+  EnableMenuItem(g_state.contextMenu, kMenuPositionAffinity, MF_BYPOSITION | (affinity ? MF_ENABLED : MF_GRAYED));
+}
+
+// A box on the page saying that the platform refused `command`, in the
+// platform's own words for `error`.
+static void ShowRefusal(HWND page, const wchar_t* command, DWORD error) {
+  wchar_t text[kRefusalChars];
+  const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  if (error == ERROR_SUCCESS || FormatMessageW(flags, nullptr, error, 0, text, kRefusalChars, nullptr) == 0) {
+    // A refusal the platform gave no reason for (the device's priority
+    // levels when a thread is gone), or one it has no text for.
+    swprintf(text, kRefusalChars, L"The platform refused the command (error %u).", static_cast<unsigned>(error));
   }
+  MessageBoxW(page, text, command, MB_OK | MB_ICONERROR);
 }
 
 // Hands `process` over to the sampling thread, whose thread list follows it
@@ -108,16 +129,24 @@ static void RequestThreads(HANDLE process, uint32_t processId) {
 // `row`. True when the command kept the handle.
 static bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE process) {
   if (command == IDM_KILL_PROCESS) {
-    if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) TerminateProcess(process, 0);
+    if (MessageBoxW(page, row.name, L"Warning", MB_OKCANCEL | MB_ICONQUESTION) == IDOK &&
+        !TerminateProcess(process, 0)) {
+      ShowRefusal(page, L"Kill Process", GetLastError());
+    }
   } else if (command == IDM_SHOW_THREADS) {
     RequestThreads(process, row.processId);
     return true;
   } else if (command >= IDM_PRIORITY_HIGH && command < IDM_PRIORITY_HIGH + kPriorityLevelCount) {
-    // A refused change is left to show: the next menu marks the true level.
-    SetProcessPriorityLevel(process, row.processId, command - IDM_PRIORITY_HIGH);
+    SetLastError(ERROR_SUCCESS);
+    if (!SetProcessPriorityLevel(process, row.processId, command - IDM_PRIORITY_HIGH)) {
+      ShowRefusal(page, L"Set Priority", GetLastError());
+    }
   } else if (command >= IDM_AFFINITY_NONE && command <= IDM_AFFINITY_NONE + kMaxProcessors &&
              g_state.processorCount >= 2) {
-    g_kernel.CeSetProcessAffinity(process, command - IDM_AFFINITY_NONE);
+    SetLastError(ERROR_SUCCESS);
+    if (!g_kernel.CeSetProcessAffinity(process, command - IDM_AFFINITY_NONE)) {
+      ShowRefusal(page, L"Set Affinity", GetLastError());
+    }
   }
   return false;
 }
@@ -138,10 +167,10 @@ static void ShowContextMenu(HWND page, HWND list) {
   // Opened now, the handle keeps naming this process even if it exits and
   // its id is given to another before the command.
   HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
-  if (row.affinity <= kMaxProcessors) {
-    CheckMenuRadioItem(g_state.affinityMenu, 0, kMaxProcessors, row.affinity, MF_BYPOSITION);
-  }
-  MarkPriority(process, row.processId);
+  EnableProcessCommands(process != nullptr);
+  MarkRadio(g_state.affinityMenu, kMaxProcessors, row.affinity);
+  MarkRadio(g_state.priorityMenu, kPriorityLevelCount - 1,
+            process != nullptr ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
   const UINT command = static_cast<UINT>(
       TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, nullptr));
   if (process != nullptr && !RunCommand(page, command, row, process)) CloseHandle(process);
