@@ -103,6 +103,10 @@ constexpr uint32_t kProcessIndexBits = 11;
 constexpr uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
 constexpr uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
 constexpr uint32_t kNoProcessRow = 0xFFFFFFFFu;
+// The desktop's process records: the buffer they are read into starts with
+// room for about 20,000 threads and grows, as the system asks, up to a bound.
+constexpr uint32_t kProcessRecordBytesFirst = 2u << 20;
+constexpr uint32_t kProcessRecordBytesLimit = 64u << 20;
 // The threads a pass reads: the listed process's, and on the device, whose
 // process times are summed from their threads, every thread of the system.
 constexpr uint32_t kPassThreadCapacity = 4096;

@@ -4,11 +4,30 @@
 
 #include <cwchar>
 
-// The system's records of the last snapshot: room for about 20,000 threads
-// besides the table's 1,024 processes. Only the part the system writes is
-// ever read.
-static constexpr ULONG kProcessRecordBytes = 2u << 20;
-alignas(8) static unsigned char g_processRecords[kProcessRecordBytes];
+constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+
+// The system's records of the last snapshot, as NtQuerySystemInformation
+// lays them out. The first buffer holds about 20,000 threads besides the
+// table's processes; a system with more records gets a larger one, made at
+// the pass that needs it and kept. Only the part the system writes is read.
+alignas(8) static unsigned char g_firstRecords[kProcessRecordBytesFirst];
+static unsigned char* g_records = g_firstRecords;
+static ULONG g_recordCapacity = kProcessRecordBytesFirst;
+
+// Room for `needed` bytes (and as much again), up to the bound; false when the
+// bound is reached or no memory is left.
+static bool GrowRecords(ULONG needed) {
+  if (g_recordCapacity >= kProcessRecordBytesLimit) return false;
+  ULONG capacity = g_recordCapacity * 2;
+  while (capacity < needed && capacity < kProcessRecordBytesLimit) capacity *= 2;
+  if (capacity > kProcessRecordBytesLimit) capacity = kProcessRecordBytesLimit;
+  void* grown = VirtualAlloc(nullptr, capacity, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (grown == nullptr) return false;
+  if (g_records != g_firstRecords) VirtualFree(g_records, 0, MEM_RELEASE);
+  g_records = static_cast<unsigned char*>(grown);
+  g_recordCapacity = capacity;
+  return true;
+}
 
 // Toolhelp's name for the record of id 0, which the system leaves unnamed.
 static const wchar_t kIdleProcessName[] = L"[System Process]";
@@ -42,12 +61,14 @@ bool ProcessTimesFromThreads() { return false; }
 
 bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
   ULONG length = 0;
-  const NTSTATUS status =
-      NtQuerySystemInformation(SystemProcessInformation, g_processRecords, sizeof g_processRecords, &length);
+  NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, g_records, g_recordCapacity, &length);
+  while (status == kStatusInfoLengthMismatch && GrowRecords(length)) {
+    status = NtQuerySystemInformation(SystemProcessInformation, g_records, g_recordCapacity, &length);
+  }
   if (status != 0) return false;
   *snapshot = ProcessSnapshot{};
-  snapshot->records = g_processRecords;
-  snapshot->length = length < sizeof g_processRecords ? length : sizeof g_processRecords;
+  snapshot->records = g_records;
+  snapshot->length = length < g_recordCapacity ? length : g_recordCapacity;
   return true;
 }
 

@@ -360,6 +360,46 @@ TEST_F(ProcessFaults, SnapshotThatCannotBeTakenOrWalkedChangesNothing) {
   EXPECT_EQ(L"", ListDiffersFromTable(list_));
 }
 
+// Records more than the first buffer holds (as a system of some 40,000
+// threads has): the buffer grows and the pass lists every process.
+ULONG g_recordsNeeded = 0;
+NTSTATUS WINAPI LargeSnapshot(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG bytes, ULONG* length) {
+  if (kind == SystemProcessInformation && bytes < g_recordsNeeded) {
+    if (length != nullptr) *length = g_recordsNeeded;
+    return static_cast<NTSTATUS>(0xC0000004);  // the buffer is too small
+  }
+  return RealQuery(kind, buffer, bytes, length);
+}
+
+TEST_F(ProcessFaults, RecordsBeyondTheBufferGrowItUpToItsBoundAndFailingSaysSoOnce) {
+  IdleHelper helper;
+  ASSERT_TRUE(helper.Start(BinPath(L"sleeper.exe")));
+  ImportPatch patch(&g_importNtQuerySystemInformation, reinterpret_cast<void*>(LargeSnapshot));
+  g_snapshotPatch = &patch;
+  g_recordsNeeded = 5u << 20;
+  {
+    StdoutCapture output;
+    RunProcessPass();
+    EXPECT_EQ("", output.Text());
+  }
+  EXPECT_NE(kNoProcessRow, FindProcessRow(&g_state.processTable, helper.Id()));
+  EXPECT_EQ(L"", ListDiffersFromTable(list_));
+
+  // Beyond the bound: the list stays as it was, and one line says why.
+  g_recordsNeeded = 1u << 30;
+  {
+    StdoutCapture output;
+    for (int pass = 0; pass < 3; ++pass) RunProcessPass();
+    EXPECT_EQ("failed to take a process snapshot\r\n", output.Text());
+  }
+  EXPECT_NE(kNoProcessRow, FindProcessRow(&g_state.processTable, helper.Id()));
+  g_recordsNeeded = 0;
+  helper.End(0);
+  RunProcessPass();
+  EXPECT_EQ(kNoProcessRow, FindProcessRow(&g_state.processTable, helper.Id()));
+  EXPECT_EQ(L"", ListDiffersFromTable(list_));
+}
+
 // A process others may not open is listed with affinity 0 whatever its binding.
 TEST_F(ProcessFaults, ProcessThatCannotBeOpenedShowsAffinityZero) {
   IdleHelper guarded;

@@ -8,6 +8,8 @@
 
 // The sampling thread's reading, reused by every pass.
 static PassReading g_passReading;
+// The last pass could take no snapshot.
+static bool g_snapshotFailed;
 
 // One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
 static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
@@ -125,7 +127,14 @@ bool ReadProcessPass(PassReading** reading) {
   // pass still gets every change the tables make.
   if (g_state.processList.load(std::memory_order_relaxed) == nullptr) return false;
   FollowThreadOwner();
-  if (!ReadPass(&g_passReading, g_state.processorCount, &g_state.threadTable)) return false;
+  // The list keeps its rows while no snapshot can be taken: said once, not
+  // every second, and again if it happens again after a good pass.
+  if (!ReadPass(&g_passReading, g_state.processorCount, &g_state.threadTable)) {
+    if (!g_snapshotFailed) WriteDiagnostic("failed to take a process snapshot\r\n");
+    g_snapshotFailed = true;
+    return false;
+  }
+  g_snapshotFailed = false;
   *reading = &g_passReading;
   return true;
 }
