@@ -5,6 +5,7 @@
 // divided by the runs), in microseconds:
 //   walk          a process snapshot taken, its processes walked, closed;
 //                 nothing else (the threads are walked only for "Show Threads")
+//   count         the Performance page's count of processes and threads
 //   process-reads the per-process reads of one pass beyond the walk: an open
 //                 each for the affinity (two or more processors)
 //   pass          a whole process pass in step: walk, process reads, tables,
@@ -168,6 +169,10 @@ int wmain(int argc, wchar_t** argv) {
 
   uint32_t listed = WalkOnce();
   const Timing walk = Measure(samples, [] { WalkOnce(); });
+  const Timing count = Measure(samples, [] {
+    uint32_t processes = 0, threads = 0;
+    CountProcesses(&processes, &threads);
+  });
   const Timing reads = Measure(samples, [] { ReadProcesses(); });
   const Timing pass = Measure(samples, [] {
     RunProcessPass();
@@ -196,6 +201,7 @@ int wmain(int argc, wchar_t** argv) {
 
   std::printf("processes %u\n", static_cast<unsigned>(listed));
   Print("walk", walk);
+  Print("count", count);
   Print("process-reads", reads);
   Print("pass", pass);
   Print("own", {pass.wall - walk.wall, pass.cpu - walk.cpu});

@@ -33,6 +33,9 @@ struct CycleReadings {
   uint32_t graphs;                  // bit g: the Performance page's graphic control g is there to draw
   ClientSize sizes[kGraphCount];    // their client sizes
   const PassReading* pass;          // this cycle's process reading; null: no pass
+  uint32_t counted;                 // without a pass: the snapshot was counted, as follows
+  uint32_t processCount;
+  uint32_t threadTotal;
 };
 
 // What a cycle advances: parts of the monitor's state and the sampler's own.

@@ -72,8 +72,12 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
 
   PassReading* pass = nullptr;
   readings->pass = nullptr;
-  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr && ReadProcessPass(&pass)) {
-    readings->pass = pass;
+  readings->counted = 0;
+  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
+    if (ReadProcessPass(&pass)) readings->pass = pass;
+  } else if (page != nullptr) {
+    // The Performance page's process and thread totals are the current ones.
+    readings->counted = CountProcesses(&readings->processCount, &readings->threadTotal) ? 1 : 0;
   }
 }
 
@@ -86,7 +90,10 @@ void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND cont
     PaintGraphControl(controls[g], client, g);
   }
   if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
-    const uint64_t totals[kTotalFieldCount] = {g_state.processTable.processCount, g_state.processTable.threadTotal,
+    // Counted this cycle, or as the last pass of the Processes page left them.
+    const bool counted = readings->counted != 0;
+    const uint64_t totals[kTotalFieldCount] = {counted ? readings->processCount : g_state.processTable.processCount,
+                                               counted ? readings->threadTotal : g_state.processTable.threadTotal,
                                                readings->memory.totalPhysical, readings->memory.availPhysical};
     ShowTotals(&context->totals, g_state.performancePage.load(std::memory_order_relaxed), totals);
   }

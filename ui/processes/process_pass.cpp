@@ -139,6 +139,21 @@ bool ReadProcessPass(PassReading** reading) {
   return true;
 }
 
+bool CountProcesses(uint32_t* processes, uint32_t* threads) {
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return false;
+  SnapshotEntry entry;
+  uint32_t processCount = 0, threadCount = 0;
+  while (NextSnapshotProcess(&snapshot, &entry)) {
+    ++processCount;
+    threadCount += entry.threadCount;
+  }
+  CloseProcessSnapshot(&snapshot);
+  *processes = processCount;
+  *threads = threadCount;
+  return true;
+}
+
 void PresentProcessPass() {
   // Outside the lock: the main thread handles these messages while this
   // thread waits, and may itself be waiting for the lock to copy a row.

@@ -26,6 +26,12 @@ bool ReadProcessPass(PassReading** reading);
 // The present: sends the tables' recorded list steps to the page's lists.
 void PresentProcessPass();
 
+// The processes and threads a fresh snapshot lists, counted without opening
+// a process or touching a list (the Performance page's totals while the
+// Processes page is not shown). False, outputs untouched, when no snapshot
+// could be taken.
+bool CountProcesses(uint32_t* processes, uint32_t* threads);
+
 // The processor a process is bound to (0: any), through a handle opened for
 // the read; 0 when it cannot be opened or read. Only with two or more
 // processors, whose kernel extension set is bound.
