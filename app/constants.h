@@ -12,7 +12,8 @@ constexpr uint32_t kMaxProcessors = 4;        // the data model holds four proce
 constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
 constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
 constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
-constexpr float kFractionPerPercent = 0.01f;  // the platform's memory load percent to a fraction
+constexpr float kFractionPerPercent = 0.01f;
+constexpr float kFullClockScale = 1.0f;  // the CPU clock at its high corner: loads unscaled  // the platform's memory load percent to a fraction
 // The Performance page's four totals, in the order a cycle writes them.
 constexpr uint32_t kTotalFieldProcesses = 0;
 constexpr uint32_t kTotalFieldThreads = 1;
@@ -147,6 +148,10 @@ constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
 
 // A refused command's box: the platform's text of its error.
 constexpr uint32_t kRefusalChars = 256;
+
+// Record mode (/l): one line of figures a cycle on standard output.
+constexpr uint32_t kRecordLineChars = 640;
+constexpr uint32_t kMsPerSecond = 1000;
 
 // Platform text buffers
 constexpr uint32_t kDebugPrintChars = 256;  // one line of the wide debug print

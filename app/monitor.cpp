@@ -14,6 +14,7 @@ int ParseOptions(wchar_t* commandLine) {
   const OptionScan scan = ScanOptions(commandLine);
   if (scan.serialTemperature) g_state.serialTemperature = 1;
   if (scan.dfsOffAtStart) g_state.dfsOffAtStart = 1;
+  if (scan.recordFigures) g_state.recordFigures = 1;
   for (uint32_t i = 0; i < scan.usageRequests; ++i) WriteDiagnostic("%s", kUsageText);
   return 1;
 }

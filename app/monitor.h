@@ -4,7 +4,7 @@
 
 #include "platform/win32.h"
 
-// Applies /s, /d and /h from `commandLine` (lower-cased in place) to the
+// Applies /s, /d, /h and /l from `commandLine` (lower-cased in place) to the
 // state and prints the usage text once per /h. Returns 1.
 int ParseOptions(wchar_t* commandLine);
 

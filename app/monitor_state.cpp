@@ -16,7 +16,7 @@ static const bool kStateInitialised =
 void ResetMonitorState() {
   g_state.instance = nullptr;
   g_state.processorCount = 1;
-  g_state.frequencyScale.store(1.0f, std::memory_order_relaxed);
+  g_state.frequencyScale.store(kFullClockScale, std::memory_order_relaxed);
   g_state.cpuHistoryReset = 1;
   g_state.memHistoryReset = 1;
   std::memset(g_state.cpuHistory, 0, sizeof g_state.cpuHistory);
@@ -26,6 +26,7 @@ void ResetMonitorState() {
   g_state.pictures.memHistory = &g_state.memHistory;
   g_state.dfsOffAtStart = 0;
   g_state.serialTemperature = 0;
+  g_state.recordFigures = 0;
   g_state.processesPage.store(nullptr, std::memory_order_relaxed);
   g_state.performancePage.store(nullptr, std::memory_order_relaxed);
   for (auto& load : g_state.loadSample.cpuLoad) load.store(0.0f, std::memory_order_relaxed);

@@ -2,7 +2,8 @@
 //
 // Ownership by thread:
 // - written only at start-up, before the sampling thread exists: instance,
-//   processorCount, dfsOffAtStart, serialTemperature, rmHandle, rmAvailable, icons;
+//   processorCount, dfsOffAtStart, serialTemperature, recordFigures, rmHandle,
+//   rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
 //   processList, threadList, contextMenu, affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
@@ -50,6 +51,7 @@ struct MonitorState {
   PagePictures pictures;                // what the graphic controls show, for repaints
   uint32_t dfsOffAtStart;               // /d
   uint32_t serialTemperature;           // /s
+  uint32_t recordFigures;               // /l: every cycle's figures on standard output
   std::atomic<HWND> processesPage;      // the Processes page while it is active, else null
   std::atomic<HWND> performancePage;    // the Performance page while it is active, else null
   LoadSample loadSample;

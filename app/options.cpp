@@ -11,7 +11,7 @@ static void LowerAscii(wchar_t* text) {
 }
 
 OptionScan ScanOptions(wchar_t* commandLine) {
-  OptionScan scan = {0, 0, 0};
+  OptionScan scan = {0, 0, 0, 0};
   if (commandLine == nullptr) return scan;
   LowerAscii(commandLine);
 
@@ -22,6 +22,7 @@ OptionScan ScanOptions(wchar_t* commandLine) {
       case L's': scan.serialTemperature = 1; break;
       case L'd': scan.dfsOffAtStart = 1; break;
       case L'h': ++scan.usageRequests; break;
+      case L'l': scan.recordFigures = 1; break;
       default: break;
     }
     // The scan starts at the letter itself, so "//s" makes 's' the next letter.

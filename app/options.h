@@ -1,4 +1,4 @@
-// Command-line switches /s, /d and /h. Pure: no Windows header.
+// Command-line switches /s, /d, /h and /l. Pure: no Windows header.
 #ifndef SELVANE_APP_OPTIONS_H
 #define SELVANE_APP_OPTIONS_H
 
@@ -8,6 +8,7 @@ struct OptionScan {
   uint32_t serialTemperature;  // /s
   uint32_t dfsOffAtStart;      // /d
   uint32_t usageRequests;      // how many times /h was given
+  uint32_t recordFigures;      // /l
 };
 
 // Printed once per /h, exactly, with the 8-bit printf.

@@ -18,6 +18,7 @@ void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float
     const float previous = sample->cpuLoad[i].load(std::memory_order_relaxed);
     const float load = (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, frequencyScale, previous);
     sample->cpuLoad[i].store(load, std::memory_order_relaxed);
+    counters->busy[i] = (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, kFullClockScale, counters->busy[i]);
     counters->prevIdle[i] = counters->curIdle[i];
   }
   counters->prevUnread = counters->curUnread;

@@ -23,6 +23,7 @@ struct IdleCounters {
   // (prevUnread) or at this one (curUnread), so that count measures nothing.
   uint32_t prevUnread;
   uint32_t curUnread;
+  float busy[kMaxProcessors];  // the last cycle's busy fraction, before the clock scale
 };
 
 // Load of one processor over `elapsedMs`, of which `idleDeltaMs` were idle,

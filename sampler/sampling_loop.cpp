@@ -5,6 +5,7 @@
 #include "platform/memory_status.h"
 #include "platform/process_snapshot.h"
 #include "sampler/hardware_status.h"
+#include "sampler/record_line.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
 #include "ui/performance/picture_controls.h"
@@ -75,13 +76,40 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   readings->counted = 0;
   if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
     if (ReadProcessPass(&pass)) readings->pass = pass;
-  } else if (page != nullptr) {
-    // The Performance page's process and thread totals are the current ones.
+  } else if (page != nullptr || g_state.recordFigures) {
+    // The Performance page's process and thread totals, and the record's,
+    // are the current ones.
     readings->counted = CountProcesses(&readings->processCount, &readings->threadTotal) ? 1 : 0;
   }
 }
 
-void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
+// The process and thread totals: counted this cycle, or as the last pass of
+// the Processes page left them.
+static void CurrentCounts(const CycleReadings* readings, uint32_t* processes, uint32_t* threads) {
+  *processes = readings->counted ? readings->processCount : g_state.processTable.processCount;
+  *threads = readings->counted ? readings->threadTotal : g_state.processTable.threadTotal;
+}
+
+// The sampling thread's record line.
+static char g_recordLine[kRecordLineChars];
+
+// One line of figures on standard output, whole and flushed.
+static void RecordCycle(const SamplerContext* context, const CycleReadings* readings) {
+  RecordFigures figures = {};
+  figures.elapsedMs = readings->nowMs - context->startMs;
+  figures.processorCount = g_state.processorCount;
+  for (uint32_t i = 0; i < kMaxProcessors; ++i) {
+    figures.load[i] = g_state.loadSample.cpuLoad[i].load(std::memory_order_relaxed);
+    figures.busy[i] = context->idle.busy[i];
+  }
+  figures.hardware = readings->hardware;
+  figures.memoryLoadPercent = readings->memory.loadPercent;
+  figures.countsKnown = readings->counted || readings->pass != nullptr;
+  CurrentCounts(readings, &figures.processCount, &figures.threadTotal);
+  if (FormatRecordLine(g_recordLine, kRecordLineChars, figures) > 0) WriteDiagnostic("%s", g_recordLine);
+}
+
+static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
   if (context->results.statusReady) ReportHardwareStatus();
   for (uint32_t g = 0; g < kGraphCount; ++g) {
     // A page left since the read gets nothing more.
@@ -90,18 +118,22 @@ void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND cont
     PaintGraphControl(controls[g], client, g);
   }
   if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
-    // Counted this cycle, or as the last pass of the Processes page left them.
-    const bool counted = readings->counted != 0;
-    const uint64_t totals[kTotalFieldCount] = {counted ? readings->processCount : g_state.processTable.processCount,
-                                               counted ? readings->threadTotal : g_state.processTable.threadTotal,
-                                               readings->memory.totalPhysical, readings->memory.availPhysical};
+    uint32_t processes, threads;
+    CurrentCounts(readings, &processes, &threads);
+    const uint64_t totals[kTotalFieldCount] = {processes, threads, readings->memory.totalPhysical,
+                                               readings->memory.availPhysical};
     ShowTotals(&context->totals, g_state.performancePage.load(std::memory_order_relaxed), totals);
   }
   if (readings->pass != nullptr) PresentProcessPass();
+  if (g_state.recordFigures) RecordCycle(context, readings);
 }
 
 void StartSampling(SamplerContext* context) {
   context->idle.prevTick = GetTickCount();
+  context->startMs = context->idle.prevTick;
+  if (g_state.recordFigures && FormatRecordHeader(g_recordLine, kRecordLineChars, g_state.processorCount) > 0) {
+    WriteDiagnostic("%s", g_recordLine);
+  }
   context->idle.prevUnread = ReadIdleCounters(context->idle.prevIdle, false);
 }
 

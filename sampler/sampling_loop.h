@@ -17,6 +17,7 @@ struct SamplerContext {
   HardwareReadings hardware;  // the clock records persist; zero until the library writes them
   ShownTotals totals;
   CycleResults results;
+  uint32_t startMs;  // the tick count at the start: the record's time base
 };
 
 // Before the first cycle: the starting tick count and idle counters.

@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const OptionScan scan = ScanOptions(line);
 
-  if (scan.serialTemperature > 1 || scan.dfsOffAtStart > 1 || scan.usageRequests > slashes) std::abort();
+  if (scan.serialTemperature > 1 || scan.dfsOffAtStart > 1 || scan.recordFigures > 1 || scan.usageRequests > slashes) {
+    std::abort();
+  }
   for (size_t i = 0; i <= length; ++i) {
     const wchar_t before = original[i];
     const wchar_t expected = (before >= L'A' && before <= L'Z') ? static_cast<wchar_t>(before + 32) : before;

@@ -24,24 +24,28 @@ TEST(Options, EmptyOrLeadingBlankSetsNothing) {
 TEST(Options, OnlyTheFirstLetterAfterEachSlashCounts) {
   struct Case {
     const wchar_t* line;
-    uint32_t serial, dfs, usage;
+    uint32_t serial, dfs, usage, record;
   } cases[] = {
-      {L"/D", 0, 1, 0},          // lower-cased first
-      {L"//s", 1, 0, 0},         // a slash in the letter position starts the next option
-      {L"/ s", 0, 0, 0},         // the blank is the letter
-      {L"/x/s", 1, 0, 0},        // unknown letters are ignored
-      {L"/sd", 1, 0, 0},         // d is not after a slash
-      {L"/d/s/h", 1, 1, 1},
-      {L"/h /h", 0, 0, 2},       // usage once per occurrence
-      {L"/help", 0, 0, 1},
-      {L"/s /d", 1, 1, 0},
-      {L"/S/H/D", 1, 1, 1},
+      {L"/D", 0, 1, 0, 0},          // lower-cased first
+      {L"//s", 1, 0, 0, 0},         // a slash in the letter position starts the next option
+      {L"/ s", 0, 0, 0, 0},         // the blank is the letter
+      {L"/x/s", 1, 0, 0, 0},        // unknown letters are ignored
+      {L"/sd", 1, 0, 0, 0},         // d is not after a slash
+      {L"/d/s/h", 1, 1, 1, 0},
+      {L"/h /h", 0, 0, 2, 0},       // usage once per occurrence
+      {L"/help", 0, 0, 1, 0},
+      {L"/s /d", 1, 1, 0, 0},
+      {L"/S/H/D", 1, 1, 1, 0},
+      {L"/log /s", 1, 0, 0, 1},     // only the l counts
+      {L"/L", 0, 0, 0, 1},
+      {L"/sl", 1, 0, 0, 0},         // l is not after a slash
   };
   for (const Case& c : cases) {
     const OptionScan scan = Scan(c.line);
     EXPECT_EQ(c.serial, scan.serialTemperature) << c.line;
     EXPECT_EQ(c.dfs, scan.dfsOffAtStart) << c.line;
     EXPECT_EQ(c.usage, scan.usageRequests) << c.line;
+    EXPECT_EQ(c.record, scan.recordFigures) << c.line;
   }
 }
 

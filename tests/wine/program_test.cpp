@@ -1,7 +1,9 @@
 // The whole program: the real exe, and the same code run inside the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/constants.h"
 #include "app/monitor_state.h"
@@ -83,6 +85,32 @@ TEST(Program, TemperatureEchoReachesStandardErrorAsBytes) {
     EXPECT_GE(module, 20);
   }
   EXPECT_GE(echoes, 2u);
+}
+
+// /l: a header and a line of figures each cycle on standard output, each
+// line whole and with as many fields as the header names.
+TEST(Program, RecordModeWritesALineEachSecond) {
+  ChildProcess child;
+  ASSERT_TRUE(StartChild(MonitorCommand(L"/l"), nullptr, &child));
+  HWND sheet = WaitForWindow(child.processId, SELVANE_CAPTION, 10000);
+  ASSERT_NE(nullptr, sheet);
+  Sleep(10 * kSamplePeriodMs + 300);
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, WaitChild(&child, 10000));
+  const std::string output = ReadChildOutput(&child);
+  EndChild(&child);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = output.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(output.substr(at, end - at));
+  }
+  ASSERT_GE(lines.size(), 10u) << output;  // the header and about ten cycles
+  EXPECT_LE(lines.size(), 12u) << output;
+  EXPECT_EQ(0u, lines[0].find("seconds,"));
+  const auto fields = [](const std::string& line) { return std::count(line.begin(), line.end(), ','); };
+  for (size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_EQ(fields(lines[0]), fields(lines[i])) << lines[i];
+    EXPECT_EQ(std::string::npos, lines[i].find(",,")) << "with both stand-ins every figure is known: " << lines[i];
+  }
 }
 
 TEST(Program, PageActivationSteersTheSampler) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/monitor_state.h"
 #include "sampler/sampling_loop.h"
@@ -115,6 +116,42 @@ TEST(StatusReport, FieldDrawsEachGroupOnItsOwnLine) {
   EXPECT_EQ(7, TextLines(field));
   // The text itself stays exactly as formatted.
   EXPECT_NE(std::wstring::npos, ControlText(page, IDC_STATUS_TEXT).find(L" \t\t\t\t\t\t\t   AHB["));
+  DestroyWindow(page);
+}
+
+// The record's CPU clock is the status block's of the same cycle.
+TEST(StatusReport, RecordLinesShowTheCyclesFigures) {
+  BindStandIn(L"libnvrm.dll");
+  HWND page = ActivePage();
+  ASSERT_NE(nullptr, page);
+  g_state.recordFigures = 1;
+  SamplerContext context = {};
+  std::string output;
+  std::vector<std::wstring> statuses;
+  {
+    StdoutCapture capture;
+    StartSampling(&context);
+    for (int cycle = 0; cycle < 5; ++cycle) {
+      Sleep(20);
+      RunSamplingCycle(&context);
+      statuses.push_back(ControlText(page, IDC_STATUS_TEXT));
+    }
+    output = capture.Text();
+  }
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = output.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(output.substr(at, end - at));
+  }
+  ASSERT_EQ(1 + statuses.size(), lines.size()) << output;
+  EXPECT_EQ(0u, lines[0].find("seconds,cpu1_load_pct,"));
+  const size_t clockColumn = 1 + 2 * g_state.processorCount;  // after the seconds and each processor's pair
+  for (size_t cycle = 0; cycle < statuses.size(); ++cycle) {
+    unsigned shown = 0;
+    ASSERT_EQ(1, swscanf(statuses[cycle].c_str(), L"CPU[%uMhz]", &shown)) << cycle;
+    std::string field = lines[cycle + 1];
+    for (size_t column = 0; column < clockColumn; ++column) field = field.substr(field.find(',') + 1);
+    EXPECT_EQ(std::to_string(shown), field.substr(0, field.find(','))) << lines[cycle + 1];
+  }
   DestroyWindow(page);
 }
 

@@ -1,0 +1,41 @@
+// Record mode (/l): a header line, then one comma-separated line of figures
+// per sampling cycle, for plotting a run over time. A figure the platform
+// lacks is an empty field. Pure: no Windows header.
+#ifndef SELVANE_SAMPLER_RECORD_LINE_H
+#define SELVANE_SAMPLER_RECORD_LINE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/constants.h"
+#include "sampler/status_format.h"
+
+// One cycle's figures as the record writes them.
+struct RecordFigures {
+  uint32_t elapsedMs;       // since the sampler started
+  uint32_t processorCount;  // 1..kMaxProcessors
+  float load[kMaxProcessors];  // as the gauges show them: scaled by the CPU clock
+  float busy[kMaxProcessors];  // before the clock scale
+  const HardwareReadings* hardware;  // null without the chip's library
+  uint32_t memoryLoadPercent;
+  uint32_t countsKnown;  // the process and thread totals below are known
+  uint32_t processCount;
+  uint32_t threadTotal;
+};
+
+// The header for `processorCount` processors, with "\r\n", as 8-bit text into
+// `out` (capacity in bytes). Returns the bytes written, or 0 (and an empty
+// text) when it does not fit.
+size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount);
+
+// One cycle's line, with "\r\n": seconds since the start with milliseconds;
+// per processor its load and busy share in percent with one decimal; the CPU
+// clock and its high corner in MHz; the memory load in percent; each clock
+// domain's MHz and activity percent (CPU, AVP, SYS, AHB, APB, VID, EMC); the
+// two temperatures in degrees C; the six pool figures in kB (carveout total,
+// used, largest free block, then GART's); the process count and thread
+// total. Returns the bytes written, or 0 (and an empty text) when it does
+// not fit.
+size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures);
+
+#endif
