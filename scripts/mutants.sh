@@ -25,11 +25,11 @@ saved=""
 restore() { [ -n "$saved" ] && cp "$logs/original" "$saved" && saved=""; }
 trap 'restore; wine_server_stop' EXIT
 
-# Replaces the one occurrence of $2 in file $1 by $3 ("\n" is a line break).
+# Replaces the one occurrence of $2 in file $1 by $3 ("<NL>" is a line break).
 apply() {
   python3 - "$@" <<'PY'
 import sys
-path, find, put = sys.argv[1], sys.argv[2].replace('\\n', '\n'), sys.argv[3].replace('\\n', '\n')
+path, find, put = sys.argv[1], sys.argv[2].replace('<NL>', '\n'), sys.argv[3].replace('<NL>', '\n')
 text = open(path).read()
 if text.count(find) != 1:
     sys.exit(f"found {text.count(find)} times in {path}: {find}")
