@@ -35,9 +35,7 @@ static void FillPage(PROPSHEETPAGEW* page, HINSTANCE instance, int templateId, D
   page->pfnDlgProc = procedure;
 }
 
-int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
-  InitPlatform();
-
+int RunPropertySheet(HINSTANCE instance) {
   PROPSHEETPAGEW pages[2];
   FillPage(&pages[0], instance, IDD_PROCESSES, ProcessesPageProc);
   FillPage(&pages[1], instance, IDD_PERFORMANCE, PerformancePageProc);
@@ -53,8 +51,13 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
   header.nStartPage = 1;  // Performance
   header.ppsp = pages;
   header.pfnCallback = SheetCallback;
-  g_state.instance = instance;
+  InitCommonControls();
+  return static_cast<int>(PropertySheetW(&header));
+}
 
+int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
+  InitPlatform();
+  g_state.instance = instance;
   ParseOptions(commandLine);
   BindKernelExtensions();
   BindResourceManager();
@@ -67,8 +70,7 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
   HANDLE sampler = CreateThread(nullptr, 0, SamplingThreadProc, nullptr, 0, nullptr);
   if (sampler != nullptr) CloseHandle(sampler);
 
-  InitCommonControls();
-  PropertySheetW(&header);
+  RunPropertySheet(instance);
 
   for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
     if (g_state.icons[i] != nullptr) DestroyIcon(g_state.icons[i]);

@@ -5,21 +5,15 @@
 // 0 to "every processor" and n to "processor n only" over the process and
 // thread affinity masks, which Wine applies to the Linux threads.
 //
-// Test variants (compile definitions; none is set in the shipped DLL):
-//   STANDIN_OMIT=n             entry point n of the lookup order is not exported
-//   STANDIN_PROCESSOR_COUNT=n  reports n processors; processor p is measured
-//                              on the machine's processor (p - 1) mod count + 1
-//   STANDIN_IDLE_FAILS_FOR=p   the idle query fails for processor p
+// Its test settings (another processor count, a failing idle query) are in
+// standin_settings.h.
 #include <windows.h>
 #include <winternl.h>
 
 #include <type_traits>
 
 #include "platform/kernel_extension_api.h"
-
-#ifndef STANDIN_OMIT
-#define STANDIN_OMIT 0
-#endif
+#include "standins/standin_settings.h"
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 
@@ -44,11 +38,8 @@ static DWORD MachineProcessors() {
 }
 
 static DWORD ReportedProcessors() {
-#ifdef STANDIN_PROCESSOR_COUNT
-  return STANDIN_PROCESSOR_COUNT;
-#else
-  return MachineProcessors();
-#endif
+  unsigned long count = 0;
+  return StandinSetting("processors", &count) ? static_cast<DWORD>(count) : MachineProcessors();
 }
 
 // Affinity value (0, or processor n) to a mask within `systemMask`; 0 when impossible.
@@ -69,7 +60,6 @@ static DWORD MaskToAffinity(DWORD_PTR mask, DWORD_PTR systemMask) {
   return processor;
 }
 
-#if STANDIN_OMIT != 1
 STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
   ThreadBasics info;
   if (NtQueryInformationThread(thread, ThreadBasicInformation, &info, sizeof info, nullptr) != 0) {
@@ -80,9 +70,7 @@ STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
   *affinity = MaskToAffinity(info.affinityMask, systemMask);
   return TRUE;
 }
-#endif
 
-#if STANDIN_OMIT != 2
 STANDIN_EXPORT BOOL WINAPI CeSetThreadAffinity(HANDLE thread, DWORD affinity) {
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return FALSE;
@@ -93,18 +81,14 @@ STANDIN_EXPORT BOOL WINAPI CeSetThreadAffinity(HANDLE thread, DWORD affinity) {
   }
   return SetThreadAffinityMask(thread, mask) != 0;
 }
-#endif
 
-#if STANDIN_OMIT != 3
 STANDIN_EXPORT BOOL WINAPI CeGetProcessAffinity(HANDLE process, DWORD* affinity) {
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(process, &processMask, &systemMask)) return FALSE;
   *affinity = MaskToAffinity(processMask, systemMask);
   return TRUE;
 }
-#endif
 
-#if STANDIN_OMIT != 4
 STANDIN_EXPORT BOOL WINAPI CeSetProcessAffinity(HANDLE process, DWORD affinity) {
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(process, &processMask, &systemMask)) return FALSE;
@@ -115,24 +99,18 @@ STANDIN_EXPORT BOOL WINAPI CeSetProcessAffinity(HANDLE process, DWORD affinity) 
   }
   return SetProcessAffinityMask(process, mask);
 }
-#endif
 
 // Processor states as the device reports them: 0 off (or no such processor), 1 running.
-#if STANDIN_OMIT != 5
 STANDIN_EXPORT DWORD WINAPI CeGetProcessorState(DWORD processor) {
   return processor >= 1 && processor <= ReportedProcessors() ? 1 : 0;
 }
-#endif
 
 // The desktop cannot power processors off; every processor stays on.
-#if STANDIN_OMIT != 6
 STANDIN_EXPORT BOOL WINAPI CePowerOffProcessor(DWORD, DWORD) {
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
 }
-#endif
 
-#if STANDIN_OMIT != 7
 STANDIN_EXPORT BOOL WINAPI CePowerOnProcessor(DWORD processor) {
   if (processor < 1 || processor > ReportedProcessors()) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -140,13 +118,10 @@ STANDIN_EXPORT BOOL WINAPI CePowerOnProcessor(DWORD processor) {
   }
   return TRUE;  // already running
 }
-#endif
 
-#if STANDIN_OMIT != 8
 STANDIN_EXPORT BOOL WINAPI CeGetIdleTimeEx(DWORD processor, DWORD* idleMs) {
-#ifdef STANDIN_IDLE_FAILS_FOR
-  if (processor == STANDIN_IDLE_FAILS_FOR) return FALSE;
-#endif
+  unsigned long failing = 0;
+  if (StandinSetting("idle-fails", &failing) && processor == failing) return FALSE;
   if (processor < 1 || processor > ReportedProcessors()) return FALSE;
   const DWORD machine = MachineProcessors();
   const DWORD index = (processor - 1) % machine;
@@ -159,16 +134,12 @@ STANDIN_EXPORT BOOL WINAPI CeGetIdleTimeEx(DWORD processor, DWORD* idleMs) {
   *idleMs = static_cast<DWORD>(static_cast<ULONGLONG>(info[index].IdleTime.QuadPart) / 10000u);
   return TRUE;
 }
-#endif
 
-#if STANDIN_OMIT != 9
 STANDIN_EXPORT DWORD WINAPI __GetUserKData(DWORD offset) {
   return offset == kUserKDataProcessorCount ? ReportedProcessors() : 0;
 }
-#endif
 
 // The exports keep the program's call shapes.
-#if STANDIN_OMIT == 0
 #define STANDIN_SAME_SHAPE(function, type) \
   static_assert(std::is_same<decltype(&function), type>::value, #function " call shape")
 STANDIN_SAME_SHAPE(CeGetThreadAffinity, PFN_CeGetThreadAffinity);
@@ -180,4 +151,3 @@ STANDIN_SAME_SHAPE(CePowerOffProcessor, PFN_CePowerOffProcessor);
 STANDIN_SAME_SHAPE(CePowerOnProcessor, PFN_CePowerOnProcessor);
 STANDIN_SAME_SHAPE(CeGetIdleTimeEx, PFN_CeGetIdleTimeEx);
 STANDIN_SAME_SHAPE(__GetUserKData, PFN_GetUserKData);
-#endif

@@ -4,17 +4,8 @@
 //
 // Safe to call from any thread: every entry point holds one critical section.
 //
-// Test variants (compile definitions; none is set in the shipped DLL):
-//   STANDIN_OMIT=n                 entry point n of the lookup order (1 NvRmOpen
-//                                  ... 13 NvRmDfsSetAvHighCorner) is not exported
-//   STANDIN_OPEN_GIVES_NULL        the open fails and gives a null handle
-//   STANDIN_OMIT_DFS               NvRmDfsGetState, NvRmDfsSetState and
-//                                  NvRmDfsSetTarget are not exported
-//   STANDIN_QUERIES_WRITE_NOTHING  the clock, temperature and pool queries
-//                                  report success and write nothing
-//   STANDIN_CPU_CLOCK_ZERO         the CPU record reads current 0 and high corner 0
-//   STANDIN_RECORD                 every call is logged; StandinTakeCallLog reads
-//                                  and clears the log
+// Its test settings (a failing open, queries that write nothing, a stopped
+// CPU clock, a log of every call) are in standin_settings.h.
 #include <windows.h>
 
 #include <cmath>
@@ -24,20 +15,9 @@
 #include <type_traits>
 
 #include "platform/resource_manager_api.h"
+#include "standins/standin_settings.h"
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
-
-#ifndef STANDIN_OMIT
-#define STANDIN_OMIT 0
-#endif
-#ifdef STANDIN_OMIT_DFS
-#define STANDIN_DFS_OMITTED 1
-#else
-#define STANDIN_DFS_OMITTED 0
-#endif
-// Whether entry point n of the lookup order is exported.
-#define STANDIN_HAS(n) (STANDIN_OMIT != (n))
-#define STANDIN_HAS_DFS(n) (STANDIN_OMIT != (n) && !STANDIN_DFS_OMITTED)
 
 static constexpr uint32_t kSuccess = 0;
 static constexpr uint32_t kErrorBadHandle = 1;
@@ -207,13 +187,8 @@ static void Advance(Chip* chip) {
   UpdatePools(chip);
 }
 
-// ---- The call log of the recording variant ----
+// ---- The call log of the "record" setting ----
 
-#ifdef STANDIN_RECORD
-static constexpr bool kRecording = true;
-#else
-static constexpr bool kRecording = false;
-#endif
 static constexpr size_t kLogChars = 32768;
 static char g_log[kLogChars];
 static size_t g_logLength;
@@ -224,7 +199,7 @@ static const char* HandleName(const void* handle) {
 }
 
 static void Log(const char* format, ...) {
-  if (!kRecording) return;
+  if (!StandinSetting("record")) return;
   char line[512];
   va_list args;
   va_start(args, format);
@@ -242,7 +217,7 @@ static void Log(const char* format, ...) {
 }
 
 static void LogList(const char* entry, void* handle, uint32_t count, const uint32_t* list) {
-  if (!kRecording) return;
+  if (!StandinSetting("record")) return;
   char text[256];
   size_t used = 0;
   text[0] = '\0';
@@ -254,7 +229,6 @@ static void LogList(const char* entry, void* handle, uint32_t count, const uint3
   Log("%s %s %lu%s", entry, HandleName(handle), static_cast<unsigned long>(count), text);
 }
 
-#ifdef STANDIN_RECORD
 // Copies the log (one line per call, "\n" after each) into `buffer` and clears it.
 STANDIN_EXPORT uint32_t StandinTakeCallLog(char* buffer, uint32_t capacity) {
   EnterCriticalSection(&g_lock);
@@ -265,8 +239,6 @@ STANDIN_EXPORT uint32_t StandinTakeCallLog(char* buffer, uint32_t capacity) {
   LeaveCriticalSection(&g_lock);
   return length < 0 ? 0 : static_cast<uint32_t>(length);
 }
-
-#endif
 
 // Holds the lock for one entry point and brings the model up to now.
 struct Locked {
@@ -279,85 +251,66 @@ struct Locked {
 
 // ---- The thirteen entry points ----
 
-#if STANDIN_HAS(1)
 STANDIN_EXPORT uint32_t NvRmOpen(void** handle, uint32_t deviceId) {
   Locked lock;
   Log("NvRmOpen %lu", static_cast<unsigned long>(deviceId));
   if (handle == nullptr) return kErrorBadValue;
-#ifdef STANDIN_OPEN_GIVES_NULL
-  *handle = nullptr;
-  return kErrorBadHandle;
-#else
+  if (StandinSetting("open-null")) {
+    *handle = nullptr;
+    return kErrorBadHandle;
+  }
   *handle = kHandle;
   return kSuccess;
-#endif
 }
-#endif
 
-#if STANDIN_HAS(2)
 // The connection is the library's one chip; closing it changes nothing.
 STANDIN_EXPORT void NvRmClose(void* handle) {
   Locked lock;
   Log("NvRmClose %s", HandleName(handle));
 }
-#endif
 
-#if STANDIN_HAS(3)
 STANDIN_EXPORT uint32_t NvRmMemGetStat(uint32_t statistic, int32_t* bytes) {
   Locked lock;
   Log("NvRmMemGetStat %lu", static_cast<unsigned long>(statistic));
   if (statistic < 1 || statistic > kStatisticCount || bytes == nullptr) return kErrorBadValue;
-#ifndef STANDIN_QUERIES_WRITE_NOTHING
-  *bytes = g_chip.stats[statistic];
-#endif
+  if (!StandinSetting("silent")) *bytes = g_chip.stats[statistic];
   return kSuccess;
 }
-#endif
 
-#if STANDIN_HAS(4)
 STANDIN_EXPORT uint32_t NvRmDfsGetClockUtilization(void* handle, uint32_t domain, ClockUsage* usage) {
   Locked lock;
   Log("NvRmDfsGetClockUtilization %s %lu", HandleName(handle), static_cast<unsigned long>(domain));
   if (handle != kHandle) return kErrorBadHandle;
   if (domain < 1 || domain > kDomainCount || usage == nullptr) return kErrorBadValue;
-#ifndef STANDIN_QUERIES_WRITE_NOTHING
+  if (StandinSetting("silent")) return kSuccess;
   const Domain& d = g_chip.domains[domain];
   *usage = ClockUsage{kDesigns[domain].minimumKhz, kDesigns[domain].maximumKhz, d.lowCornerKhz,
                       d.highCornerKhz, d.currentKhz, d.averageKhz};
-#ifdef STANDIN_CPU_CLOCK_ZERO
-  if (domain == kDomainCpu) {
+  if (domain == kDomainCpu && StandinSetting("cpu-zero")) {
     usage->currentKhz = 0;
     usage->highCornerKhz = 0;
   }
-#endif
-#endif
   return kSuccess;
 }
-#endif
 
-#if STANDIN_HAS(5)
 STANDIN_EXPORT uint32_t NvRmDiagGetTemperature(void* handle, uint32_t zone, int32_t* celsius) {
   Locked lock;
   Log("NvRmDiagGetTemperature %s %lu", HandleName(handle), static_cast<unsigned long>(zone));
   if (handle != kHandle) return kErrorBadHandle;
   if (zone < 1 || zone > kZoneCount || celsius == nullptr) return kErrorBadValue;
-#ifndef STANDIN_QUERIES_WRITE_NOTHING
-  *celsius = static_cast<int32_t>(std::lround(zone == kZoneModule ? g_chip.tModule : g_chip.tCpu));
-#endif
+  if (!StandinSetting("silent")) {
+    *celsius = static_cast<int32_t>(std::lround(zone == kZoneModule ? g_chip.tModule : g_chip.tCpu));
+  }
   return kSuccess;
 }
-#endif
 
-#if STANDIN_HAS_DFS(6)
 STANDIN_EXPORT uint32_t NvRmDfsGetState(void* handle) {
   Locked lock;
   Log("NvRmDfsGetState %s", HandleName(handle));
   return handle == kHandle ? g_chip.state : 0;
 }
-#endif
 
 // Stopping holds every clock where it is; running hands them back to the scaler.
-#if STANDIN_HAS_DFS(7)
 STANDIN_EXPORT uint32_t NvRmDfsSetState(void* handle, uint32_t state) {
   Locked lock;
   Log("NvRmDfsSetState %s %lu", HandleName(handle), static_cast<unsigned long>(state));
@@ -367,10 +320,8 @@ STANDIN_EXPORT uint32_t NvRmDfsSetState(void* handle, uint32_t state) {
   UpdateClocks(&g_chip);
   return kSuccess;
 }
-#endif
 
 // Low corners by domain, each held between the domain's minimum and its high corner.
-#if STANDIN_HAS(8)
 STANDIN_EXPORT uint32_t NvRmDfsSetLowCorner(void* handle, uint32_t count, const uint32_t* lowCornersKhz) {
   Locked lock;
   LogList("NvRmDfsSetLowCorner", handle, count, lowCornersKhz);
@@ -384,9 +335,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetLowCorner(void* handle, uint32_t count, const 
   UpdateClocks(&g_chip);
   return kSuccess;
 }
-#endif
 
-#if STANDIN_HAS_DFS(9)
 // Only while scaling is stopped: each listed clock is set, held between the
 // domain's minimum and maximum. Position 0 has no domain and is ignored.
 STANDIN_EXPORT uint32_t NvRmDfsSetTarget(void* handle, uint32_t count, const uint32_t* targetsKhz) {
@@ -402,7 +351,6 @@ STANDIN_EXPORT uint32_t NvRmDfsSetTarget(void* handle, uint32_t count, const uin
   UpdateClocks(&g_chip);
   return kSuccess;
 }
-#endif
 
 // Both corners of one domain, held within its range; a low above the high is refused.
 static uint32_t SetEnvelope(uint32_t d, uint32_t lowKhz, uint32_t highKhz) {
@@ -418,7 +366,6 @@ static uint32_t SetEnvelope(uint32_t d, uint32_t lowKhz, uint32_t highKhz) {
   return kSuccess;
 }
 
-#if STANDIN_HAS(10)
 STANDIN_EXPORT uint32_t NvRmDfsSetCpuEnvelope(void* handle, uint32_t lowCornerKhz, uint32_t highCornerKhz) {
   Locked lock;
   Log("NvRmDfsSetCpuEnvelope %s %lu %lu", HandleName(handle), static_cast<unsigned long>(lowCornerKhz),
@@ -426,9 +373,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetCpuEnvelope(void* handle, uint32_t lowCornerKh
   if (handle != kHandle) return kErrorBadHandle;
   return SetEnvelope(kDomainCpu, lowCornerKhz, highCornerKhz);
 }
-#endif
 
-#if STANDIN_HAS(11)
 STANDIN_EXPORT uint32_t NvRmDfsSetEmcEnvelope(void* handle, uint32_t lowCornerKhz, uint32_t highCornerKhz) {
   Locked lock;
   Log("NvRmDfsSetEmcEnvelope %s %lu %lu", HandleName(handle), static_cast<unsigned long>(lowCornerKhz),
@@ -436,7 +381,6 @@ STANDIN_EXPORT uint32_t NvRmDfsSetEmcEnvelope(void* handle, uint32_t lowCornerKh
   if (handle != kHandle) return kErrorBadHandle;
   return SetEnvelope(kDomainEmc, lowCornerKhz, highCornerKhz);
 }
-#endif
 
 // High corners only; each is refused alone when it would fall below its low corner.
 static uint32_t SetHighCorners(uint32_t first, uint32_t firstKhz, uint32_t second, uint32_t secondKhz) {
@@ -445,7 +389,6 @@ static uint32_t SetHighCorners(uint32_t first, uint32_t firstKhz, uint32_t secon
   return a != kSuccess ? a : b;
 }
 
-#if STANDIN_HAS(12)
 STANDIN_EXPORT uint32_t NvRmDfsSetCpuEmcHighCorner(void* handle, uint32_t cpuHighKhz, uint32_t emcHighKhz) {
   Locked lock;
   Log("NvRmDfsSetCpuEmcHighCorner %s %lu %lu", HandleName(handle), static_cast<unsigned long>(cpuHighKhz),
@@ -453,9 +396,7 @@ STANDIN_EXPORT uint32_t NvRmDfsSetCpuEmcHighCorner(void* handle, uint32_t cpuHig
   if (handle != kHandle) return kErrorBadHandle;
   return SetHighCorners(kDomainCpu, cpuHighKhz, kDomainEmc, emcHighKhz);
 }
-#endif
 
-#if STANDIN_HAS(13)
 STANDIN_EXPORT uint32_t NvRmDfsSetAvHighCorner(void* handle, uint32_t avpHighKhz, uint32_t vidHighKhz) {
   Locked lock;
   Log("NvRmDfsSetAvHighCorner %s %lu %lu", HandleName(handle), static_cast<unsigned long>(avpHighKhz),
@@ -463,7 +404,6 @@ STANDIN_EXPORT uint32_t NvRmDfsSetAvHighCorner(void* handle, uint32_t avpHighKhz
   if (handle != kHandle) return kErrorBadHandle;
   return SetHighCorners(kDomainAvp, avpHighKhz, kDomainVid, vidHighKhz);
 }
-#endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_lock);
@@ -475,7 +415,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 // The exports keep the program's call shapes.
 #define STANDIN_SAME_SHAPE(function, type) \
   static_assert(std::is_same<decltype(&function), type>::value, #function " call shape")
-#if STANDIN_OMIT == 0 && !STANDIN_DFS_OMITTED
 STANDIN_SAME_SHAPE(NvRmOpen, PFN_NvRmOpen);
 STANDIN_SAME_SHAPE(NvRmClose, PFN_NvRmClose);
 STANDIN_SAME_SHAPE(NvRmMemGetStat, PFN_NvRmMemGetStat);
@@ -489,4 +428,3 @@ STANDIN_SAME_SHAPE(NvRmDfsSetCpuEnvelope, PFN_NvRmDfsSetCpuEnvelope);
 STANDIN_SAME_SHAPE(NvRmDfsSetEmcEnvelope, PFN_NvRmDfsSetEmcEnvelope);
 STANDIN_SAME_SHAPE(NvRmDfsSetCpuEmcHighCorner, PFN_NvRmDfsSetCpuEmcHighCorner);
 STANDIN_SAME_SHAPE(NvRmDfsSetAvHighCorner, PFN_NvRmDfsSetAvHighCorner);
-#endif

@@ -1,0 +1,39 @@
+// Test settings of the stand-ins: words in the environment variable
+// SELVANE_STANDIN, read at each call, so that a test can change them between
+// two bindings in one process. Unset, a stand-in behaves as shipped.
+//   processors=N   coredll reports N processors (processor p is measured on
+//                  the machine's processor (p - 1) mod count + 1)
+//   idle-fails=P   coredll's idle query fails for processor P
+//   open-null      libnvrm's open fails and gives a null handle
+//   silent         libnvrm's clock, temperature and pool queries succeed and write nothing
+//   cpu-zero       libnvrm's CPU record reads current 0 and high corner 0
+//   record         libnvrm logs every call; StandinTakeCallLog reads and clears the log
+// A missing entry point is a test's own doing: it hides the name from the
+// program's lookup, so every export stays.
+#ifndef SELVANE_STANDINS_STANDIN_SETTINGS_H
+#define SELVANE_STANDINS_STANDIN_SETTINGS_H
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+constexpr DWORD kStandinSettingsChars = 256;
+
+// Whether `word` is set; `*value` takes the number after "word=" if there is one.
+inline bool StandinSetting(const char* word, unsigned long* value = nullptr) {
+  char settings[kStandinSettingsChars];
+  const DWORD length = GetEnvironmentVariableA("SELVANE_STANDIN", settings, kStandinSettingsChars);
+  if (length == 0 || length >= kStandinSettingsChars) return false;
+  const size_t size = std::strlen(word);
+  for (const char* at = std::strstr(settings, word); at != nullptr; at = std::strstr(at + 1, word)) {
+    const bool starts = at == settings || at[-1] == ' ';
+    const char next = at[size];
+    if (!starts || (next != '\0' && next != ' ' && next != '=')) continue;
+    if (value != nullptr) *value = next == '=' ? std::strtoul(at + size + 1, nullptr, 10) : 0;
+    return true;
+  }
+  return false;
+}
+
+#endif

@@ -1,0 +1,448 @@
+// The Performance page: the gauges' and graphs' pixels, the pictures they
+// keep, the totals, the status field and the frequency-scaling controls.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "platform/resource_manager.h"
+#include "sampler/status_format.h"
+#include "sampler/sampling_loop.h"
+#include "tests/wine/support.h"
+#include "ui/performance/load_gauges.h"
+#include "ui/performance/totals.h"
+
+namespace {
+
+bool AllZero(const HistorySeries& series) {
+  const HistorySeries zero = {};
+  return std::memcmp(&zero, &series, sizeof zero) == 0;
+}
+
+class Pixels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMonitorState();
+    page_ = ShowPerformancePage();
+    ASSERT_NE(nullptr, page_);
+  }
+  void TearDown() override { DestroyWindow(page_); }
+  HWND Control(int id, int width, int height) {
+    HWND control = GetDlgItem(page_, id);
+    SetClientSize(control, width, height);
+    return control;
+  }
+  HWND page_ = nullptr;
+};
+
+TEST_F(Pixels, GaugesByProcessorCountAndTheMemoryGauge) {
+  HWND cpu = Control(IDC_CPU_GAUGE, 87, 58);
+  const float loads[4] = {0.25f, 0.999f, 0.29f, 1.0f};
+  DrawCpuGauge(page_, loads);
+  ExpectGauge(cpu, {{{15, 5, 72, 33}, 26, {0, 38, 87, 58}, L"25.0%"}});
+
+  g_state.processorCount = 4;
+  DrawCpuGauge(page_, loads);
+  ExpectGauge(cpu, {{{1, 4, 20, 43}, 34, {0, 43, 21, 58}, L"25"},
+                    {{22, 4, 42, 43}, 5, {21, 43, 43, 58}, L"99"},
+                    {{44, 4, 64, 43}, 32, {43, 43, 65, 58}, L"28"},
+                    {{66, 4, 85, 43}, 4, {65, 43, 87, 58}, L"100"}});
+  g_state.processorCount = 3;  // no layout: plain black
+  DrawCpuGauge(page_, loads);
+  ExpectGauge(cpu, {});
+
+  // Not clamped: above 1.0 the level covers the margin up to the control's
+  // edge and the figure passes 100; below 0 the level is empty.
+  g_state.processorCount = 2;
+  const float outside[4] = {1.2f, -0.5f};
+  DrawCpuGauge(page_, outside);
+  ExpectGauge(cpu, {{{4, 4, 42, 43}, 43 - 46, {0, 43, 43, 58}, L"120"}, {{44, 4, 83, 43}, 43, {43, 43, 87, 58}, L"-50"}});
+
+  HWND memory = Control(IDC_MEM_GAUGE, 53, 65);
+  DrawMemoryGauge(page_, 0.37f);
+  ExpectGauge(memory, {{{15, 5, 38, 40}, 40 - 12, {0, 45, 53, 65}, L"37.0%"}});  // 35 x 0.37 = 12.95
+}
+
+TEST_F(Pixels, HistoriesByProcessorCountAndTheMemoryHistory) {
+  HWND cpu = Control(IDC_CPU_HISTORY, 273, 58);
+  g_state.processorCount = 4;
+  const float loads[4] = {0.5f, 1.0f, 0.7f, 0.7f};
+  DrawCpuHistory(page_, loads);
+  // Areas (2, 5, 66, 53), (70, 5, 134, 53), (138, 5, 202, 53), (206, 5, 271, 53).
+  ExpectLines(cpu, {{2, 63, 64, 53, 29}, {70, 131, 132, 53, 5}, {138, 199, 200, 53, 20}, {206, 268, 269, 53, 20}});
+
+  // Only the processors' own series are laid out, stepped and drawn.
+  for (uint32_t processors : {2u, 3u}) {
+    ResetMonitorState();
+    g_state.processorCount = processors;
+    for (int step = 0; step < kHistoryPoints; ++step) DrawCpuHistory(page_, loads);
+    EXPECT_TRUE(AllZero(g_state.cpuHistory[processors]));
+  }
+  ExpectLines(cpu, {{2, 86, 87, 29, 29}, {93, 177, 178, 5, 5}, {184, 268, 269, 20, 20}});  // thirds
+
+  HWND memory = Control(IDC_MEM_HISTORY, 100, 45);
+  DrawMemoryHistory(page_, 0.5f);
+  ExpectLines(memory, {{5, 92, 93, 40, 23}});  // flat on the bottom to x 92, rising to 23 (35 x 0.5 = 17.5)
+  // The layout is kept: a resized control changes no x position.
+  SetClientSize(memory, 200, 45);
+  for (int step = 0; step < kHistoryPoints; ++step) DrawMemoryHistory(page_, 1.0f);
+  ExpectLines(memory, {{5, 92, 93, 5, 5}});
+}
+
+TEST_F(Pixels, NoControlNeitherDrawsNorAdvances) {
+  const float loads[4] = {0.5f};
+  HWND cpu = GetDlgItem(page_, IDC_CPU_GAUGE);
+  for (HWND page : {static_cast<HWND>(nullptr), cpu}) {  // none, and a window without the controls
+    DrawCpuGauge(page, loads);
+    DrawMemoryGauge(page, 0.25f);
+    DrawCpuHistory(page, loads);
+    DrawMemoryHistory(page, 0.5f);
+  }
+  EXPECT_EQ(0u, g_state.pictures.drawn);
+  EXPECT_EQ(2u, g_state.cpuHistoryReset + g_state.memHistoryReset);
+  EXPECT_TRUE(AllZero(g_state.cpuHistory[0]) && AllZero(g_state.memHistory));
+}
+
+// Only the active page is painted; its first cycle lays the graphs out.
+TEST_F(Pixels, TheCyclePaintsTheActivePage) {
+  SamplerContext context = {};
+  StartSampling(&context);
+  Sleep(50);
+  RunSamplingCycle(&context);
+  EXPECT_EQ(0u, g_state.pictures.drawn);
+  g_state.performancePage.store(page_);
+  Sleep(50);
+  RunSamplingCycle(&context);
+  EXPECT_EQ((1u << kGraphCount) - 1, g_state.pictures.drawn);
+  // Each graph starts flat along its area's bottom, 5 above the client's.
+  for (int id : {IDC_CPU_HISTORY, IDC_MEM_HISTORY}) {
+    const Picture graph = CaptureClient(GetDlgItem(page_, id));
+    EXPECT_EQ(10, graph.Count({5, graph.height - 5, 15, graph.height - 4}, kPixelGreen)) << id;
+  }
+  const Picture gauge = CaptureClient(GetDlgItem(page_, IDC_MEM_GAUGE));
+  EXPECT_GT(gauge.Count({0, 0, gauge.width, gauge.height}, kPixelTrough), 0);
+}
+
+// ---- Pictures kept for repaints ----
+
+uint32_t Generation() { return PictureGeneration(&g_stateLock, &g_state.pictures); }
+
+const int kGraphIds[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
+
+// The controls show what they showed before `disturb` within 150 ms of it,
+// `tries` times; a try in which a cycle drew anew does not count.
+template <typename Disturb>
+void ExpectPicturesKept(InProcessMonitor* monitor, int tries, Disturb disturb) {
+  int counted = 0;
+  for (int attempt = 0; counted < tries && attempt < 3 * tries; ++attempt) {
+    const uint32_t drawn = Generation();
+    WaitUntil([&] { return Generation() != drawn; }, 3 * kSamplePeriodMs);
+    Sleep(30);  // right after a drawing: the next is most of a period away
+    std::vector<Picture> before;
+    for (int id : kGraphIds) before.push_back(CaptureClient(GetDlgItem(monitor->Page(), id)));
+    const uint32_t generation = Generation();
+    disturb();
+    Sleep(150);
+    std::vector<Picture> after;
+    for (int id : kGraphIds) after.push_back(CaptureClient(GetDlgItem(monitor->Page(), id)));
+    if (Generation() != generation) continue;
+    ++counted;
+    for (uint32_t g = 0; g < kGraphCount; ++g) EXPECT_EQ(before[g].pixels, after[g].pixels) << kGraphIds[g];
+    if (::testing::Test::HasFailure()) return;
+  }
+  EXPECT_EQ(tries, counted);
+}
+
+TEST(KeptPictures, ShownAgainAfterPageSwitchesAndUncovering) {
+  InProcessMonitor monitor;
+  ASSERT_TRUE(monitor.Start(L""));
+  ExpectPicturesKept(&monitor, 10, [&] {
+    monitor.Select(0);
+    Sleep(100);
+    monitor.Select(1);
+  });
+  RECT sheet;
+  GetWindowRect(monitor.sheet, &sheet);
+  ExpectPicturesKept(&monitor, 3, [&] {
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, sheet.left, sheet.top,
+                                 sheet.right - sheet.left, sheet.bottom - sheet.top, nullptr, nullptr, nullptr, nullptr);
+    PumpFor(50);
+    DestroyWindow(cover);
+    // Wine keeps a covered window's pixels in a surface of its own; a
+    // desktop repaints what was uncovered, which is asked for here.
+    RedrawWindow(monitor.sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  });
+  EXPECT_EQ(0u, monitor.Close());
+}
+
+TEST(KeptPictures, BlackBeforeTheFirstCycle) {
+  ResetMonitorState();
+  HWND page = ShowPerformancePage();
+  InvalidateRect(page, nullptr, TRUE);
+  PumpFor(100);
+  for (int id : kGraphIds) {
+    const Picture picture = CaptureClient(GetDlgItem(page, id));
+    EXPECT_EQ(picture.width * picture.height, picture.Count({0, 0, picture.width, picture.height}, kPixelBlack)) << id;
+  }
+  DestroyWindow(page);
+}
+
+// ---- Totals ----
+
+// Each write repaints its field, so only a changed figure is written, and
+// every figure into a page that has not had it; a page left gets nothing.
+TEST(Totals, WrittenWhenTheirFigureChanges) {
+  ResetMonitorState();
+  HWND pages[2] = {ShowPerformancePage(), ShowPerformancePage()};
+  const int fields[kTotalFieldCount] = {IDC_PROCESS_TOTAL, IDC_THREAD_TOTAL, IDC_PHYS_TOTAL, IDC_PHYS_AVAILABLE};
+  ShownTotals shown = {};
+  uint64_t values[kTotalFieldCount] = {5, 4000000000u, 25769803776ull, 123};
+  ShowTotals(&shown, pages[0], values);
+  SetDlgItemTextW(pages[0], IDC_THREAD_TOTAL, L"stale");  // not written again while its figure holds
+  values[kTotalFieldProcesses] = 6;
+  ShowTotals(&shown, nullptr, values);
+  EXPECT_EQ(L"5", ControlText(pages[0], IDC_PROCESS_TOTAL));
+  ShowTotals(&shown, pages[0], values);
+  EXPECT_EQ(L"6", ControlText(pages[0], IDC_PROCESS_TOTAL));
+  EXPECT_EQ(L"stale", ControlText(pages[0], IDC_THREAD_TOTAL));
+  ShowTotals(&shown, pages[1], values);
+  const wchar_t* expected[kTotalFieldCount] = {L"6", L"4000000000", L"25769803776", L"123"};
+  for (uint32_t f = 0; f < kTotalFieldCount; ++f) EXPECT_EQ(expected[f], ControlText(pages[1], fields[f]));
+  for (HWND page : pages) DestroyWindow(page);
+}
+
+std::pair<uint32_t, uint32_t> ToolhelpCounts() {
+  uint32_t processes = 0, threads = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    ++processes;
+    threads += entry.cntThreads;
+  }
+  CloseHandle(snapshot);
+  return {processes, threads};
+}
+
+std::pair<uint32_t, uint32_t> ShownCounts(HWND page) {
+  return {static_cast<uint32_t>(std::stoul(ControlText(page, IDC_PROCESS_TOTAL))),
+          static_cast<uint32_t>(std::stoul(ControlText(page, IDC_THREAD_TOTAL)))};
+}
+
+// From the start, without the Processes page ever opened, the totals are the
+// running processes and threads within two cycles of any change; the byte
+// counts are the machine's, beyond 32 bits.
+TEST(Totals, ShowTheRunningFiguresFromTheStart) {
+  InProcessMonitor monitor;
+  ASSERT_TRUE(monitor.Start(L""));
+  HWND page = monitor.Page();
+  const auto running = [&] { return WaitUntil([&] { return ShownCounts(page) == ToolhelpCounts(); }, 2500); };
+  EXPECT_TRUE(running());
+  const uint32_t before = ShownCounts(page).first;
+  {
+    Helper helper;
+    ASSERT_TRUE(helper.Start(L"worker.exe", L"threads 3"));
+    EXPECT_TRUE(running());
+    EXPECT_EQ(before + 1, ShownCounts(page).first);
+  }
+  EXPECT_TRUE(running());
+  EXPECT_EQ(before, ShownCounts(page).first);
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof status;
+  GlobalMemoryStatusEx(&status);
+  EXPECT_EQ(std::to_wstring(status.ullTotalPhys), ControlText(page, IDC_PHYS_TOTAL));
+  const unsigned long long available = std::stoull(ControlText(page, IDC_PHYS_AVAILABLE));
+  EXPECT_TRUE(available > 0 && available <= status.ullTotalPhys);
+  EXPECT_EQ(0u, monitor.Close());
+}
+
+// ---- The status field ----
+
+// The field shows the library's readings of the cycle, drawn a group a line;
+// the record of /l gives the same CPU clock.
+TEST(StatusField, ShowsTheCyclesReadingsAGroupALineAndTheRecordAgrees) {
+  BindPlatform();
+  g_state.recordFigures = 1;
+  HWND page = ShowPerformancePage();
+  g_state.performancePage.store(page);
+  SamplerContext context = {};
+  bool steady = false;
+  std::string record;
+  for (int attempt = 0; attempt < 5 && !steady; ++attempt) {  // the simulation moves on now and then
+    const HardwareReadings before = ReadChip();
+    StdoutCapture output;
+    StartSampling(&context);
+    Sleep(20);
+    RunSamplingCycle(&context);
+    record = output.Text();
+    const HardwareReadings after = ReadChip();
+    steady = std::memcmp(&before, &after, sizeof before) == 0;
+    if (!steady) continue;
+    EXPECT_EQ(StatusBlock(before), ControlText(page, IDC_STATUS_TEXT));
+    // seconds, each processor's pair, then the clock.
+    std::string field = record.substr(record.find("\r\n") + 2);
+    for (uint32_t column = 0; column < 1 + 2 * g_state.processorCount; ++column) field = field.substr(field.find(',') + 1);
+    EXPECT_EQ(std::to_string(before.usage[0].currentKhz / 1000), field.substr(0, field.find(',')));
+  }
+  EXPECT_TRUE(steady);
+  HWND field = GetDlgItem(page, IDC_STATUS_TEXT);
+  RedrawWindow(field, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  // Seven lines of text: rows with ink, counted by runs.
+  const Picture picture = CaptureClient(field);
+  std::map<uint32_t, int> colours;
+  for (uint32_t pixel : picture.pixels) ++colours[pixel];
+  const uint32_t background = std::max_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+                                return a.second < b.second;
+                              })->first;
+  int lines = 0;
+  for (int y = 0, inked = 0; y < picture.height; ++y) {
+    const bool ink = picture.Count({0, y, picture.width, y + 1}, background) < picture.width;
+    lines += ink && !inked;
+    inked = ink;
+  }
+  EXPECT_EQ(7, lines);
+  DestroyWindow(page);
+}
+
+// ---- Frequency-scaling controls ----
+
+const char kNone[] = " 4294967295";
+std::string Targets(int position, const char* khz) {
+  std::string line = "NvRmDfsSetTarget h 8";
+  for (int i = 0; i < 8; ++i) line += i == position ? std::string(" ") + khz : kNone;
+  return line + "\n";
+}
+
+bool Shown(HWND page, int id) { return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Checked(HWND page, int id) { return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void ExpectTargetControls(HWND page, bool shown) {
+  for (int id : {IDC_DOMAIN_LIST, IDC_TARGET_MHZ, IDC_SET_TARGET}) EXPECT_EQ(shown, Shown(page, id)) << id;
+}
+
+// The page made with the library in `state` and /d or not: what it asks and
+// sends while it is made, and what it shows.
+struct Creation {
+  const char* name;
+  uint32_t state, dfsOffAtStart;
+  std::string calls;
+  bool checked;
+};
+
+TEST(DfsControls, CreationAsksTheStateAndOptionDStopsScalingOnce) {
+  const Creation cases[] = {
+      {"running", kDfsStateRunning, 0, "NvRmDfsGetState h\n", false},
+      {"stopped", kDfsStateStopped, 0, "NvRmDfsGetState h\n", true},
+      {"running /d", kDfsStateRunning, 1, "NvRmDfsGetState h\nNvRmDfsSetState h 2\n" + Targets(1, "1000000"), true},
+      {"stopped /d", kDfsStateStopped, 1, "NvRmDfsGetState h\nNvRmDfsSetState h 2\n" + Targets(1, "1000000"), true}};
+  for (const Creation& c : cases) {
+    SCOPED_TRACE(c.name);
+    BindPlatform({L"coredll.dll", L"libnvrm.dll", "record"});
+    g_state.dfsOffAtStart = c.dfsOffAtStart;
+    g_resourceManager.NvRmDfsSetState(g_state.rmHandle, c.state);
+    TakeCallLog();
+    HWND page = ShowPerformancePage();
+    EXPECT_EQ(c.calls, TakeCallLog());
+    EXPECT_TRUE(Shown(page, IDC_DISABLE_DFS));
+    EXPECT_EQ(c.checked, Checked(page, IDC_DISABLE_DFS));
+    ExpectTargetControls(page, c.checked);
+    EXPECT_EQ(7, SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_GETCURSEL, 0, 0));
+    EXPECT_EQ(L"1000", ControlText(page, IDC_TARGET_MHZ));
+    DestroyWindow(page);
+  }
+}
+
+TEST(DfsControls, TheBoxStopsAndRestartsScalingAndSetSendsOneDomainsTarget) {
+  BindPlatform({L"coredll.dll", L"libnvrm.dll", "record"});
+  HWND page = ShowPerformancePage();
+  TakeCallLog();
+  const auto click = [&](int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); };
+  click(IDC_DISABLE_DFS);
+  EXPECT_EQ("NvRmDfsSetState h 2\n", TakeCallLog());
+  ExpectTargetControls(page, true);
+
+  const struct {
+    int item;
+    const wchar_t* mhz;
+    std::string sent;
+  } sets[] = {{6, L"400", Targets(7, "400000")},            // "EMC"
+              {0, L"1000", Targets(1, "1000000")},          // "CPU"
+              {0, L"", Targets(1, "0")},                    // an empty field sends 0
+              {2, L"5000000", Targets(3, "4294967000")}};   // held at the largest whole MHz that fits
+  for (const auto& set : sets) {
+    SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_SETCURSEL, set.item, 0);
+    SetDlgItemTextW(page, IDC_TARGET_MHZ, set.mhz);
+    click(IDC_SET_TARGET);
+    EXPECT_EQ(set.sent, TakeCallLog());
+  }
+  click(IDC_DISABLE_DFS);
+  EXPECT_EQ("NvRmDfsSetState h 3\n", TakeCallLog());
+  EXPECT_FALSE(Checked(page, IDC_DISABLE_DFS));
+  ExpectTargetControls(page, false);
+  DestroyWindow(page);
+}
+
+// Without the library, or without its state and target calls, the controls
+// stay hidden and /d changes nothing; the graphs are tagged on every path.
+TEST(DfsControls, HiddenWithoutTheLibraryOrItsScalingCalls) {
+  const uint32_t kDfsCalls = 1u << 5 | 1u << 6 | 1u << 8;  // NvRmDfsGetState, NvRmDfsSetState, NvRmDfsSetTarget
+  for (const PlatformFaults& faults :
+       {PlatformFaults{L"coredll.dll", L"no-such-library.dll"}, PlatformFaults{L"coredll.dll", L"libnvrm.dll", "record", 0, kDfsCalls}}) {
+    BindPlatform(faults);
+    g_state.dfsOffAtStart = 1;
+    TakeCallLog();
+    HWND page = ShowPerformancePage();
+    EXPECT_EQ(faults.hiddenRm != 0 ? "" : "(no log)", TakeCallLog());
+    EXPECT_FALSE(Shown(page, IDC_DISABLE_DFS));
+    ExpectTargetControls(page, false);
+    EXPECT_EQ(0, SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_GETCOUNT, 0, 0));
+    const int tags[kGraphCount] = {0, 0, 1, 1};  // CPU gauge, CPU history, memory gauge, memory history
+    for (uint32_t g = 0; g < kGraphCount; ++g) {
+      EXPECT_EQ(tags[g], GetWindowLongPtrW(GetDlgItem(page, kGraphIds[g]), GWLP_USERDATA)) << kGraphIds[g];
+    }
+    DestroyWindow(page);
+  }
+}
+
+// ---- Under real load, processor 2 kept busy from the Linux side ----
+
+// Run through with_busy_cpu.sh. The second processor reads busy; stopped at
+// 500 MHz, half its high corner, it reads half loaded.
+TEST(BusyCpu2, ReadsBusyAndHalfLoadedAtHalfTheClock) {
+  ASSERT_STREQ("2", std::getenv("SELVANE_BUSY_CPU"));
+  BindPlatform();
+  ASSERT_GE(g_state.processorCount, 2u);
+  HWND page = ShowPerformancePage();
+  g_state.performancePage.store(page);
+  SamplerContext context = {};
+  StartSampling(&context);
+  const auto cycles = [&] {
+    for (int cycle = 0; cycle < 2; ++cycle) {
+      Sleep(kSamplePeriodMs);
+      RunSamplingCycle(&context);
+    }
+  };
+  g_resourceManager.NvRmDfsSetState(g_state.rmHandle, kDfsStateStopped);
+  const uint32_t full[kTargetListCount] = {kTargetUnchanged, 1000000, kTargetUnchanged, kTargetUnchanged,
+                                           kTargetUnchanged, kTargetUnchanged, kTargetUnchanged, kTargetUnchanged};
+  g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, full);
+  cycles();
+  EXPECT_GE(g_state.loadSample.cpuLoad[1].load(), 0.9f);
+  EXPECT_LT(g_state.loadSample.cpuLoad[0].load(), g_state.loadSample.cpuLoad[1].load());
+
+  SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_SETCURSEL, 0, 0);  // "CPU"
+  SetDlgItemTextW(page, IDC_TARGET_MHZ, L"500");
+  SendDlgItemMessageW(page, IDC_SET_TARGET, BM_CLICK, 0, 0);
+  cycles();
+  EXPECT_EQ(0.5f, g_state.frequencyScale.load());
+  EXPECT_GE(g_state.loadSample.cpuLoad[1].load(), 0.45f);
+  EXPECT_LE(g_state.loadSample.cpuLoad[1].load(), 0.5f);
+  EXPECT_EQ(0u, ControlText(page, IDC_STATUS_TEXT).find(L"CPU[500Mhz]\r\n"));
+  DestroyWindow(page);
+}
+
+}  // namespace

@@ -1,0 +1,465 @@
+// The Processes page: its columns and menu, the process pass over real helper
+// processes, and every command of the context menu.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/process_snapshot.h"
+#include "tests/wine/support.h"
+#include "ui/processes/process_pass.h"
+
+#include <psapi.h>  // after windows.h
+
+namespace {
+
+// Each column as "title alignment width".
+std::vector<std::wstring> Columns(HWND list) {
+  std::vector<std::wstring> columns;
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  for (int i = 0; i < SendMessageW(header, HDM_GETITEMCOUNT, 0, 0); ++i) {
+    wchar_t title[64] = {};
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = 64;
+    SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    columns.push_back(std::wstring(title) + (column.fmt & LVCFMT_RIGHT ? L" right " : L" left ") +
+                      std::to_wstring(column.cx));
+  }
+  return columns;
+}
+
+// Each item of `menu` as "text id", a pop-up's items after it in brackets.
+std::wstring MenuItems(HMENU menu) {
+  std::wstring items;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+    HMENU sub = GetSubMenu(menu, i);
+    items += std::wstring(text) + (sub ? L" [" + MenuItems(sub) + L"]" : L" " + std::to_wstring(GetMenuItemID(menu, i))) +
+             (i + 1 < GetMenuItemCount(menu) ? L", " : L"");
+  }
+  return items;
+}
+
+TEST(ProcessesPage, ColumnsAndMenuFollowTheProcessorCount) {
+  const std::vector<std::wstring> processColumns = {L"Name left 80",      L"ID right 35",        L"PID left 70",
+                                                    L"CPU right 35",      L"CPU Time right 65",  L"Mem Usage right 70",
+                                                    L"Threads right 60"};
+  const std::vector<std::wstring> threadColumns = {L"TID left 70", L"Priority left 70", L"CPU right 40"};
+  for (const char* settings : {"processors=1", "processors=2", "processors=3", "processors=4"}) {
+    SCOPED_TRACE(settings);
+    BindPlatform({L"coredll.dll", L"libnvrm.dll", settings});
+    const uint32_t processors = g_state.processorCount;
+    ProcessesPage page;
+    std::vector<std::wstring> processExpected = processColumns, threadExpected = threadColumns;
+    if (processors > 1) {
+      processExpected.push_back(L"Affinity right 60");
+      threadExpected.push_back(L"Affinity right 60");
+    }
+    EXPECT_EQ(processExpected, Columns(page.List()));
+    EXPECT_EQ(threadExpected, Columns(page.ThreadList()));
+    EXPECT_EQ(LVS_EX_FULLROWSELECT, SendMessageW(page.List(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(0, SendMessageW(page.ThreadList(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(L"Kill Process 40097, Show Threads 40098, Set Priority [High 40099, Normal 40100, Low 40101], "
+              L"Set Affinity [None 6001, CPU1 6002, CPU2 6003, CPU3 6004, CPU4 6005]",
+              MenuItems(g_state.contextMenu));
+    EXPECT_EQ(processors == 1, Greyed(g_state.contextMenu, kMenuPositionAffinity));
+    for (UINT position = 0; position <= kMaxProcessors; ++position) {  // with 2 or 3: None, CPU1 and CPU2
+      EXPECT_EQ(position > 2 && processors < 4, Greyed(g_state.affinityMenu, position)) << position;
+    }
+  }
+}
+
+TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
+  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=1"});
+  ProcessesPage page;
+  HWND list = page.List();
+  Helper sleeper;
+  ASSERT_TRUE(sleeper.Start(L"sleeper.exe", L"3"));
+  RunProcessPass();
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  const int item = FindItem(list, sleeper.Id());
+  ASSERT_GE(item, 0);
+  EXPECT_EQ(L"sleeper.exe", ItemText(list, item, kColumnName));
+  EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
+  EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
+  EXPECT_EQ(L"0", ItemText(list, item, kColumnCpu));  // first seen
+
+  ASSERT_TRUE(sleeper.More());
+  RunProcessPass();
+  EXPECT_EQ(L"5", ItemText(list, item, kColumnThreads));
+  // The page stops being active: the pass still keeps its list in step.
+  g_state.processesPage.store(nullptr);
+  ASSERT_EQ(kHelperExitCode, sleeper.Exit());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
+}
+
+std::wstring Text(HWND list, DWORD processId, int column) {
+  const int item = FindItem(list, processId);
+  return item < 0 ? L"(not listed)" : ItemText(list, item, column);
+}
+
+// A burner's share of the machine and its own CPU time; an idle helper none;
+// the memory a toucher touched.
+TEST(ProcessColumns, CpuShareCpuTimeAndMemUsage) {
+  BindPlatform();
+  ASSERT_EQ(2u, g_state.processorCount);
+  ProcessesPage page;
+  HWND list = page.List();
+  Helper idle, burner, toucher;
+  ASSERT_TRUE(idle.Start(L"sleeper.exe", L"1"));
+  ASSERT_TRUE(toucher.Start(L"worker.exe", L"touch 64"));
+  ASSERT_TRUE(burner.Start(L"worker.exe", L"burn"));
+  RunProcessPass();  // two passes a second apart, within its 3 s on one of two processors
+  EXPECT_EQ(L"0", Text(list, burner.Id(), kColumnCpu));
+  Sleep(kSamplePeriodMs);
+  RunProcessPass();
+  const int share = std::stoi(Text(list, burner.Id(), kColumnCpu));
+  EXPECT_TRUE(share >= 35 && share <= 55) << share;
+  EXPECT_EQ(L"0", Text(list, idle.Id(), kColumnCpu));
+
+  std::wstring memory = Text(list, toucher.Id(), kColumnMemUsage);
+  ASSERT_EQ(L" K", memory.substr(memory.size() - 2));
+  memory.erase(std::remove(memory.begin(), memory.end(), L','), memory.end());
+  EXPECT_GE(std::stoll(memory), 64000);
+
+  // Once it has stopped, its CPU Time ("h:mm:ss") is the time it counted itself.
+  const unsigned long long own = std::stoull(burner.ReadLine());
+  RunProcessPass();
+  unsigned hours = 9, minutes = 9, seconds = 9;
+  ASSERT_EQ(3, swscanf(Text(list, burner.Id(), kColumnCpuTime).c_str(), L"%u:%2u:%2u", &hours, &minutes, &seconds));
+  EXPECT_NEAR(static_cast<double>(own / kTicksPerSecond), hours * 3600.0 + minutes * 60 + seconds, 1.0);
+}
+
+// What a walk lists of one process: its name, thread count and threads.
+struct Listed {
+  std::wstring name;
+  uint32_t threadCount = 0;
+  std::set<DWORD> threads;
+  uint64_t workingSet = 0;
+  bool operator==(const Listed& other) const {
+    return name == other.name && threadCount == other.threadCount && threads == other.threads;
+  }
+};
+
+std::map<DWORD, Listed> ToolhelpListing() {
+  std::map<DWORD, Listed> listing;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot, &process); more; more = Process32NextW(snapshot, &process)) {
+    listing[process.th32ProcessID].name = process.szExeFile;
+    listing[process.th32ProcessID].threadCount = process.cntThreads;
+  }
+  THREADENTRY32 thread = {};
+  thread.dwSize = sizeof thread;
+  for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread)) {
+    listing[thread.th32OwnerProcessID].threads.insert(thread.th32ThreadID);
+  }
+  CloseHandle(snapshot);
+  return listing;
+}
+
+std::map<DWORD, Listed> PassListing() {
+  std::map<DWORD, Listed> listing;
+  ProcessSnapshot snapshot;
+  if (!TakeProcessSnapshot(&snapshot)) return listing;
+  SnapshotEntry process;
+  while (NextSnapshotProcess(&snapshot, &process)) {
+    listing[process.processId].name = process.name;
+    listing[process.processId].threadCount = process.threadCount;
+    listing[process.processId].workingSet = process.workingSet;
+  }
+  SnapshotThread thread;
+  while (NextSnapshotThread(&snapshot, &thread)) listing[thread.ownerId].threads.insert(thread.threadId);
+  CloseProcessSnapshot(&snapshot);
+  return listing;
+}
+
+// The pass's own snapshot lists what the platform's toolhelp lists, each
+// process with its own working set.
+TEST(ProcessSnapshot, ListsWhatToolhelpListsWithEachProcesssFigures) {
+  Helper toucher;
+  ASSERT_TRUE(toucher.Start(L"worker.exe", L"touch 16"));
+  std::map<DWORD, Listed> expected, listed;
+  for (int attempt = 0; attempt < 3 && (expected.empty() || expected != listed); ++attempt) {
+    expected = ToolhelpListing();  // other processes may start a thread between the two: retried
+    listed = PassListing();
+  }
+  EXPECT_TRUE(expected == listed);
+  PROCESS_MEMORY_COUNTERS counters = {};
+  ASSERT_TRUE(GetProcessMemoryInfo(toucher.Process(), &counters, sizeof counters));
+  EXPECT_EQ(counters.WorkingSetSize, listed[toucher.Id()].workingSet);  // the toucher sits still after touching
+}
+
+bool ThreadsRequested() {
+  bool handed = false;
+  WithStateLock(&g_stateLock, [&] { handed = g_state.threadRequest.process != nullptr; });
+  return handed;
+}
+
+std::vector<std::wstring> ThreadIds(HWND threads) {
+  std::vector<std::wstring> ids;
+  for (int i = 0; i < ItemCount(threads); ++i) ids.push_back(ItemText(threads, i, kThreadColumnTid));
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {
+  BindPlatform();
+  ProcessesPage page;
+  Helper worker;
+  ASSERT_TRUE(worker.Start(L"worker.exe", L"threads 3"));
+  std::istringstream line(worker.ReadLine());
+  std::vector<std::wstring> expected;
+  for (DWORD id = 0; line >> id;) expected.push_back(Hex8(id));
+  ASSERT_EQ(3u, expected.size());
+  RunProcessPass();
+  HWND menu = OpenMenuOn(page.List(), FindItem(page.List(), worker.Id()));
+  Keys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
+  ASSERT_TRUE(WaitForMenuClosed());
+  ASSERT_TRUE(WaitUntil(ThreadsRequested));  // the page hands the process over once the menu has returned
+  RunProcessPass();
+  const std::wstring last = expected.back();
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
+  for (int i = 0; i < ItemCount(page.ThreadList()); ++i) {
+    for (int column : {kThreadColumnPriority, kThreadColumnCpu, kThreadColumnAffinity}) {  // normal, first seen, any
+      EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, column));
+    }
+  }
+  ASSERT_TRUE(worker.More());  // its last thread exits
+  RunProcessPass();
+  expected.erase(std::find(expected.begin(), expected.end(), last));
+  EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
+  ASSERT_EQ(kHelperExitCode, worker.Exit());
+  RunProcessPass();
+  EXPECT_EQ(0, ItemCount(page.ThreadList()));
+}
+
+TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing) {
+  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=1"});
+  ProcessesPage page;
+  Helper sleeper;
+  ASSERT_TRUE(sleeper.Start(L"sleeper.exe", L"1"));
+  RunProcessPass();
+  const int item = FindItem(page.List(), sleeper.Id());
+  HMENU priority = GetSubMenu(g_state.contextMenu, kMenuPositionPriority);
+  const struct {
+    uint32_t marked;
+    std::initializer_list<WPARAM> keys;
+    DWORD after;
+  } steps[] = {{kPriorityNormal, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN}, HIGH_PRIORITY_CLASS},
+               {kPriorityHigh, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN}, IDLE_PRIORITY_CLASS},
+               {kPriorityLow, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE}, IDLE_PRIORITY_CLASS}};
+  for (const auto& step : steps) {
+    HWND menu = OpenMenuOn(page.List(), item);
+    ASSERT_NE(nullptr, menu);
+    for (uint32_t level = 0; level < kPriorityLevelCount; ++level) EXPECT_EQ(level == step.marked, Checked(priority, level));
+    Keys(menu, step.keys);
+    ASSERT_TRUE(WaitForMenuClosed());
+    EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == step.after; }));
+  }
+}
+
+DWORD_PTR AffinityMask(const Child& process) {
+  DWORD_PTR mask = 0, system = 0;
+  GetProcessAffinityMask(process.Process(), &mask, &system);
+  return mask;
+}
+
+const std::initializer_list<WPARAM> kToAffinity = {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT};
+
+void ChooseAffinity(HWND list, int item, int downs) {
+  HWND menu = OpenMenuOn(list, item);
+  Keys(menu, kToAffinity);
+  for (int i = 0; i < downs; ++i) Keys(menu, {VK_DOWN});
+  Keys(menu, {VK_RETURN});
+  WaitForMenuClosed();
+}
+
+// "CPU2" binds the process to the second processor, the next pass shows it and
+// the next menu marks it; "None" releases it; "CPU4" asks for processor 4,
+// which this machine refuses, and the page says so.
+TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
+  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=4"});
+  ProcessesPage page;
+  Helper sleeper;
+  ASSERT_TRUE(sleeper.Start(L"sleeper.exe", L"2"));
+  RunProcessPass();
+  const int item = FindItem(page.List(), sleeper.Id());
+  EXPECT_EQ(L"0", ItemText(page.List(), item, kColumnAffinity));
+  ChooseAffinity(page.List(), item, 2);
+  EXPECT_TRUE(WaitUntil([&] { return AffinityMask(sleeper) == 2; }));
+  EXPECT_EQ(2, LastSetAffinity());
+  RunProcessPass();
+  EXPECT_EQ(L"2", ItemText(page.List(), item, kColumnAffinity));
+  ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));
+  for (UINT position = 0; position <= kMaxProcessors; ++position) EXPECT_EQ(position == 2, Checked(g_state.affinityMenu, position));
+  EndMenu();
+  WaitForMenuClosed();
+  ChooseAffinity(page.List(), item, 0);
+  EXPECT_TRUE(WaitUntil([&] { return AffinityMask(sleeper) == 3; }));
+
+  BoxAnswers boxes(IDOK);
+  ChooseAffinity(page.List(), item, 4);
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
+  EXPECT_EQ(4, LastSetAffinity());
+  EXPECT_EQ(L"Set Affinity", boxes.Asked()[0].caption);
+  EXPECT_EQ(page.Page(), boxes.Asked()[0].owner);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Asked()[0].style);
+}
+
+// The menu opens on the process list's items only: not below them, not on
+// the thread list; tap-and-hold opens it too.
+TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
+  BindPlatform();
+  ProcessesPage page;
+  RunProcessPass();
+  RECT last = {LVIR_BOUNDS, 0, 0, 0};
+  SendMessageW(page.List(), LVM_GETITEMRECT, ItemCount(page.List()) - 1, reinterpret_cast<LPARAM>(&last));
+  EXPECT_EQ(nullptr, PressAt(page.List(), {20, last.bottom + 30}, 300));
+  EXPECT_EQ(nullptr, PressAt(page.ThreadList(), {20, 20}, 300));
+  // A tap-and-hold names the place of the message that brought it: item 0.
+  RECT first = {LVIR_BOUNDS, 0, 0, 0};
+  SendMessageW(page.List(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+  POINT centre = {(first.left + first.right) / 2, (first.top + first.bottom) / 2};
+  ClientToScreen(page.List(), &centre);
+  SetCursorPos(centre.x, centre.y);
+  static NMHDR gesture;
+  gesture = NMHDR{page.List(), IDC_PROCESS_LIST, kGestureContextMenu};
+  PostMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&gesture));
+  EXPECT_TRUE(WaitUntil([] { return FindWindowW(L"#32768", nullptr) != nullptr; }));
+  EndMenu();
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+
+void ChooseKill(HWND list, int item) {
+  Keys(OpenMenuOn(list, item), {VK_DOWN, VK_RETURN});
+  WaitForMenuClosed();
+}
+
+// The confirmation names the process alone, as a question with OK and
+// Cancel; Cancel leaves it, OK ends it with exit code 0 and the next pass
+// removes its row. A process that exits while its menu is open, its item
+// taken by a newcomer: the kill still names the first and ends nobody.
+TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
+  BindPlatform();
+  ProcessesPage page;
+  HWND list = page.List();
+  Helper first, second;
+  ASSERT_TRUE(first.Start(L"sleeper.exe", L"1"));
+  RunProcessPass();
+  const int item = FindItem(list, first.Id());
+  {
+    BoxAnswers boxes(IDCANCEL);
+    ChooseKill(list, item);
+    ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
+    const AskedBox asked = boxes.Asked()[0];
+    EXPECT_EQ(page.Page(), asked.owner);
+    EXPECT_EQ(L"sleeper.exe", asked.text);
+    EXPECT_EQ(L"Warning", asked.caption);
+    EXPECT_EQ(0x21u, asked.style);  // MB_OKCANCEL | MB_ICONQUESTION
+  }
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first.Process(), 300));
+
+  HWND menu = OpenMenuOn(list, item);
+  ASSERT_EQ(kHelperExitCode, first.Exit());
+  ASSERT_TRUE(second.Start(L"sleeper.exe", L"1"));
+  RunProcessPass();
+  ASSERT_EQ(item, FindItem(list, second.Id()));
+  {
+    BoxAnswers boxes(IDOK);
+    Keys(menu, {VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(WaitForMenuClosed());
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(second.Process(), 300));
+    ChooseKill(list, item);
+    EXPECT_TRUE(WaitUntil([&] { return !second.Running(); }));
+  }
+  EXPECT_EQ(0u, second.Wait());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, second.Id()));
+}
+
+BOOL WINAPI RefuseTermination(HANDLE, UINT) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+extern "C" void* g_importTerminateProcess __asm__(IMPORT_SLOT(TerminateProcess, 8));
+
+// A process the monitor cannot open: its commands are greyed and the next
+// process's are not. A kill the platform refuses: a box in its words.
+TEST(KillProcess, CommandsThatCannotActSaySo) {
+  BindPlatform();
+  ProcessesPage page;
+  HWND list = page.List();
+  Helper guarded, open;
+  ASSERT_TRUE(guarded.Start(L"sleeper.exe", L"1", true));
+  ASSERT_TRUE(open.Start(L"sleeper.exe", L"1"));
+  RunProcessPass();
+  for (const Helper* helper : {&guarded, &open}) {
+    ASSERT_NE(nullptr, OpenMenuOn(list, FindItem(list, helper->Id())));
+    for (UINT position = 0; position <= kMenuPositionAffinity; ++position) {
+      EXPECT_EQ(helper == &guarded, Greyed(g_state.contextMenu, position)) << position;
+    }
+    EndMenu();
+    ASSERT_TRUE(WaitForMenuClosed());
+  }
+  EXPECT_TRUE(guarded.Running());
+
+  ImportPatch refuse(&g_importTerminateProcess, reinterpret_cast<void*>(RefuseTermination));
+  BoxAnswers boxes(IDOK);
+  ChooseKill(list, FindItem(list, open.Id()));
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 2; }));
+  wchar_t expected[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, expected,
+                 256, nullptr);
+  EXPECT_EQ(L"Kill Process", boxes.Asked()[1].caption);
+  EXPECT_EQ(expected, boxes.Asked()[1].text);
+  EXPECT_TRUE(open.Running());
+  RunProcessPass();
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
+}
+
+// A row whose affinity no item stands for (above 4) marks no item, not the
+// mark of the row the menu opened on before.
+TEST(ProcessMenu, AffinityAboveFourMarksNoItem) {
+  BindPlatform();
+  ProcessesPage page;
+  Helper sleeper;
+  ASSERT_TRUE(sleeper.Start(L"sleeper.exe", L"1"));
+  RunProcessPass();
+  const int item = FindItem(page.List(), sleeper.Id());
+  ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));
+  EXPECT_TRUE(Checked(g_state.affinityMenu, 0));
+  EndMenu();
+  ASSERT_TRUE(WaitForMenuClosed());
+  WithStateLock(&g_stateLock, [&] {
+    g_state.processTable.rows[FindProcessRow(&g_state.processTable, sleeper.Id())].affinity = kMaxProcessors + 1;
+  });
+  ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));
+  for (UINT position = 0; position <= kMaxProcessors; ++position) EXPECT_FALSE(Checked(g_state.affinityMenu, position));
+  EndMenu();
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+
+TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
+  InProcessMonitor monitor;
+  ASSERT_TRUE(monitor.Start(L""));
+  monitor.Select(0);
+  HWND list = GetDlgItem(monitor.Page(), IDC_PROCESS_LIST);
+  ASSERT_TRUE(WaitUntil([&] { return FindItem(list, GetCurrentProcessId()) >= 0; }, 3 * kSamplePeriodMs));
+  EXPECT_EQ(L"wine_tests.exe", ItemText(list, FindItem(list, GetCurrentProcessId()), kColumnName));
+  EXPECT_EQ(0u, monitor.Close());
+}
+
+}  // namespace

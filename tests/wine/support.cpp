@@ -1,0 +1,561 @@
+#include "tests/wine/support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <psapi.h>
+#include <sddl.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/monitor.h"
+#include "platform/kernel_extension_api.h"
+#include "platform/kernel_extensions.h"
+#include "platform/resource_manager.h"
+#include "platform/resource_manager_api.h"
+#include "ui/performance/performance_page.h"
+#include "ui/processes/processes_page.h"
+
+std::wstring BinPath(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[512];
+  const int length = GetWindowTextW(window, text, 512);
+  return std::wstring(text, length > 0 ? length : 0);
+}
+
+std::wstring ControlText(HWND page, int id) { return WindowText(GetDlgItem(page, id)); }
+
+std::wstring Hex8(DWORD value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  } while (GetTickCount() - start < ms);
+}
+
+StdoutCapture::StdoutCapture(int descriptor) : descriptor_(descriptor) {
+  wchar_t folder[MAX_PATH], file[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, L"out", 0, file);
+  path_ = file;
+  fflush(nullptr);
+  saved_ = _dup(descriptor_);
+  // Standard output is binary in the program; standard error stays a text stream.
+  const int capture = _wopen(file, _O_WRONLY | _O_TRUNC | (descriptor_ == 1 ? _O_BINARY : _O_TEXT));
+  _dup2(capture, descriptor_);
+  _close(capture);
+}
+
+std::string StdoutCapture::Text() {
+  if (!done_) {
+    fflush(nullptr);
+    _dup2(saved_, descriptor_);
+    _close(saved_);
+    done_ = true;
+  }
+  std::string text;
+  if (FILE* file = _wfopen(path_.c_str(), L"rb")) {
+    char buffer[4096];
+    for (size_t count; (count = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, count);
+    fclose(file);
+  }
+  return text;
+}
+
+StdoutCapture::~StdoutCapture() {
+  Text();
+  DeleteFileW(path_.c_str());
+}
+
+bool Child::Start(const std::wstring& commandLine, bool errorToo, SECURITY_ATTRIBUTES* security) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE writeEnd;
+  if (!CreatePipe(&output_, &writeEnd, &inherit, 1 << 16)) return false;
+  SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = errorToo ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info = {};
+  std::wstring line = commandLine;
+  const BOOL started = CreateProcessW(nullptr, &line[0], security, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+  CloseHandle(writeEnd);
+  if (!started) return false;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  id_ = info.dwProcessId;
+  return true;
+}
+
+DWORD Child::Wait(DWORD ms) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process_, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+void Child::Kill() {
+  TerminateProcess(process_, 1);
+  WaitForSingleObject(process_, kWaitMs);
+  CloseHandle(process_);
+  process_ = nullptr;
+}
+
+std::string Child::Output() {
+  std::string text;
+  char buffer[4096];
+  for (DWORD count; ReadFile(output_, buffer, sizeof buffer, &count, nullptr) && count > 0;) text.append(buffer, count);
+  return text;
+}
+
+std::string Child::ReadLine() {
+  std::string line;
+  char c;
+  for (DWORD count; ReadFile(output_, &c, 1, &count, nullptr) && count == 1 && c != '\n';) {
+    if (c != '\r') line += c;
+  }
+  return line;
+}
+
+Child::~Child() {
+  if (process_ != nullptr && Running()) TerminateProcess(process_, 1);
+  for (HANDLE handle : {process_, output_}) {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+}
+
+bool Helper::Start(const wchar_t* exe, const std::wstring& arguments, bool guarded) {
+  static int started = 0;
+  const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++started);
+  const std::wstring prefix = L"Local\\selvane-helper-" + tag;
+  ready_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());
+  more_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-more").c_str());
+  exit_ = CreateEventW(nullptr, TRUE, FALSE, (prefix + L"-exit").c_str());
+  SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+  // Everyone may wait for it (SYNCHRONIZE) and do nothing else.
+  if (guarded && !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100000;;;WD)", SDDL_REVISION_1,
+                                                                       &security.lpSecurityDescriptor, nullptr)) {
+    return false;
+  }
+  const bool started_ = Child::Start(L"\"" + BinPath(exe) + L"\" " + tag + L" " + arguments, false,
+                                     guarded ? &security : nullptr);
+  if (security.lpSecurityDescriptor != nullptr) LocalFree(security.lpSecurityDescriptor);
+  return started_ && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0;
+}
+
+bool Helper::More() { return SetEvent(more_) && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0; }
+
+DWORD Helper::Exit() {
+  SetEvent(exit_);
+  return Wait();
+}
+
+Helper::~Helper() {
+  for (HANDLE event : {ready_, more_, exit_}) {
+    if (event != nullptr) CloseHandle(event);
+  }
+}
+
+static DWORD WINAPI MonitorThread(LPVOID parameter) {
+  return static_cast<DWORD>(RunMonitor(GetModuleHandleW(nullptr), static_cast<InProcessMonitor*>(parameter)->commandLine));
+}
+
+static BOOL CALLBACK FindSheet(HWND window, LPARAM found) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != GetCurrentProcessId() || !IsWindowVisible(window) || WindowText(window) != SELVANE_CAPTION) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+bool InProcessMonitor::Start(const wchar_t* options) {
+  wcsncpy(commandLine, options, 63);
+  thread = CreateThread(nullptr, 0, MonitorThread, this, 0, nullptr);
+  return thread != nullptr && WaitUntil([this] {
+           EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&sheet));
+           return sheet != nullptr;
+         });
+}
+
+DWORD InProcessMonitor::Close() {
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code;
+}
+
+ImportPatch::ImportPatch(void** slot, void* replacement) : slot_(slot), original_(*slot) {
+  DWORD previous = 0;
+  VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &previous);
+  *slot_ = replacement;
+}
+
+ImportPatch::~ImportPatch() { *slot_ = original_; }
+
+// ---- The platform bound with faults ----
+
+extern "C" void* g_importGetProcAddress __asm__(IMPORT_SLOT(GetProcAddress, 8));
+static const char* const kKernelNames[] = {"CeGetThreadAffinity", "CeSetThreadAffinity", "CeGetProcessAffinity",
+                                           "CeSetProcessAffinity", "CeGetProcessorState", "CePowerOffProcessor",
+                                           "CePowerOnProcessor",  "CeGetIdleTimeEx",     "__GetUserKData"};
+static const char* const kRmNames[] = {
+    "NvRmOpen",        "NvRmClose",           "NvRmMemGetStat",        "NvRmDfsGetClockUtilization",
+    "NvRmDiagGetTemperature", "NvRmDfsGetState", "NvRmDfsSetState",   "NvRmDfsSetLowCorner",
+    "NvRmDfsSetTarget", "NvRmDfsSetCpuEnvelope", "NvRmDfsSetEmcEnvelope", "NvRmDfsSetCpuEmcHighCorner",
+    "NvRmDfsSetAvHighCorner"};
+static uint32_t g_hiddenKernel, g_hiddenRm;
+static ImportPatch* g_lookupPatch;
+
+static bool Hidden(const char* name, const char* const* names, size_t count, uint32_t hidden) {
+  for (size_t n = 0; n < count; ++n) {
+    if ((hidden >> n & 1u) && strcmp(name, names[n]) == 0) return true;
+  }
+  return false;
+}
+
+static PFN_CeSetProcessAffinity g_setAffinity;
+static int64_t g_lastSetAffinity = -1;
+
+static BOOL WINAPI RecordSetAffinity(HANDLE process, DWORD affinity) {
+  g_lastSetAffinity = affinity;
+  return g_setAffinity(process, affinity);
+}
+
+int64_t LastSetAffinity() { return g_lastSetAffinity; }
+
+static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
+  if (Hidden(name, kKernelNames, 9, g_hiddenKernel) || Hidden(name, kRmNames, 13, g_hiddenRm)) return nullptr;
+  const FARPROC found = reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(g_lookupPatch->Original())(module, name);
+  if (found == nullptr || strcmp(name, "CeSetProcessAffinity") != 0) return found;
+  g_setAffinity = reinterpret_cast<PFN_CeSetProcessAffinity>(reinterpret_cast<void*>(found));
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordSetAffinity));
+}
+
+void SetStandinSettings(const char* settings) { SetEnvironmentVariableA("SELVANE_STANDIN", settings); }
+
+void BindPlatform(const PlatformFaults& faults) {
+  ResetMonitorState();
+  g_state.instance = GetModuleHandleW(nullptr);
+  SetStandinSettings(faults.settings);
+  g_hiddenKernel = faults.hiddenKernel;
+  g_hiddenRm = faults.hiddenRm;
+  g_lastSetAffinity = -1;
+  ImportPatch patch(&g_importGetProcAddress, reinterpret_cast<void*>(LookUp));
+  g_lookupPatch = &patch;
+  BindKernelExtensionsFrom(BinPath(faults.coredll).c_str());
+  BindResourceManagerFrom(BinPath(faults.libnvrm).c_str());
+}
+
+std::string TakeCallLog() {
+  typedef uint32_t (*TakeLog)(char* buffer, uint32_t capacity);
+  HMODULE module = GetModuleHandleW(L"libnvrm.dll");
+  TakeLog take = reinterpret_cast<TakeLog>(reinterpret_cast<void*>(GetProcAddress(module, "StandinTakeCallLog")));
+  static char text[32768];
+  if (take == nullptr) return "(no log)";
+  take(text, sizeof text);
+  return text;
+}
+
+template <typename Function>
+static Function Export(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+HardwareReadings ReadChip(uint32_t silent) {
+  HardwareReadings r = {};
+  HMODULE library = GetModuleHandleW(L"libnvrm.dll");
+  if (library == nullptr) return r;
+  void* handle = nullptr;
+  Export<PFN_NvRmOpen>(library, "NvRmOpen")(&handle, 0);
+  if (!(silent & kSilentClocks)) {
+    auto clock = Export<PFN_NvRmDfsGetClockUtilization>(library, "NvRmDfsGetClockUtilization");
+    for (uint32_t d = 1; d <= kClockDomainCount; ++d) clock(handle, d, &r.usage[d - 1]);
+  }
+  if (!(silent & kSilentTemperatures)) {
+    auto temperature = Export<PFN_NvRmDiagGetTemperature>(library, "NvRmDiagGetTemperature");
+    temperature(handle, kTemperatureModule, &r.tModule);
+    temperature(handle, kTemperatureCpu, &r.tCpu);
+  }
+  if (!(silent & kSilentPools)) {
+    for (uint32_t s = 1; s <= kMemStatCount; ++s) Export<PFN_NvRmMemGetStat>(library, "NvRmMemGetStat")(s, &r.stat[s - 1]);
+  }
+  return r;
+}
+
+std::wstring StatusBlock(const HardwareReadings& r) {
+  const auto mhz = [&](int d) { return std::to_wstring(r.usage[d - 1].currentKhz / 1000); };
+  const auto pct = [&](int d) {
+    const ClockUsage& u = r.usage[d - 1];
+    return std::to_wstring(u.currentKhz == 0 ? 0 : u.averageKhz * 100 / u.currentKhz);
+  };
+  const auto kb = [&](int s) { return std::to_wstring(r.stat[s - 1] >> 10); };
+  const std::wstring gap = L" \t\t\t\t\t\t\t   ";
+  return L"CPU[" + mhz(1) + L"Mhz]\r\nSYS[" + mhz(3) + L"Mhz]  AVP[" + pct(2) + L"%/" + mhz(2) + L"Mhz]" + gap +
+         L"AHB[" + pct(4) + L"%/" + mhz(4) + L"Mhz]  APB[" + pct(5) + L"%/" + mhz(5) + L"Mhz]" + gap + L"VID[" + pct(6) +
+         L"%/" + mhz(6) + L"Mhz]   EMC[" + pct(7) + L"%/" + mhz(7) + L"Mhz]" + gap + L"TModule=" +
+         std::to_wstring(r.tModule) + L"\u00B0C      Tcpu=" + std::to_wstring(r.tCpu) + L"\u00B0C" + gap + L"Carveout[" +
+         kb(2) + L"/" + kb(1) + L"kB, lfb " + kb(3) + L"kB]" + gap + L"GART [" + kb(5) + L"/" + kb(4) + L"kB, lfb " +
+         kb(6) + L"kB]";
+}
+
+// ---- The pages, their lists and the menu ----
+
+HWND ShowPerformancePage() {
+  HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PERFORMANCE), nullptr,
+                                 PerformancePageProc, 0);
+  ShowWindow(page, SW_SHOWNOACTIVATE);  // a hidden window keeps no pixels
+  return page;
+}
+
+ProcessesPage::ProcessesPage() {
+  ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+  WaitForSingleObject(ready_, kWaitMs);
+}
+
+ProcessesPage::~ProcessesPage() {
+  PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+  WaitForSingleObject(thread_, kWaitMs);
+  CloseHandle(thread_);
+  CloseHandle(ready_);
+}
+
+DWORD WINAPI ProcessesPage::Run(LPVOID parameter) {
+  ProcessesPage* self = static_cast<ProcessesPage*>(parameter);
+  self->page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
+                                   ProcessesPageProc, 0);
+  ShowWindow(self->page_, SW_SHOW);
+  SetEvent(self->ready_);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  DestroyWindow(self->page_);
+  return 0;
+}
+
+std::wstring ItemText(HWND list, int item, int subItem) {
+  wchar_t text[300] = {};
+  LVITEMW record = {};
+  record.iSubItem = subItem;
+  record.pszText = text;
+  record.cchTextMax = 300;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
+  return text;
+}
+
+int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+int FindItem(HWND list, DWORD processId) {
+  for (int i = 0; i < ItemCount(list); ++i) {
+    if (ItemText(list, i, kColumnPid) == Hex8(processId)) return i;
+  }
+  return -1;
+}
+
+static HWND VisibleMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+HWND PressAt(HWND window, POINT point, DWORD waitMs) {
+  POINT screen = point;
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);  // the menu takes its position from the message's
+  PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+  PostMessageW(window, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+  WaitUntil([] { return VisibleMenu() != nullptr; }, waitMs);
+  return VisibleMenu();
+}
+
+HWND OpenMenuOn(HWND list, int item) {
+  RECT rect = {LVIR_BOUNDS, 0, 0, 0};
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+  return PressAt(list, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
+}
+
+bool WaitForMenuClosed() {
+  return WaitUntil([] { return VisibleMenu() == nullptr; });
+}
+
+bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
+
+std::wstring ListDiffersFromTable(HWND list) {
+  ProcessTable* table = &g_state.processTable;
+  if (ItemCount(list) != static_cast<int>(table->processCount)) return L"items " + std::to_wstring(ItemCount(list));
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const bool affinityColumn = SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) > kColumnAffinity;
+  for (uint32_t i = 0; i < table->processCount; ++i) {
+    const ProcessEntry& row = table->rows[i];
+    const std::wstring expected[] = {row.name, Hex8(row.processId), std::to_wstring(row.threadCount),
+                                     affinityColumn ? std::to_wstring(row.affinity) : L""};
+    const int columns[] = {kColumnName, kColumnPid, kColumnThreads, kColumnAffinity};
+    for (int k = 0; k < 4; ++k) {
+      const std::wstring shown = ItemText(list, static_cast<int>(i), columns[k]);
+      if (shown != expected[k]) return L"item " + std::to_wstring(i) + L": " + shown + L" for " + expected[k];
+    }
+  }
+  return L"";
+}
+
+static std::vector<AskedBox> g_asked;
+static int g_answer;
+static ImportPatch* g_boxPatch;
+
+static int WINAPI AnswerBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+  g_asked.push_back({owner, text, caption, style});
+  return g_answer;
+}
+
+BoxAnswers::BoxAnswers(int answer) {
+  g_asked.clear();
+  g_answer = answer;
+  g_boxPatch = new ImportPatch(&g_importMessageBoxW, reinterpret_cast<void*>(AnswerBox));
+}
+
+BoxAnswers::~BoxAnswers() { delete g_boxPatch; }
+
+std::vector<AskedBox> BoxAnswers::Asked() const { return g_asked; }
+
+// ---- Pixels ----
+
+void Picture::Fill(RECT rect, uint32_t colour) {
+  for (int y = std::max<int>(rect.top, 0); y < std::min<int>(rect.bottom, height); ++y) {
+    for (int x = std::max<int>(rect.left, 0); x < std::min<int>(rect.right, width); ++x) pixels[y * width + x] = colour;
+  }
+}
+
+int Picture::Count(RECT region, uint32_t colour) const {
+  int count = 0;
+  for (int y = region.top; y < region.bottom; ++y) {
+    for (int x = region.left; x < region.right; ++x) count += At(x, y) == colour;
+  }
+  return count;
+}
+
+// Runs `draw` on a memory DC over a black width x height DIB and returns its pixels.
+template <typename Draw>
+static Picture Render(int width, int height, Draw draw) {
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  draw(dc);
+  GdiFlush();
+  Picture picture;
+  picture.width = width;
+  picture.height = height;
+  for (int i = 0; i < width * height; ++i) {
+    const uint32_t v = static_cast<const uint32_t*>(bits)[i];  // 0xAARRGGBB
+    picture.pixels.push_back(((v >> 16) & 0xFF) | (v & 0xFF00) | ((v & 0xFF) << 16));
+  }
+  SelectObject(dc, previous);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return picture;
+}
+
+Picture CaptureClient(HWND control) {
+  RECT client;
+  GetClientRect(control, &client);
+  return Render(client.right, client.bottom, [&](HDC dc) {
+    HDC source = GetDC(control);
+    BitBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, SRCCOPY);
+    ReleaseDC(control, source);
+  });
+}
+
+void SetClientSize(HWND control, int width, int height) {
+  RECT window, client;
+  GetWindowRect(control, &window);
+  GetClientRect(control, &client);
+  SetWindowPos(control, nullptr, 0, 0, width + (window.right - window.left) - client.right,
+               height + (window.bottom - window.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ExpectGauge(HWND control, std::initializer_list<GaugeBar> bars) {
+  const Picture actual = CaptureClient(control);
+  Picture expected = Render(actual.width, actual.height, [&](HDC dc) {
+    SetTextColor(dc, kPixelGreen);
+    SetBkColor(dc, kPixelBlack);
+    for (GaugeBar bar : bars) DrawTextW(dc, bar.text, -1, &bar.figure, DT_SINGLELINE | DT_BOTTOM | DT_CENTER);
+  });
+  for (const GaugeBar& bar : bars) {
+    expected.Fill(bar.rect, kPixelTrough);
+    expected.Fill({bar.rect.left, bar.levelTop, bar.rect.right, bar.rect.bottom}, kPixelGreen);
+  }
+  int wrong = 0;
+  for (size_t i = 0; i < actual.pixels.size(); ++i) wrong += expected.pixels[i] != actual.pixels[i];
+  EXPECT_EQ(0, wrong) << "pixels differ";
+}
+
+void ExpectLines(HWND control, std::initializer_list<GraphLine> lines) {
+  const Picture picture = CaptureClient(control);
+  int green = 0;
+  for (const GraphLine& line : lines) {
+    const int flatEnd = line.yLast == line.yFlat ? line.xLast : line.xPrev + 1;
+    EXPECT_EQ(flatEnd - line.x0, picture.Count({line.x0, line.yFlat, flatEnd, line.yFlat + 1}, kPixelGreen))
+        << "flat run from x " << line.x0;
+    green += flatEnd - line.x0;
+    for (int y = std::min(line.yLast, line.yFlat) + 1; y < std::max(line.yLast, line.yFlat); ++y, ++green) {
+      EXPECT_EQ(1, picture.Count({line.xPrev, y, line.xLast + 1, y + 1}, kPixelGreen)) << "row " << y;
+    }
+  }
+  const RECT all = {0, 0, picture.width, picture.height};
+  EXPECT_EQ(green, picture.Count(all, kPixelGreen)) << "green elsewhere";
+  EXPECT_EQ(picture.width * picture.height - green, picture.Count(all, kPixelBlack)) << "not black";
+}
+
+// ---- Resources of this process ----
+
+ULONG KernelHandleCount(DWORD processId) {
+  struct Entry {
+    ULONG processId;
+    UCHAR objectType, flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+  };
+  std::vector<BYTE> buffer(1 << 20);
+  const SYSTEM_INFORMATION_CLASS handles = static_cast<SYSTEM_INFORMATION_CLASS>(16);  // SystemHandleInformation
+  ULONG length = 0;
+  while (NtQuerySystemInformation(handles, buffer.data(), static_cast<ULONG>(buffer.size()), &length) ==
+         static_cast<NTSTATUS>(0xC0000004)) {  // the buffer is too small
+    buffer.resize(buffer.size() * 2);
+  }
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+  ULONG held = 0;
+  for (ULONG i = 0; i < count; ++i) held += entries[i].processId == processId;
+  return held;
+}
+
+SIZE_T PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PagefileUsage;  // the commit charge: PrivateUsage reads 0 in Wine
+}

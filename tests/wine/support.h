@@ -1,0 +1,214 @@
+// The Wine tests' one support library: processes, the program run inside the
+// test, the platform bound with faults, the pages' lists and menus, pixels.
+#ifndef SELVANE_TESTS_WINE_SUPPORT_H
+#define SELVANE_TESTS_WINE_SUPPORT_H
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/monitor_state.h"
+#include "platform/win32.h"
+#include "resources/resource_ids.h"
+#include "sampler/status_format.h"
+
+#include <tlhelp32.h>
+
+constexpr DWORD kWaitMs = 5000;
+constexpr DWORD kHelperExitCode = 7;  // what sleeper.exe and worker.exe exit with when told to
+
+std::wstring BinPath(const wchar_t* name);  // beside the test program
+std::wstring WindowText(HWND window);
+std::wstring ControlText(HWND page, int id);
+std::wstring Hex8(DWORD value);
+void PumpFor(DWORD ms);
+
+// Polls `done` every 10 ms for up to `ms`.
+template <typename Condition>
+bool WaitUntil(Condition done, DWORD ms = kWaitMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > ms) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+// What the process writes to standard output (descriptor 1) or error (2)
+// between construction and Text().
+class StdoutCapture {
+ public:
+  explicit StdoutCapture(int descriptor = 1);
+  ~StdoutCapture();
+  std::string Text();
+
+ private:
+  int descriptor_, saved_;
+  std::wstring path_;
+  bool done_ = false;
+};
+
+// A process of its own, its standard output (and error, when asked) on a pipe.
+class Child {
+ public:
+  ~Child();
+  bool Start(const std::wstring& commandLine, bool errorToo = false, SECURITY_ATTRIBUTES* security = nullptr);
+  DWORD Wait(DWORD ms = kWaitMs);  // its exit code, or STILL_ACTIVE
+  void Kill();                     // ends it and lets go of it: its id names nobody
+  std::string Output();            // everything it wrote, once it has ended
+  std::string ReadLine();          // one line of its output, without the line end
+  HANDLE Process() const { return process_; }
+  DWORD Id() const { return id_; }
+  bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+ private:
+  HANDLE process_ = nullptr, output_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// A helper of tests/helpers steered through named events
+// ("Local\selvane-helper-TAG-ready", "-more", "-exit"). A guarded one lets
+// others open it only to wait for it: no query, no termination.
+class Helper : public Child {
+ public:
+  ~Helper();
+  bool Start(const wchar_t* exe, const std::wstring& arguments, bool guarded = false);
+  bool More();    // sets "more", waits for the next "ready"
+  DWORD Exit();   // sets "exit"; its exit code
+
+ private:
+  HANDLE ready_ = nullptr, more_ = nullptr, exit_ = nullptr;
+};
+
+// The monitor's whole program on a thread of the test process.
+struct InProcessMonitor {
+  bool Start(const wchar_t* options);
+  DWORD Close();  // what the program returned
+  HWND Page() const { return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)); }
+  void Select(int page) const { SendMessageW(sheet, PSM_SETCURSEL, page, 0); }
+  HANDLE thread = nullptr;
+  HWND sheet = nullptr;
+  wchar_t commandLine[64] = {};
+};
+
+// Puts `replacement` in an import slot of this program: every call its code
+// makes to that function goes there until the patch is destroyed.
+#ifdef _WIN64
+#define IMPORT_SLOT(function, argumentBytes) "__imp_" #function
+#else
+#define IMPORT_SLOT(function, argumentBytes) "__imp__" #function "@" #argumentBytes
+#endif
+class ImportPatch {
+ public:
+  ImportPatch(void** slot, void* replacement);
+  ~ImportPatch();
+  void* Original() const { return original_; }
+
+ private:
+  void** slot_;
+  void* original_;
+};
+extern "C" void* g_importNtQuerySystemInformation __asm__(IMPORT_SLOT(NtQuerySystemInformation, 16));
+extern "C" void* g_importMessageBoxW __asm__(IMPORT_SLOT(MessageBoxW, 16));
+
+// The platform as a test binds it: fresh state, the stand-ins' settings
+// (standins/standin_settings.h), and entry points hidden from the program's
+// lookup by name. Entries count from 1 in the bindings' lookup order.
+struct PlatformFaults {
+  const wchar_t* coredll = L"coredll.dll";  // a name not beside the program: no library
+  const wchar_t* libnvrm = L"libnvrm.dll";
+  const char* settings = "";
+  uint32_t hiddenKernel = 0;  // bit n - 1: kernel entry n is missing
+  uint32_t hiddenRm = 0;      // bit n - 1: resource-manager entry n is missing
+};
+void BindPlatform(const PlatformFaults& faults = PlatformFaults{});
+// The value of the last CeSetProcessAffinity call the program made through a
+// binding of BindPlatform; -1 for none.
+int64_t LastSetAffinity();
+void SetStandinSettings(const char* settings);
+// What the chip's stand-in reads now, through its own exports and its own
+// handle, with the groups in `silent` (kSilent*) left at 0: what the status
+// block must show.
+constexpr uint32_t kSilentClocks = 1, kSilentTemperatures = 2, kSilentPools = 4;
+HardwareReadings ReadChip(uint32_t silent = 0);
+// The status block `readings` give, written out here.
+std::wstring StatusBlock(const HardwareReadings& readings);
+// The libnvrm stand-in's log of calls since the last take ("record" setting).
+std::string TakeCallLog();
+
+// The pages from their templates. The Processes page runs on a thread of its own, as in the sheet.
+HWND ShowPerformancePage();
+class ProcessesPage {
+ public:
+  ProcessesPage();
+  ~ProcessesPage();
+  HWND Page() const { return page_; }
+  HWND List() const { return GetDlgItem(page_, IDC_PROCESS_LIST); }
+  HWND ThreadList() const { return GetDlgItem(page_, IDC_THREAD_LIST); }
+
+ private:
+  static DWORD WINAPI Run(LPVOID self);
+  HANDLE thread_ = nullptr, ready_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND page_ = nullptr;
+};
+
+std::wstring ItemText(HWND list, int item, int subItem);
+int ItemCount(HWND list);
+int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
+HWND OpenMenuOn(HWND list, int item);      // the visible pop-up menu, or null
+HWND PressAt(HWND window, POINT point, DWORD waitMs = kWaitMs);  // a right press; the menu it opens, or null
+void Keys(HWND menu, std::initializer_list<WPARAM> keys);
+bool WaitForMenuClosed();
+bool Greyed(HMENU menu, UINT position);
+bool Checked(HMENU menu, UINT position);
+// Item i of the process list shows row i of the table: "" or the first difference.
+std::wstring ListDiffersFromTable(HWND list);
+
+// Message boxes the program asks for, answered without showing them.
+struct AskedBox {
+  HWND owner;
+  std::wstring text, caption;
+  UINT style;
+};
+class BoxAnswers {
+ public:
+  explicit BoxAnswers(int answer);
+  ~BoxAnswers();
+  std::vector<AskedBox> Asked() const;
+};
+
+// A client area's pixels, colours as 0x00BBGGRR.
+constexpr uint32_t kPixelBlack = 0x000000, kPixelTrough = 0x008000, kPixelGreen = 0x00FF00;
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  void Fill(RECT rect, uint32_t colour);  // clipped, as FillRect does
+  int Count(RECT region, uint32_t colour) const;
+};
+Picture CaptureClient(HWND control);
+void SetClientSize(HWND control, int width, int height);
+struct GaugeBar {
+  RECT rect;
+  int levelTop;
+  RECT figure;
+  const wchar_t* text;
+};
+// The whole client area is black, the bars' troughs and levels, and each
+// figure as DrawTextW paints it, green on black in the DC's default font.
+void ExpectGauge(HWND control, std::initializer_list<GaugeBar> bars);
+// One series flat on row yFlat from x0 up to xPrev, then one steep segment to
+// (xLast, yLast); a wholly flat line ends at xLast - 1.
+struct GraphLine {
+  int x0, xPrev, xLast, yFlat, yLast;
+};
+void ExpectLines(HWND control, std::initializer_list<GraphLine> lines);
+
+// Kernel handles `processId` holds, from the system's handle list; this
+// process's private bytes.
+ULONG KernelHandleCount(DWORD processId);
+SIZE_T PrivateBytes();
+
+#endif
