@@ -7,6 +7,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 start=$(date +%s)
 
+# Each stage's seconds, printed when the next begins and at the end.
+stage_name=""
+stage_start=$(date +%s)
+stage() {
+  [ -z "$stage_name" ] || echo "-- $stage_name: $(( $(date +%s) - stage_start )) s"
+  stage_name=$1
+  stage_start=$(date +%s)
+  [ -z "$stage_name" ] || echo "== $stage_name"
+}
+
+stage "packages"
 bash scripts/deps.sh || exit 1
 
 passed=0
@@ -65,18 +76,18 @@ run_ctest() {
   count_ctest "$log" "$preset"
 }
 
-echo "== native: pure core (ASan, UBSan)"
+stage "native: pure core (ASan, UBSan)"
 if build native; then
   run_ctest native
 fi
 
 # The process table shared by the two threads, under ThreadSanitizer.
-echo "== tsan: process table stress (ThreadSanitizer)"
+stage "tsan: process table stress (ThreadSanitizer)"
 if build tsan; then
   check "process table stress" build/tsan/tests/tsan/table_stress
 fi
 
-echo "== windows: program, stand-ins and Wine tests"
+stage "windows: program, stand-ins and Wine tests"
 if build windows; then
   source scripts/wine-env.sh
   wine_prefix null
@@ -89,7 +100,7 @@ fi
 # The device's own build: every program source compiled for 32-bit ARM with
 # the device's branch selected, to objects (nothing links: no ARM run-time
 # here), checked against platform/device/ce_api.h rather than the device's SDK.
-echo "== device-check: the program compiled for the device (ARMv7 Thumb-2, _WIN32_WCE), objects only"
+stage "device-check: the program compiled for the device (ARMv7 Thumb-2, _WIN32_WCE), objects only"
 if build device-check; then
   check "device objects are 32-bit ARM" bash -c '
     objects=$(find build/device-check -name "*.obj")
@@ -101,17 +112,19 @@ fi
 
 # The device is 32-bit: the i686 build must stay warning-free. Its programs
 # cannot run here (no 32-bit emulation in this kernel), so it is built only.
-echo "== windows-x86: 32-bit build"
+stage "windows-x86: 32-bit build"
 if build windows-x86; then
   passed=$((passed + 1))
   echo "built"
 fi
 
+stage "scripts, static analysis, fuzzers"
 # The benchmarks themselves run once, briefly, as the BenchSmoke tests above;
 # their scripts take minutes, so here they are only parsed.
 check "benchmark scripts parse" bash -c 'for script in bench/*.sh; do bash -n "$script" || exit 1; done'
 check "static analysis (cppcheck)" bash scripts/static-analysis.sh
-check "fuzzers (60 s each)" bash scripts/fuzz.sh 60
+check "fuzzers (20 s each from their corpora; scripts/fuzz.sh runs longer)" bash scripts/fuzz.sh 20
+stage ""
 
 echo
 echo "== summary ($(( $(date +%s) - start )) s)"

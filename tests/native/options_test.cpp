@@ -70,11 +70,4 @@ TEST(Options, LowerCasingIsAsciiOnlyAndInPlace) {
   EXPECT_EQ(1u, scan.dfsOffAtStart);
 }
 
-TEST(Options, UsageTextIsExact) {
-  EXPECT_STREQ(
-      "Use the following params:\n\r/s: Enable output of temperature on serial output.\n\r"
-      "/d: Disable DFS by default.\n\r/h: Show this text.\n\r",
-      kUsageText);
-}
-
 }  // namespace

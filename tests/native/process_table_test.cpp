@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -231,110 +229,6 @@ TEST(ProcessTable, CapacityHoldsAndLeftOutProcessesComeInAsRowsFree) {
   monitor.ExpectInStep();
 }
 
-// The row-by-row algorithm the table's passes must agree with: lookup by
-// scanning, removal by shifting every later row down, one row at a time.
-struct ReferenceTable {
-  std::vector<ProcessEntry> rows;
-  std::vector<std::wstring> log;
-
-  void Pass(const std::vector<Process>& processes, uint32_t processors, const Platform& platform) {
-    if (processes.empty()) return;
-    for (ProcessEntry& row : rows) row.flags = ENTRY_UNSEEN;
-    for (const Process& process : processes) {
-      ProcessEntry* match = nullptr;
-      for (ProcessEntry& row : rows) {
-        if (row.processId == process.id) {
-          match = &row;
-          break;
-        }
-      }
-      auto figures = platform.processFigures.find(process.id);
-      const uint32_t affinity =
-          processors >= 2 && figures != platform.processFigures.end() ? figures->second.affinity : 0;
-      if (match != nullptr) {
-        if (match->flags == ENTRY_UNSEEN) match->flags = 0;
-        if (process.threads != match->threadCount || affinity != match->affinity) {
-          match->threadCount = process.threads;
-          match->affinity = affinity;
-          if (match->flags != ENTRY_NEW) match->flags = ENTRY_CHANGED;
-        }
-      } else if (rows.size() < kProcessCapacity) {
-        ProcessEntry row = {};
-        row.flags = ENTRY_NEW;
-        row.processId = process.id;
-        row.threadCount = process.threads;
-        row.affinity = affinity;
-        process.name.substr(0, kProcessNameChars).copy(row.name, kProcessNameChars);
-        rows.push_back(row);
-      }
-    }
-    for (size_t i = 0; i < rows.size();) {
-      const ProcessEntry& row = rows[i];
-      const std::wstring at = std::to_wstring(i);
-      if (row.flags & ENTRY_NEW) {
-        log.push_back(L"insert " + at + L" " + row.name + L" " + std::to_wstring(row.processId));
-        log.push_back(L"set " + at + L" 1 " + at);
-        log.push_back(L"set " + at + L" 2 " + Hex8(row.processId));
-      }
-      if (row.flags & (ENTRY_NEW | ENTRY_CHANGED)) {
-        log.push_back(L"set " + at + L" 6 " + std::to_wstring(row.threadCount));
-        log.push_back(L"set " + at + L" 7 " + std::to_wstring(row.affinity));
-      }
-      if (row.flags == ENTRY_UNSEEN) {
-        for (size_t j = i + 1; j < rows.size(); ++j) rows[j - 1] = rows[j];
-        rows.pop_back();
-        log.push_back(L"delete " + at);
-        continue;
-      }
-      ++i;
-    }
-  }
-};
-
-TEST(ProcessTable, RandomPassesMatchTheRowByRowAlgorithm) {
-  std::mt19937 random(20240611);
-  Monitor monitor;
-  monitor.processors = 2;
-  ReferenceTable reference;
-  std::vector<Process> running;
-  uint32_t nextId = 4;
-  for (int pass = 0; pass < 400; ++pass) {
-    SCOPED_TRACE(pass);
-    // Exits, starts (sometimes more than the table holds), thread and
-    // affinity changes, a shuffled walk, now and then an empty or a repeated entry.
-    for (size_t i = 0; i < running.size();) {
-      if (random() % 8 == 0) {
-        running.erase(running.begin() + i);
-      } else {
-        if (random() % 6 == 0) running[i].threads = 1 + random() % 40;
-        if (random() % 10 == 0) monitor.Affinity(running[i].id, random() % 3);
-        ++i;
-      }
-    }
-    const uint32_t starts = pass % 50 == 7 ? 1100 : random() % 12;
-    for (uint32_t i = 0; i < starts; ++i) {
-      running.push_back({nextId, 1 + static_cast<uint32_t>(random() % 20), L"proc" + std::to_wstring(nextId)});
-      nextId += 4;
-    }
-    std::vector<Process> walk = running;
-    std::shuffle(walk.begin(), walk.end(), random);
-    if (!walk.empty() && random() % 15 == 0) walk.push_back(walk[random() % walk.size()]);
-    if (random() % 25 == 0) walk.clear();
-
-    if (walk.size() > kProcessCapacity) walk.resize(kProcessCapacity);  // what a reading holds
-    const size_t before = reference.log.size();
-    reference.Pass(walk, monitor.processors, monitor.platform);
-    const std::vector<std::wstring> expected(reference.log.begin() + before, reference.log.end());
-    ASSERT_EQ(expected, monitor.Pass(walk));
-    ASSERT_EQ(reference.rows.size(), monitor.table->processCount);
-    monitor.ExpectInStep();
-    if (HasFatalFailure() || HasNonfatalFailure()) return;
-  }
-}
-
-}  // namespace
-
-namespace {
 
 std::vector<std::wstring> Texts(const Monitor& monitor, size_t item) {
   const std::vector<std::wstring>& row = monitor.Item(item);
@@ -439,101 +333,6 @@ TEST(ThreadList, FollowsTheChosenProcessWithTheFewestSteps) {
   EXPECT_EQ(0u, monitor.threads->ownerChosen);
   EXPECT_TRUE(monitor.threadList.items.empty());
   EXPECT_EQ(0, monitor.threadList.redundant);
-}
-
-// Random thread sets, figures, switches and exits, against a model of what
-// the thread list must show: live threads in first-seen order up to the
-// capacity, each text the figure it reads, and no text rewritten unchanged.
-TEST(ThreadList, RandomPassesKeepTheListShowingTheChosenProcessesThreads) {
-  std::mt19937 random(20240612);
-  Monitor monitor;
-  monitor.processors = 1 + random() % 2;
-  std::map<uint32_t, std::vector<uint32_t>> live = {{0x10, {}}, {0x20, {}}};  // threads by process
-  uint32_t nextThread = 0x1000, owner = 0x10;
-  std::vector<uint32_t> rows;                  // the model: the thread list's ids
-  std::map<uint32_t, uint64_t> previousTimes;  // the times the rows' shares start from
-  SelectThreadOwner(monitor.threads.get(), 1, owner);
-  for (int pass = 0; pass < 300; ++pass) {
-    SCOPED_TRACE(pass);
-    for (auto& process : live) {
-      std::vector<uint32_t>& threads = process.second;
-      for (size_t i = 0; i < threads.size();) {
-        if (random() % 6 == 0) {
-          threads.erase(threads.begin() + i);
-        } else {
-          ThreadFigures& figures = monitor.platform.threadFigures[threads[i]];
-          if (random() % 4 == 0) figures.cpuTime += random() % (3 * kSecond);
-          if (random() % 8 == 0) figures.priority = static_cast<int32_t>(random() % 5) - 2;
-          if (random() % 8 == 0) figures.figures ^= FIGURE_PRIORITY | FIGURE_CPU_TIME;
-          ++i;
-        }
-      }
-      const uint32_t starts = pass % 60 == 30 ? 300 : random() % 4;
-      for (uint32_t i = 0; i < starts; ++i) {
-        const uint32_t affinity = static_cast<uint32_t>(random() % 3);
-        monitor.platform.threadFigures[nextThread] =
-            ThreadFigures{FIGURE_CPU_TIME | FIGURE_PRIORITY | FIGURE_AFFINITY, 0, affinity, 0};
-        threads.push_back(nextThread++);
-      }
-    }
-    const bool switching = random() % 20 == 0, exiting = random() % 40 == 0;
-    if (switching) {
-      owner = owner == 0x10 ? 0x20 : 0x10;
-      SelectThreadOwner(monitor.threads.get(), 1, owner);
-      rows.clear();
-    }
-    std::vector<Process> processes;
-    std::vector<Thread> walk;
-    for (const auto& process : live) {
-      if (exiting && process.first == owner) continue;
-      processes.push_back({process.first, 1, L"p.exe"});
-      for (uint32_t thread : process.second) walk.push_back({thread, process.first});
-    }
-    std::shuffle(walk.begin(), walk.end(), random);
-    const uint32_t elapsedMs = 500 + random() % 1000;
-    monitor.Pass(processes, walk, elapsedMs);
-
-    // The model's rows: exits closed up, newcomers appended in walk order while there is room.
-    const std::vector<uint32_t>& owned = live[owner];
-    if (exiting) rows.clear();
-    size_t occupied = rows.size();  // rows of exited threads free only after the pass
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [&](uint32_t id) { return std::find(owned.begin(), owned.end(), id) == owned.end(); }),
-               rows.end());
-    for (const Thread& thread : walk) {
-      if (exiting || thread.owner != owner || occupied >= kThreadCapacity) continue;
-      if (std::find(rows.begin(), rows.end(), thread.id) != rows.end()) continue;
-      rows.push_back(thread.id);
-      ++occupied;
-    }
-    ASSERT_EQ(rows.size(), monitor.threadList.items.size());
-    std::map<uint32_t, uint64_t> times;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const ThreadFigures& figures = monitor.platform.threadFigures[rows[i]];
-      const std::vector<std::wstring>& item = monitor.threadList.items[i];
-      const bool timeKnown = figures.figures & FIGURE_CPU_TIME;
-      auto previous = previousTimes.find(rows[i]);
-      uint64_t share = kNoFigure;
-      if (timeKnown) {
-        share = previous == previousTimes.end()
-                    ? 0
-                    : CpuSharePercent(previous->second, figures.cpuTime, elapsedMs * kTicksPerMs, monitor.processors);
-      }
-      if (timeKnown) times[rows[i]] = figures.cpuTime;
-      ASSERT_EQ(Hex8(rows[i]), item[kThreadColumnTid]);
-      EXPECT_EQ(figures.figures & FIGURE_PRIORITY ? std::to_wstring(figures.priority) : L"",
-                item[kThreadColumnPriority]);
-      EXPECT_EQ(share == kNoFigure ? L"" : std::to_wstring(share), item[kThreadColumnCpu]);
-      EXPECT_EQ(monitor.processors >= 2 ? std::to_wstring(figures.affinity) : L"", item[kThreadColumnAffinity]);
-    }
-    previousTimes = times;
-    EXPECT_EQ(0, monitor.threadList.redundant);
-    if (HasFailure()) return;
-    if (exiting) {
-      live[owner].clear();
-      SelectThreadOwner(monitor.threads.get(), 1, owner);
-    }
-  }
 }
 
 }  // namespace
