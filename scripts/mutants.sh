@@ -4,7 +4,7 @@
 # native tests, the stress test under ThreadSanitizer and the Wine tests) and
 # prints whether the fault was killed (a build or a test failed) or survived.
 # Every file is restored after its fault, and on any exit. Not part of CI: a
-# fault takes a minute or two.
+# fault takes a minute or two; a suite stops at its first failing test.
 #   scripts/mutants.sh [area-pattern]     (only the faults whose area matches)
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -42,10 +42,10 @@ suite() {
   for preset in native tsan windows; do
     cmake --build --preset "$preset" >>"$log" 2>&1 || { echo "build ($preset)"; return 1; }
   done
-  ctest --preset native >>"$log" 2>&1 || { echo "native tests"; return 1; }
+  ctest --preset native --stop-on-failure >>"$log" 2>&1 || { echo "native tests"; return 1; }
   build/tsan/tests/tsan/table_stress >>"$log" 2>&1 || { echo "stress test"; return 1; }
   wine_server_start
-  ctest --preset windows >>"$log" 2>&1
+  ctest --preset windows --stop-on-failure >>"$log" 2>&1
   local status=$?
   wine_server_stop
   [ "$status" -eq 0 ] || { echo "Wine tests"; return 1; }
