@@ -3,7 +3,7 @@
 # on this machine, each for SECONDS (default 60):
 #   - the monitor under Wine with both stand-ins, the Performance page active
 #     for the first half and the Processes page for the second
-#     (tests/helpers/sheet_control.exe switches and closes the sheet);
+#     (tools/sheet_control.exe switches and closes the sheet);
 #   - top -b -d 1;
 #   - htop -d 10 (a refresh a second), in a terminal of its own (script).
 # CPU time per second is counted from the SETTLE-th second to the end, so

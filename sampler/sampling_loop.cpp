@@ -76,10 +76,21 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   readings->counted = 0;
   if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
     if (ReadProcessPass(&pass)) readings->pass = pass;
+    context->cyclesToCount = 0;
   } else if (page != nullptr || g_state.recordFigures) {
     // The Performance page's process and thread totals, and the record's,
-    // are the current ones.
-    readings->counted = CountProcesses(&readings->processCount, &readings->threadTotal) ? 1 : 0;
+    // are counted afresh every kCountPeriodCycles cycles (the count is most of
+    // a cycle's cost) and at once when the page comes back.
+    if (context->cyclesToCount == 0) {
+      context->counted = CountProcesses(&context->processCount, &context->threadTotal) ? 1 : 0;
+      context->cyclesToCount = kCountPeriodCycles;
+    }
+    --context->cyclesToCount;
+    readings->counted = context->counted;
+    readings->processCount = context->processCount;
+    readings->threadTotal = context->threadTotal;
+  } else {
+    context->cyclesToCount = 0;
   }
 }
 

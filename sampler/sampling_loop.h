@@ -18,6 +18,11 @@ struct SamplerContext {
   ShownTotals totals;
   CycleResults results;
   uint32_t startMs;  // the tick count at the start: the record's time base
+  // The totals counted without a pass, kept between counts.
+  uint32_t cyclesToCount;  // 0: count at this cycle
+  uint32_t counted;        // the last count succeeded, as follows
+  uint32_t processCount;
+  uint32_t threadTotal;
 };
 
 // Before the first cycle: the starting tick count and idle counters.
