@@ -117,17 +117,17 @@ void Cycle(SamplerContext* context, HWND performance, HWND processes) {
   Drain();
 }
 
-// Helper processes (the tests' sleeper), so that the walk lists more.
+// Helper processes (the tests' worker, sleeping), so that the walk lists more.
 std::vector<PROCESS_INFORMATION> StartHelpers(int count) {
   std::vector<PROCESS_INFORMATION> helpers;
   wchar_t folder[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
   std::wstring exe(folder, length);
-  exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"sleeper.exe";
+  exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"worker.exe";
   for (int i = 0; i < count; ++i) {
     const std::wstring tag = L"probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(i);
-    HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, (L"Local\\selvane-sleeper-" + tag + L"-ready").c_str());
-    std::wstring command = L"\"" + exe + L"\" " + tag + L" 1";
+    HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, (L"Local\\selvane-helper-" + tag + L"-ready").c_str());
+    std::wstring command = L"\"" + exe + L"\" " + tag + L" threads 1";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

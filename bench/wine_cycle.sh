@@ -10,7 +10,7 @@ repeats=${1:-3}
 samples=${2:-300}
 extra=${3:-0}
 
-bench_build windows cycle_probe coredll libnvrm sleeper
+bench_build windows cycle_probe coredll libnvrm worker
 bench_wine_start
 cd "$bin"
 runs=$(mktemp)

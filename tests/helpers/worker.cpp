@@ -1,12 +1,12 @@
 // A process whose CPU time, memory and threads the tests know.
-//   worker TAG burn        binds itself to the first processor, sets
-//                          "Local\selvane-helper-TAG-ready" and keeps that processor
-//                          busy for 3 s; then writes its own CPU time in 100 ns
-//                          units as a line to standard output.
-//   worker TAG touch MB    commits MB megabytes, writes to every page, sets ready.
 //   worker TAG threads N   runs N threads (its main one included), writes their
-//                          ids as one line, sets ready. Each "...-more" ends the
-//                          last of them still running, then sets ready again.
+//                          ids as one line, sets "Local\selvane-helper-TAG-ready".
+//                          Each "...-more" ends the last of them still running,
+//                          then sets ready again.
+//   worker TAG burn        binds itself to the first processor, sets ready and
+//                          keeps that processor busy for 3 s; then writes its
+//                          own CPU time in 100 ns units as a line.
+//   worker TAG touch MB    commits MB megabytes, writes to every page, sets ready.
 // In every mode it exits with code 7 once "...-exit" is set.
 #include <windows.h>
 
@@ -18,6 +18,7 @@
 static constexpr DWORD kBurnMs = 3000;
 static constexpr SIZE_T kMegabyte = 1 << 20;
 static constexpr SIZE_T kPage = 4096;
+static constexpr int kExitCode = 7;
 
 static DWORD WINAPI WaitForEnd(LPVOID event) {
   WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
@@ -36,6 +37,7 @@ int wmain(int argc, wchar_t** argv) {
   HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());
   const std::wstring mode = argv[2];
   const int count = argc > 3 ? _wtoi(argv[3]) : 0;
+  std::vector<HANDLE> ends, threads;
 
   if (mode == L"burn") {
     SetProcessAffinityMask(GetCurrentProcess(), 1);
@@ -46,7 +48,6 @@ int wmain(int argc, wchar_t** argv) {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     printf("%llu\n", Ticks(kernel) + Ticks(user));
-    fflush(stdout);
   } else if (mode == L"touch") {
     const SIZE_T bytes = static_cast<SIZE_T>(count) * kMegabyte;
     volatile char* memory = static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
@@ -54,7 +55,6 @@ int wmain(int argc, wchar_t** argv) {
     for (SIZE_T offset = 0; offset < bytes; offset += kPage) memory[offset] = 1;
     SetEvent(ready);
   } else if (mode == L"threads") {
-    std::vector<HANDLE> ends, threads;
     std::string ids = std::to_string(GetCurrentThreadId());
     for (int i = 1; i < count; ++i) {
       DWORD id = 0;
@@ -63,22 +63,20 @@ int wmain(int argc, wchar_t** argv) {
       ids += " " + std::to_string(id);
     }
     printf("%s\n", ids.c_str());
-    fflush(stdout);
     SetEvent(ready);
-    HANDLE events[] = {quit, more};
-    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-      if (!threads.empty()) {
-        SetEvent(ends.back());
-        WaitForSingleObject(threads.back(), INFINITE);
-        ends.pop_back();
-        threads.pop_back();
-      }
-      SetEvent(ready);
-    }
-    return 7;
   } else {
     return 1;
   }
-  WaitForSingleObject(quit, INFINITE);
-  return 7;
+  fflush(stdout);
+  HANDLE events[] = {quit, more};
+  while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    if (!threads.empty()) {
+      SetEvent(ends.back());
+      WaitForSingleObject(threads.back(), INFINITE);
+      ends.pop_back();
+      threads.pop_back();
+    }
+    SetEvent(ready);
+  }
+  return kExitCode;
 }

@@ -20,10 +20,6 @@
 
 namespace {
 
-const char* const kRmNames[] = {"NvRmOpen",        "NvRmClose",           "NvRmMemGetStat",        "NvRmDfsGetClockUtilization",
-                                "NvRmDiagGetTemperature", "NvRmDfsGetState", "NvRmDfsSetState",   "NvRmDfsSetLowCorner",
-                                "NvRmDfsSetTarget", "NvRmDfsSetCpuEnvelope", "NvRmDfsSetEmcEnvelope", "NvRmDfsSetCpuEmcHighCorner",
-                                "NvRmDfsSetAvHighCorner"};
 constexpr uint32_t kMachine = 0;  // the machine's own processor count
 constexpr float kUntouched = -1.0f, kScaleBefore = 0.75f;
 
@@ -70,7 +66,7 @@ std::vector<FaultCase> Cases() {
   for (uint32_t n = 1; n <= 13; ++n) {
     c = FaultCase("RmEntryMissing" + std::to_string(n));
     c.faults.hiddenRm = 1u << (n - 1);
-    c.bindLines = std::string(kRmNames[n - 1]) + "\r\n";
+    c.bindLines = std::string(kRmEntryNames[n - 1]) + "\r\n";
     if (n == 1) {  // without the open there is no handle for the queries that take one
       c.bindLines += "g_rm\r\n";
       c.silent = kSilentClocks | kSilentTemperatures;
@@ -242,7 +238,7 @@ TEST_F(SnapshotFaults, NoSnapshotChangesNothingAndSaysSoOnce) {
   RunProcessPass();
   const std::unique_ptr<ProcessTable> before(new ProcessTable(g_state.processTable));
   Helper helper;  // started meanwhile: not listed until a good pass
-  ASSERT_TRUE(helper.Start(L"sleeper.exe", L"1"));
+  ASSERT_TRUE(helper.Start(L"threads 1"));
   for (auto fault : {kNoSnapshot, kEmptySnapshot}) {
     g_snapshot = fault;
     const ULONG handles = KernelHandleCount(GetCurrentProcessId());
@@ -262,7 +258,7 @@ TEST_F(SnapshotFaults, NoSnapshotChangesNothingAndSaysSoOnce) {
 // and the pass lists every process; beyond the bound, one line says so.
 TEST_F(SnapshotFaults, RecordsBeyondTheBufferGrowItUpToItsBound) {
   Helper helper;
-  ASSERT_TRUE(helper.Start(L"sleeper.exe", L"1"));
+  ASSERT_TRUE(helper.Start(L"threads 1"));
   g_snapshot = kLargeSnapshot;
   g_recordsNeeded = 5u << 20;
   StdoutCapture output;
@@ -279,8 +275,8 @@ TEST_F(SnapshotFaults, RecordsBeyondTheBufferGrowItUpToItsBound) {
 // removed by the next pass.
 TEST_F(SnapshotFaults, AffinityThatCannotBeReadIsZero) {
   Helper guarded, exiting;
-  ASSERT_TRUE(guarded.Start(L"sleeper.exe", L"1", true));
-  ASSERT_TRUE(exiting.Start(L"sleeper.exe", L"1"));
+  ASSERT_TRUE(guarded.Start(L"threads 1", true));
+  ASSERT_TRUE(exiting.Start(L"threads 1"));
   ASSERT_TRUE(SetProcessAffinityMask(guarded.Process(), 2));  // through its creator's handle
   ASSERT_TRUE(SetProcessAffinityMask(exiting.Process(), 2));
   ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), 2));

@@ -1,5 +1,5 @@
-// The whole program: the real exe with its options, the sheet as a user sees
-// it, and its pages as their templates make them.
+// The whole program: the real exe with its options and the sheet as a user
+// sees it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -135,93 +135,6 @@ TEST(Program, PagesSteerTheSamplerAndTheIconsLiveWithTheSheet) {
   EXPECT_EQ(nullptr, g_state.processesPage.load());
   for (HICON icon : g_state.icons) EXPECT_NE(nullptr, icon);  // icons 108 to 119
   EXPECT_EQ(0u, monitor.Close());
-}
-
-// ---- The pages as their templates make them: each control's id, class,
-// text, place (dialog units) and the styles that make its look ----
-
-struct Control {
-  int id;
-  const wchar_t* className;
-  const wchar_t* text;
-  RECT place;  // x, y, cx, cy
-  DWORD style, exStyle;
-};
-
-void ExpectControls(HWND page, const std::vector<Control>& expected) {
-  size_t i = 0;
-  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr && i < expected.size();
-       child = GetWindow(child, GW_HWNDNEXT), ++i) {
-    const Control& e = expected[i];
-    SCOPED_TRACE(i + 1);
-    wchar_t className[64];
-    GetClassNameW(child, className, 64);
-    EXPECT_EQ(e.id, GetDlgCtrlID(child));
-    EXPECT_EQ(0, _wcsicmp(e.className, className)) << className;
-    if (e.id != IDC_STATUS_TEXT) {
-      EXPECT_EQ(e.text, WindowText(child));
-    }
-    RECT origin = {e.place.left, e.place.top, e.place.right, e.place.bottom}, actual;  // a place and a size,
-    MapDialogRect(page, &origin);                                                      // each mapped on its own
-    const RECT place = {origin.left, origin.top, origin.left + origin.right, origin.top + origin.bottom};
-    GetWindowRect(child, &actual);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&actual), 2);
-    const bool widened = e.id == IDC_PHYS_TOTAL || e.id == IDC_PHYS_AVAILABLE;  // the desktop's byte counts
-    EXPECT_EQ(place.right, actual.right);
-    EXPECT_EQ(place.top, actual.top);
-    if (!widened) {
-      EXPECT_EQ(place.left, actual.left);
-    }
-    if (e.id != IDC_DOMAIN_LIST) {  // a combo box's height takes its list
-      EXPECT_EQ(place.bottom, actual.bottom);
-    }
-    // Controls turn WS_BORDER into a client edge; a combo box hands WS_VSCROLL to its list.
-    const DWORD kept = e.style & ~(WS_VISIBLE | WS_BORDER | WS_VSCROLL);
-    EXPECT_EQ(kept, GetWindowLongW(child, GWL_STYLE) & kept);
-    EXPECT_EQ(e.exStyle, GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-  }
-  EXPECT_EQ(expected.size(), i);
-}
-
-TEST(Pages, PerformanceAsDesigned) {
-  BindPlatform();
-  HWND page = ShowPerformancePage();
-  EXPECT_EQ(L"Performance", WindowText(page));
-  const int none = 0xFFFF;
-  ExpectControls(page, {{1024, L"Static", L"", {13, 18, 56, 36}, 0x50000000, 0x200},
-                        {1022, L"Static", L"", {88, 19, 182, 36}, 0x50000000, 0x200},
-                        {1025, L"Static", L"", {13, 72, 32, 40}, 0x50000000, 0x200},
-                        {1023, L"Static", L"", {60, 72, 210, 40}, 0x50000000, 0x200},
-                        {none, L"Static", L"Processes", {13, 136, 42, 10}, 0x50020000, 0},
-                        {1043, L"Static", L"0", {86, 136, 42, 10}, 0x50020002, 0},
-                        {none, L"Static", L"Threads", {13, 149, 42, 10}, 0x50020000, 0},
-                        {1044, L"Static", L"0", {86, 148, 42, 10}, 0x50020002, 0},
-                        {none, L"Static", L"Total", {147, 137, 42, 10}, 0x50020000, 0},
-                        {1045, L"Static", L"0", {220, 137, 42, 10}, 0x50020002, 0},
-                        {none, L"Static", L"Available", {147, 150, 42, 10}, 0x50020000, 0},
-                        {1046, L"Static", L"0", {220, 150, 42, 10}, 0x50020002, 0},
-                        {none, L"Button", L"MEM Usage History", {55, 60, 222, 58}, 0x50000007, 0},
-                        {none, L"Button", L"CPU Usage", {5, 8, 70, 51}, 0x50000007, 0},
-                        {none, L"Button", L"CPU Usage History", {81, 8, 195, 51}, 0x50000007, 0},
-                        {none, L"Button", L"MEM Usage", {7, 60, 43, 58}, 0x50000007, 0},
-                        {1036, L"Button", L"Totals", {7, 126, 128, 38}, 0x50000007, 0},
-                        {1037, L"Button", L"Physical Memory", {139, 126, 138, 38}, 0x50000007, 0},
-                        {4001, L"Static", L"", {8, 180, 180, 60}, 0x50020000, 0},
-                        {4002, L"Button", L"Disable DFS", {192, 168, 64, 10}, 0x50010003, 0},
-                        {4003, L"Button", L"Set", {240, 204, 34, 14}, 0x50010000, 0},
-                        {4004, L"ComboBox", L"CPU", {192, 184, 48, 40}, 0x50A10003, 0},
-                        {4005, L"Edit", L"1000", {192, 204, 40, 12}, 0x50810080, 0x200}});
-  DestroyWindow(page);
-}
-
-TEST(Pages, ProcessesAsDesigned) {
-  BindPlatform();
-  ProcessesPage page;
-  EXPECT_EQ(L"Processes", WindowText(page.Page()));
-  ExpectControls(page.Page(), {{1023, L"SysListView32", L"List1", {7, 17, 319, 140}, 0x50810001, 0x200},
-                               {1024, L"SysListView32", L"List1", {7, 173, 319, 61}, 0x50810001, 0x200},
-                               {0xFFFF, L"Static", L"Processes:", {7, 7, 92, 11}, 0x50020000, 0},
-                               {0xFFFF, L"Static", L"Threads", {7, 162, 92, 11}, 0x50020000, 0}});
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ Child::~Child() {
   }
 }
 
-bool Helper::Start(const wchar_t* exe, const std::wstring& arguments, bool guarded) {
+bool Helper::Start(const std::wstring& arguments, bool guarded) {
   static int started = 0;
   const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++started);
   const std::wstring prefix = L"Local\\selvane-helper-" + tag;
@@ -152,7 +152,7 @@ bool Helper::Start(const wchar_t* exe, const std::wstring& arguments, bool guard
                                                                        &security.lpSecurityDescriptor, nullptr)) {
     return false;
   }
-  const bool started_ = Child::Start(L"\"" + BinPath(exe) + L"\" " + tag + L" " + arguments, false,
+  const bool started_ = Child::Start(L"\"" + BinPath(L"worker.exe") + L"\" " + tag + L" " + arguments, false,
                                      guarded ? &security : nullptr);
   if (security.lpSecurityDescriptor != nullptr) LocalFree(security.lpSecurityDescriptor);
   return started_ && WaitForSingleObject(ready_, kWaitMs) == WAIT_OBJECT_0;
@@ -214,7 +214,7 @@ extern "C" void* g_importGetProcAddress __asm__(IMPORT_SLOT(GetProcAddress, 8));
 static const char* const kKernelNames[] = {"CeGetThreadAffinity", "CeSetThreadAffinity", "CeGetProcessAffinity",
                                            "CeSetProcessAffinity", "CeGetProcessorState", "CePowerOffProcessor",
                                            "CePowerOnProcessor",  "CeGetIdleTimeEx",     "__GetUserKData"};
-static const char* const kRmNames[] = {
+const char* const kRmEntryNames[13] = {
     "NvRmOpen",        "NvRmClose",           "NvRmMemGetStat",        "NvRmDfsGetClockUtilization",
     "NvRmDiagGetTemperature", "NvRmDfsGetState", "NvRmDfsSetState",   "NvRmDfsSetLowCorner",
     "NvRmDfsSetTarget", "NvRmDfsSetCpuEnvelope", "NvRmDfsSetEmcEnvelope", "NvRmDfsSetCpuEmcHighCorner",
@@ -229,22 +229,9 @@ static bool Hidden(const char* name, const char* const* names, size_t count, uin
   return false;
 }
 
-static PFN_CeSetProcessAffinity g_setAffinity;
-static int64_t g_lastSetAffinity = -1;
-
-static BOOL WINAPI RecordSetAffinity(HANDLE process, DWORD affinity) {
-  g_lastSetAffinity = affinity;
-  return g_setAffinity(process, affinity);
-}
-
-int64_t LastSetAffinity() { return g_lastSetAffinity; }
-
 static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
-  if (Hidden(name, kKernelNames, 9, g_hiddenKernel) || Hidden(name, kRmNames, 13, g_hiddenRm)) return nullptr;
-  const FARPROC found = reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(g_lookupPatch->Original())(module, name);
-  if (found == nullptr || strcmp(name, "CeSetProcessAffinity") != 0) return found;
-  g_setAffinity = reinterpret_cast<PFN_CeSetProcessAffinity>(reinterpret_cast<void*>(found));
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordSetAffinity));
+  if (Hidden(name, kKernelNames, 9, g_hiddenKernel) || Hidden(name, kRmEntryNames, 13, g_hiddenRm)) return nullptr;
+  return reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(g_lookupPatch->Original())(module, name);
 }
 
 void SetStandinSettings(const char* settings) { SetEnvironmentVariableA("SELVANE_STANDIN", settings); }
@@ -255,7 +242,6 @@ void BindPlatform(const PlatformFaults& faults) {
   SetStandinSettings(faults.settings);
   g_hiddenKernel = faults.hiddenKernel;
   g_hiddenRm = faults.hiddenRm;
-  g_lastSetAffinity = -1;
   ImportPatch patch(&g_importGetProcAddress, reinterpret_cast<void*>(LookUp));
   g_lookupPatch = &patch;
   BindKernelExtensionsFrom(BinPath(faults.coredll).c_str());

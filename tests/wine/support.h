@@ -16,7 +16,7 @@
 #include <tlhelp32.h>
 
 constexpr DWORD kWaitMs = 5000;
-constexpr DWORD kHelperExitCode = 7;  // what sleeper.exe and worker.exe exit with when told to
+constexpr DWORD kHelperExitCode = 7;  // what worker.exe exits with when told to
 
 std::wstring BinPath(const wchar_t* name);  // beside the test program
 std::wstring WindowText(HWND window);
@@ -67,13 +67,13 @@ class Child {
   DWORD id_ = 0;
 };
 
-// A helper of tests/helpers steered through named events
+// tests/helpers/worker.exe steered through named events
 // ("Local\selvane-helper-TAG-ready", "-more", "-exit"). A guarded one lets
 // others open it only to wait for it: no query, no termination.
 class Helper : public Child {
  public:
   ~Helper();
-  bool Start(const wchar_t* exe, const std::wstring& arguments, bool guarded = false);
+  bool Start(const std::wstring& arguments, bool guarded = false);
   bool More();    // sets "more", waits for the next "ready"
   DWORD Exit();   // sets "exit"; its exit code
 
@@ -123,9 +123,7 @@ struct PlatformFaults {
   uint32_t hiddenRm = 0;      // bit n - 1: resource-manager entry n is missing
 };
 void BindPlatform(const PlatformFaults& faults = PlatformFaults{});
-// The value of the last CeSetProcessAffinity call the program made through a
-// binding of BindPlatform; -1 for none.
-int64_t LastSetAffinity();
+extern const char* const kRmEntryNames[13];
 void SetStandinSettings(const char* settings);
 // What the chip's stand-in reads now, through its own exports and its own
 // handle, with the groups in `silent` (kSilent*) left at 0: what the status
