@@ -14,14 +14,13 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <vector>
 
 #include "tests/pass_reading.h"
-#include "ui/processes/process_table.h"
+#include "tests/recorded_list.h"
 
 namespace {
 
@@ -30,60 +29,9 @@ constexpr uint32_t kIdPool = 64;
 constexpr uint32_t kMaxBulk = kProcessCapacity + 200;
 constexpr uint32_t kMaxEntries = 63;     // walked processes a pass describes one by one
 constexpr uint8_t kBulkHeader = 0xFC;    // 0xFC..0xFF: 0..3 such processes, then a bulk
-constexpr int kColumns = 8;
 
 void Check(bool condition) {
   if (!condition) std::abort();
-}
-
-// The list view as the steps leave it: eight texts per item, in fixed
-// slots (the fuzzer runs faster without an allocation per text).
-constexpr size_t kTextChars = kProcessNameChars + 1;
-struct ItemTexts {
-  wchar_t column[kColumns][kTextChars];
-};
-struct List {
-  ItemTexts slots[kProcessCapacity];
-  uint16_t order[kProcessCapacity];  // item i shows slots[order[i]]
-  uint16_t freeSlots[kProcessCapacity];
-  uint32_t freeCount;
-  uint32_t itemCount;
-  void Clear() {
-    itemCount = 0;
-    freeCount = kProcessCapacity;
-    for (uint32_t i = 0; i < kProcessCapacity; ++i) freeSlots[i] = static_cast<uint16_t>(i);
-  }
-  const wchar_t* Text(uint32_t item, int column) const { return slots[order[item]].column[column]; }
-};
-
-void CopyText(wchar_t* to, const wchar_t* from) {
-  Check(std::wcslen(from) < kTextChars);
-  std::wcscpy(to, from);
-}
-
-void Insert(void* context, uint32_t item, const wchar_t* name, uint32_t) {
-  List* list = static_cast<List*>(context);
-  Check(item <= list->itemCount && list->freeCount > 0);
-  const uint16_t slot = list->freeSlots[--list->freeCount];
-  std::memset(&list->slots[slot], 0, sizeof list->slots[slot]);
-  CopyText(list->slots[slot].column[kColumnName], name);
-  std::memmove(&list->order[item + 1], &list->order[item], (list->itemCount - item) * sizeof list->order[0]);
-  list->order[item] = slot;
-  ++list->itemCount;
-}
-
-void SetText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
-  List* list = static_cast<List*>(context);
-  Check(item < list->itemCount && subItem < kColumns);
-  CopyText(list->slots[list->order[item]].column[subItem], text);
-}
-
-void Delete(void* context, uint32_t item) {
-  List* list = static_cast<List*>(context);
-  Check(item < list->itemCount);
-  list->freeSlots[list->freeCount++] = list->order[item];
-  --list->itemCount;
-  std::memmove(&list->order[item], &list->order[item + 1], (list->itemCount - item) * sizeof list->order[0]);
 }
 
 // A name of up to kMaxNameChars characters, terminated within the snapshot's
@@ -101,29 +49,6 @@ void FillName(FuzzedDataProvider* data, wchar_t* name) {
   name[kSnapshotNameChars - 1] = L'\0';
 }
 
-bool Shows(const List& list, uint32_t item, int column, const wchar_t* format, uint32_t value) {
-  wchar_t expected[kTextChars];
-  swprintf(expected, kTextChars, format, value);
-  return std::wcscmp(list.Text(item, column), expected) == 0;
-}
-
-void CheckInStep(const ProcessTable& table, const List& list) {
-  Check(table.processCount <= kProcessCapacity);
-  Check(list.itemCount == table.processCount);
-  uint32_t threads = 0;
-  for (uint32_t i = 0; i < table.processCount; ++i) {
-    const ProcessEntry& row = table.rows[i];
-    Check(row.name[kProcessNameChars] == L'\0');
-    Check(std::wcscmp(list.Text(i, kColumnName), row.name) == 0);
-    Check(Shows(list, i, kColumnPid, L"%.08X", row.processId));
-    Check(Shows(list, i, kColumnThreads, L"%d", row.threadCount));
-    Check(Shows(list, i, kColumnAffinity, L"%d", row.affinity));
-    Check(FindProcessRow(&table, row.processId) == i);
-    threads += row.threadCount;  // wraps as the table's total does
-  }
-  Check(threads == table.threadTotal);
-}
-
 // Kept across inputs: large fresh allocations on every input would cost more
 // than the passes.
 ProcessTable table;
@@ -132,28 +57,23 @@ PassReading reading;
 wchar_t text[kReportBufferChars];
 std::vector<SnapshotEntry> entries;
 std::vector<uint32_t> walkedIds;
-List list;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider data(bytes, size);
   // An empty table; rows beyond the count are never read.
-  table.processCount = 0;
-  table.threadTotal = 0;
-  table.stepCount = 0;
+  table.processCount = table.threadTotal = table.stepCount = 0;
   std::memset(table.index, 0, sizeof table.index);
-  list.Clear();
+  RecordedList list(8, 0);
+  const ListOps ops = list.Ops();
   const uint32_t processors = data.ConsumeIntegralInRange<uint32_t>(1, 4);
-  const ListOps ops = {&list, Insert, SetText, Delete};
   uint32_t nowMs = 0;
 
   while (data.remaining_bytes() > 0) {
     const uint8_t header = data.ConsumeIntegral<uint8_t>();
     // Bulk passes are slow; only a few header values ask for one.
     const bool bulk = header >= kBulkHeader;
-    entries.reserve(kMaxEntries + kMaxBulk);
-    walkedIds.reserve(kMaxEntries + kMaxBulk);
     entries.assign(bulk ? header - kBulkHeader : header % (kMaxEntries + 1), SnapshotEntry{});
     for (SnapshotEntry& entry : entries) {
       entry.processId = data.ConsumeBool() ? 4 * (data.ConsumeIntegralInRange<uint32_t>(0, kIdPool - 1) + 1)
@@ -166,11 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       const uint32_t bulk = data.ConsumeIntegralInRange<uint32_t>(0, kMaxBulk);
       const uint32_t base = data.ConsumeIntegral<uint32_t>();
       for (uint32_t i = 0; i < bulk; ++i) {
-        SnapshotEntry entry = {};
-        entry.processId = base + 4 * i;
-        entry.threadCount = i % 7;
-        swprintf(entry.name, kSnapshotNameChars, L"bulk%u.exe", i);
-        entries.push_back(entry);
+        entries.push_back({base + 4 * i, i % 7, 0, 0, 0, 0, {}});
+        swprintf(entries.back().name, kSnapshotNameChars, L"bulk%u.exe", i);
       }
     }
 
@@ -180,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const uint32_t countBefore = table.processCount;
     UpdateProcessTable(&table, &threads, &reading, &settings);
     SyncProcessList(&table, &ops, text, kReportBufferChars);
-    CheckInStep(table, list);
+    Check(ListOutOfStep(list, table).empty());
+    list.log.clear();
 
     // The rows are read processes; every read process has a row unless the
     // table is full. A reading with no entry changes nothing.
@@ -194,8 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     walkedIds.erase(std::unique(walkedIds.begin(), walkedIds.end()), walkedIds.end());
     for (uint32_t i = 0; i < table.processCount; ++i) {
       Check(std::binary_search(walkedIds.begin(), walkedIds.end(), table.rows[i].processId));
+      Check(table.rows[i].name[kProcessNameChars] == L'\0');
     }
-    Check(table.processCount == (walkedIds.size() < kProcessCapacity ? walkedIds.size() : kProcessCapacity) ||
+    Check(table.processCount == std::min<size_t>(walkedIds.size(), kProcessCapacity) ||
           countBefore + walkedIds.size() > kProcessCapacity);
   }
   return 0;

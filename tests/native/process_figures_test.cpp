@@ -8,45 +8,21 @@ namespace {
 
 constexpr uint64_t kSecond = kTicksPerSecond;
 
-TEST(CpuShare, ShareOfTheWholeMachine) {
-  // One processor busy for the whole second.
-  EXPECT_EQ(100u, CpuSharePercent(0, kSecond, kSecond, 1));
-  EXPECT_EQ(50u, CpuSharePercent(0, kSecond, kSecond, 2));
-  EXPECT_EQ(25u, CpuSharePercent(5 * kSecond, 5 * kSecond + kSecond / 2, kSecond, 2));
-  // Truncated to a whole percent, never above 100 (time measured a little apart).
+TEST(CpuShare, TruncatedCappedAndGuarded) {
   EXPECT_EQ(33u, CpuSharePercent(0, kSecond / 3, kSecond, 1));
-  EXPECT_EQ(100u, CpuSharePercent(0, 3 * kSecond, kSecond, 2));
-}
-
-TEST(CpuShare, GuardsAgainstBadIntervals) {
   EXPECT_EQ(0u, CpuSharePercent(2 * kSecond, kSecond, kSecond, 1));  // time went backwards
-  EXPECT_EQ(0u, CpuSharePercent(0, kSecond, 0, 1));                  // no elapsed time
   EXPECT_EQ(0u, CpuSharePercent(0, kSecond, kSecond, 0));
-  // Huge times: no overflow in the product.
+  // Huge times: no overflow in the product, and never above 100 (times measured a little apart).
   EXPECT_EQ(50u, CpuSharePercent(0, UINT64_MAX / 2, UINT64_MAX, 1));
   EXPECT_EQ(100u, CpuSharePercent(0, UINT64_MAX, 1, 4));
 }
 
-TEST(CpuTime, HoursMinutesSeconds) {
-  wchar_t text[32];
-  FormatCpuTime(text, 32, 0);
-  EXPECT_STREQ(L"0:00:00", text);
-  FormatCpuTime(text, 32, 59);
-  EXPECT_STREQ(L"0:00:59", text);
-  FormatCpuTime(text, 32, 3600);
-  EXPECT_STREQ(L"1:00:00", text);
-  FormatCpuTime(text, 32, 100 * 3600 + 61);
-  EXPECT_STREQ(L"100:01:01", text);
-  FormatCpuTime(text, 32, UINT64_MAX);  // hours beyond 32 bits
-  EXPECT_STREQ(L"5124095576030431:00:15", text);
-}
-
-TEST(MemUsage, KilobytesWithSeparators) {
+TEST(FigureTexts, CpuTimeAndMemUsageOverTheWholeRange) {
   wchar_t text[40];
-  FormatMemUsage(text, 40, 0);
-  EXPECT_STREQ(L"0 K", text);
-  FormatMemUsage(text, 40, 1000);
-  EXPECT_STREQ(L"1,000 K", text);
+  FormatCpuTime(text, 40, 100 * 3600 + 61);
+  EXPECT_STREQ(L"100:01:01", text);
+  FormatCpuTime(text, 40, UINT64_MAX);  // hours beyond 32 bits
+  EXPECT_STREQ(L"5124095576030431:00:15", text);
   FormatMemUsage(text, 40, 999);
   EXPECT_STREQ(L"999 K", text);
   FormatMemUsage(text, 40, UINT64_MAX);

@@ -12,60 +12,22 @@
 
 namespace {
 
-// Each column as "title alignment width".
-std::vector<std::wstring> Columns(HWND list) {
-  std::vector<std::wstring> columns;
-  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-  for (int i = 0; i < SendMessageW(header, HDM_GETITEMCOUNT, 0, 0); ++i) {
-    wchar_t title[64] = {};
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = 64;
-    SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    columns.push_back(std::wstring(title) + (column.fmt & LVCFMT_RIGHT ? L" right " : L" left ") +
-                      std::to_wstring(column.cx));
-  }
-  return columns;
+int ColumnCount(HWND list) {
+  return static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
 }
 
-// Each item of `menu` as "text id", a pop-up's items after it in brackets.
-std::wstring MenuItems(HMENU menu) {
-  std::wstring items;
-  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-    wchar_t text[64] = {};
-    GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
-    HMENU sub = GetSubMenu(menu, i);
-    items += std::wstring(text) + (sub ? L" [" + MenuItems(sub) + L"]" : L" " + std::to_wstring(GetMenuItemID(menu, i))) +
-             (i + 1 < GetMenuItemCount(menu) ? L", " : L"");
-  }
-  return items;
-}
-
-TEST(ProcessesPage, ColumnsAndMenuFollowTheProcessorCount) {
-  const std::vector<std::wstring> processColumns = {L"Name left 80",      L"ID right 35",        L"PID left 70",
-                                                    L"CPU right 35",      L"CPU Time right 65",  L"Mem Usage right 70",
-                                                    L"Threads right 60"};
-  const std::vector<std::wstring> threadColumns = {L"TID left 70", L"Priority left 70", L"CPU right 40"};
+// An Affinity column and the affinity commands only where there is a choice;
+// CPU3 and CPU4 only with four processors.
+TEST(ProcessesPage, AffinityColumnsAndMenuFollowTheProcessorCount) {
   for (const char* settings : {"processors=1", "processors=2", "processors=3", "processors=4"}) {
     SCOPED_TRACE(settings);
     BindPlatform({L"coredll.dll", L"libnvrm.dll", settings});
     const uint32_t processors = g_state.processorCount;
     ProcessesPage page;
-    std::vector<std::wstring> processExpected = processColumns, threadExpected = threadColumns;
-    if (processors > 1) {
-      processExpected.push_back(L"Affinity right 60");
-      threadExpected.push_back(L"Affinity right 60");
-    }
-    EXPECT_EQ(processExpected, Columns(page.List()));
-    EXPECT_EQ(threadExpected, Columns(page.ThreadList()));
-    EXPECT_EQ(LVS_EX_FULLROWSELECT, SendMessageW(page.List(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_EQ(0, SendMessageW(page.ThreadList(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    EXPECT_EQ(L"Kill Process 40097, Show Threads 40098, Set Priority [High 40099, Normal 40100, Low 40101], "
-              L"Set Affinity [None 6001, CPU1 6002, CPU2 6003, CPU3 6004, CPU4 6005]",
-              MenuItems(g_state.contextMenu));
+    EXPECT_EQ(processors > 1 ? 8 : 7, ColumnCount(page.List()));
+    EXPECT_EQ(processors > 1 ? 4 : 3, ColumnCount(page.ThreadList()));
     EXPECT_EQ(processors == 1, Greyed(g_state.contextMenu, kMenuPositionAffinity));
-    for (UINT position = 0; position <= kMaxProcessors; ++position) {  // with 2 or 3: None, CPU1 and CPU2
+    for (UINT position = 0; position <= kMaxProcessors; ++position) {
       EXPECT_EQ(position > 2 && processors < 4, Greyed(g_state.affinityMenu, position)) << position;
     }
   }

@@ -109,13 +109,6 @@ DWORD Child::Wait(DWORD ms) {
   return code;
 }
 
-void Child::Kill() {
-  TerminateProcess(process_, 1);
-  WaitForSingleObject(process_, kWaitMs);
-  CloseHandle(process_);
-  process_ = nullptr;
-}
-
 std::string Child::Output() {
   std::string text;
   char buffer[4096];
@@ -175,20 +168,12 @@ static DWORD WINAPI MonitorThread(LPVOID parameter) {
   return static_cast<DWORD>(RunMonitor(GetModuleHandleW(nullptr), static_cast<InProcessMonitor*>(parameter)->commandLine));
 }
 
-static BOOL CALLBACK FindSheet(HWND window, LPARAM found) {
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != GetCurrentProcessId() || !IsWindowVisible(window) || WindowText(window) != SELVANE_CAPTION) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
 bool InProcessMonitor::Start(const wchar_t* options) {
   wcsncpy(commandLine, options, 63);
   thread = CreateThread(nullptr, 0, MonitorThread, this, 0, nullptr);
   return thread != nullptr && WaitUntil([this] {
-           EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&sheet));
-           return sheet != nullptr;
+           sheet = FindWindowW(nullptr, SELVANE_CAPTION);
+           return sheet != nullptr && IsWindowVisible(sheet);
          });
 }
 

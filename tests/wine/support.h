@@ -55,7 +55,6 @@ class Child {
   ~Child();
   bool Start(const std::wstring& commandLine, bool errorToo = false, SECURITY_ATTRIBUTES* security = nullptr);
   DWORD Wait(DWORD ms = kWaitMs);  // its exit code, or STILL_ACTIVE
-  void Kill();                     // ends it and lets go of it: its id names nobody
   std::string Output();            // everything it wrote, once it has ended
   std::string ReadLine();          // one line of its output, without the line end
   HANDLE Process() const { return process_; }
