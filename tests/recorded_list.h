@@ -1,5 +1,5 @@
 // A list view as the list steps leave it: a row of texts per item, and every
-// operation logged. Shared by the native tests and the fuzzer.
+// operation logged. Shared by the native tests and the stress test.
 #ifndef SELVANE_TESTS_RECORDED_LIST_H
 #define SELVANE_TESTS_RECORDED_LIST_H
 

@@ -16,6 +16,8 @@
 #include <tlhelp32.h>
 
 constexpr DWORD kWaitMs = 5000;
+// The graphic controls in the order of the pictures (kGraph*).
+constexpr int kGraphIds[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
 constexpr DWORD kHelperExitCode = 7;  // what worker.exe exits with when told to
 
 std::wstring BinPath(const wchar_t* name);  // beside the test program
