@@ -124,13 +124,13 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
   EXPECT_EQ(c.rmLoaded ? 1u : 0u, g_state.rmAvailable);
   EXPECT_EQ(c.rmLoaded && c.bindLines.find("g_rm") == std::string::npos, g_state.rmHandle != nullptr);
   EXPECT_EQ(c.dfsControls, DfsControlsAvailable());
-  // /d stops scaling only where the controls are shown; the graphs are tagged on every path.
+  // /d sends a state and a target only where the controls are shown; the graphs are tagged on every path.
   g_state.dfsOffAtStart = 1;
   SetStandinSettings((std::string(c.faults.settings) + " record").c_str());
   TakeCallLog();
   HWND performance = ShowPerformancePage();
   const std::string calls = TakeCallLog();
-  EXPECT_EQ(c.dfsControls, calls.find("NvRmDfsSetState ") != std::string::npos) << calls;
+  EXPECT_EQ(c.dfsControls, calls.find("NvRmDfsSet") != std::string::npos) << calls;  // no state, no target
   EXPECT_EQ(c.dfsControls, IsWindowVisible(GetDlgItem(performance, IDC_DISABLE_DFS)) != FALSE);
   EXPECT_EQ(c.dfsControls ? 7 : 0, SendDlgItemMessageW(performance, IDC_DOMAIN_LIST, CB_GETCOUNT, 0, 0));
   for (uint32_t g = 0; g < kGraphCount; ++g) {
