@@ -14,12 +14,6 @@ std::wstring Figure(float fraction, bool percent) {
   return text;
 }
 
-TEST(GaugeLayout, OtherCountsThanOneTwoAndFourWriteNothing) {
-  PixelRect untouched[kMaxProcessors] = {};
-  for (uint32_t count : {0u, 3u, 5u}) EXPECT_EQ(0u, CpuGaugeLayout(87, 58, count, untouched, untouched));
-  for (const PixelRect& r : untouched) EXPECT_EQ(0, r.left | r.top | r.right | r.bottom);
-}
-
 TEST(GaugeLevel, TruncatedNeverBelowTheBottomAndDefinedForAnyFraction) {
   const PixelRect bar = {0, 5, 10, 35};  // 30 pixels high
   EXPECT_EQ(35, GaugeLevelTop(bar, 0.03f));  // 0.9 of a pixel truncates to none

@@ -49,14 +49,6 @@ TEST(CpuLoad, UnreadIdleCountMeasuresNothing) {
   EXPECT_EQ(std::make_pair(0.5f, 1.0f), cycle(0));
 }
 
-TEST(CpuLoad, CountIsBoundedByTheDataModel) {
-  IdleCounters counters = {};
-  LoadSample sample = {};
-  for (auto& load : sample.cpuLoad) load.store(-1.0f);
-  AdvanceCpuLoads(&counters, 1000, 8, 1.0f, &sample);  // must not touch a fifth slot
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(1.0f, Load(sample, i));
-}
-
 TEST(MemLoad, PercentToFraction) {
   EXPECT_EQ(0.37f, ComputeMemLoad(37));
 }

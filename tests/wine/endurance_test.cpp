@@ -10,11 +10,14 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "app/monitor.h"
 #include "sampler/sampling_loop.h"
 #include "tests/wine/support.h"
 #include "ui/performance/load_gauges.h"
+
+#include <psapi.h>  // after windows.h
 
 namespace {
 
@@ -67,27 +70,19 @@ const Hook kHooks[] = {HOOK(malloc),      HOOK(calloc),     HOOK(realloc),    HO
                        HOOK(HeapReAlloc), HOOK(LocalAlloc), HOOK(GlobalAlloc)};
 #undef HOOK
 
-// Points the hooked imports of every module at their counters, or back.
-void PatchModules(bool install) {
+// Points the hooked imports of every module at their counters until the
+// patches are cleared.
+std::vector<std::unique_ptr<ImportPatch>> g_patches;
+void PatchModules() {
   for (int m = 0; m < kModules; ++m) {
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(kModuleNames[m]));
-    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    g_ranges[m] = {base, headers->OptionalHeader.SizeOfImage};
-    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         library->Name != 0; ++library) {
-      auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-      for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-        const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
-        for (const Hook& hook : kHooks) {
-          if (strcmp(name, hook.name) != 0) continue;
-          if (install) *hook.original = reinterpret_cast<void*>(slots->u1.Function);
-          DWORD protection;
-          VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
-          slots->u1.Function = reinterpret_cast<ULONG_PTR>(install ? hook.counting : *hook.original);
-        }
+    HMODULE module = GetModuleHandleW(kModuleNames[m]);
+    MODULEINFO image = {};
+    GetModuleInformation(GetCurrentProcess(), module, &image, sizeof image);
+    g_ranges[m] = {static_cast<const BYTE*>(image.lpBaseOfDll), image.SizeOfImage};
+    for (const Hook& hook : kHooks) {
+      if (void** slot = ImportSlot(module, hook.name)) {
+        *hook.original = *slot;
+        g_patches.emplace_back(new ImportPatch(hook.name, hook.counting, module));
       }
     }
   }
@@ -157,7 +152,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   churn.Finish();
   run(2 * kCyclesPerPage);  // the list loses the helpers
 
-  PatchModules(true);
+  PatchModules();
   g_counting = 1;
   void* volatile probe = malloc(16);  // the hooks see an allocation the program's module makes
   free(probe);
@@ -165,7 +160,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   g_calls[0] = 0;
   run(kCountedCycles);
   g_counting = 0;
-  PatchModules(false);
+  g_patches.clear();
   for (int m = 0; m < kModules; ++m) {
     fprintf(stderr, "allocation calls in %d cycles from %ls: %ld\n", kCountedCycles, m == 0 ? L"the program" : kModuleNames[m],
            g_calls[m]);

@@ -1,5 +1,5 @@
 // The Performance page: the gauges' and graphs' pixels, the pictures they
-// keep, the totals, the status field and the frequency-scaling controls.
+// keep, the totals and the frequency-scaling controls.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -191,8 +191,9 @@ std::pair<uint32_t, uint32_t> ShownCounts(HWND page) {
 
 // From the start, without the Processes page ever opened, the totals are the
 // running processes and threads within two cycles of any change; the byte
-// counts are the machine's, beyond 32 bits.
-TEST(Totals, ShowTheRunningFiguresFromTheStart) {
+// counts are the machine's, beyond 32 bits. The Processes page then lists
+// the live processes.
+TEST(RunningMonitor, TotalsFromTheStartThenTheLiveProcessList) {
   InProcessMonitor monitor;
   ASSERT_TRUE(monitor.Start(L""));
   HWND page = monitor.Page();
@@ -213,39 +214,11 @@ TEST(Totals, ShowTheRunningFiguresFromTheStart) {
   EXPECT_EQ(std::to_wstring(status.ullTotalPhys), ControlText(page, IDC_PHYS_TOTAL));
   const unsigned long long available = std::stoull(ControlText(page, IDC_PHYS_AVAILABLE));
   EXPECT_TRUE(available > 0 && available <= status.ullTotalPhys);
+  monitor.Select(0);
+  HWND list = GetDlgItem(monitor.Page(), IDC_PROCESS_LIST);
+  EXPECT_TRUE(WaitUntil([&] { return FindItem(list, GetCurrentProcessId()) >= 0; }, 3 * kSamplePeriodMs));
+  EXPECT_EQ(L"wine_tests.exe", ItemText(list, FindItem(list, GetCurrentProcessId()), kColumnName));
   EXPECT_EQ(0u, monitor.Close());
-}
-
-// ---- The status field ----
-
-// The field shows the library's readings of the cycle; the record of /l gives
-// the same CPU clock.
-TEST(StatusField, ShowsTheCyclesReadingsAndTheRecordAgrees) {
-  BindPlatform();
-  g_state.recordFigures = 1;
-  HWND page = ShowPerformancePage();
-  g_state.performancePage.store(page);
-  SamplerContext context = {};
-  bool steady = false;
-  std::string record;
-  for (int attempt = 0; attempt < 5 && !steady; ++attempt) {  // the simulation moves on now and then
-    const HardwareReadings before = ReadChip();
-    StdoutCapture output;
-    StartSampling(&context);
-    Sleep(20);
-    RunSamplingCycle(&context);
-    record = output.Text();
-    const HardwareReadings after = ReadChip();
-    steady = std::memcmp(&before, &after, sizeof before) == 0;
-    if (!steady) continue;
-    EXPECT_EQ(StatusBlock(before), ControlText(page, IDC_STATUS_TEXT));
-    // seconds, each processor's pair, then the clock.
-    std::string field = record.substr(record.find("\r\n") + 2);
-    for (uint32_t column = 0; column < 1 + 2 * g_state.processorCount; ++column) field = field.substr(field.find(',') + 1);
-    EXPECT_EQ(std::to_string(before.usage[0].currentKhz / 1000), field.substr(0, field.find(',')));
-  }
-  EXPECT_TRUE(steady);
-  DestroyWindow(page);
 }
 
 // ---- Frequency-scaling controls ----

@@ -12,6 +12,77 @@
 
 namespace {
 
+// ---- The context menu, driven by a right press and keys ----
+
+HWND VisibleMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+// A right press; the menu it opens, or null.
+HWND PressAt(HWND window, POINT point, DWORD waitMs = kWaitMs) {
+  POINT screen = point;
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);  // the menu takes its position from the message's
+  PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
+  PostMessageW(window, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+  WaitUntil([] { return VisibleMenu() != nullptr; }, waitMs);
+  return VisibleMenu();
+}
+
+HWND OpenMenuOn(HWND list, int item) {
+  RECT rect = {LVIR_BOUNDS, 0, 0, 0};
+  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
+  return PressAt(list, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
+}
+
+bool WaitForMenuClosed() {
+  return WaitUntil([] { return VisibleMenu() == nullptr; });
+}
+
+bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
+
+// Message boxes the program asks for, answered without showing them.
+struct AskedBox {
+  HWND owner;
+  std::wstring text, caption;
+  UINT style;
+};
+std::vector<AskedBox> g_asked;
+int g_answer;
+int WINAPI AnswerBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+  g_asked.push_back({owner, text, caption, style});
+  return g_answer;
+}
+struct BoxAnswers {
+  explicit BoxAnswers(int answer) {
+    g_asked.clear();
+    g_answer = answer;
+  }
+  std::vector<AskedBox> Asked() const { return g_asked; }
+  ImportPatch patch{"MessageBoxW", reinterpret_cast<void*>(AnswerBox)};
+};
+
+// ---- The page over the platform as bound with `settings`, helpers listed ----
+
+struct Bound {
+  explicit Bound(const char* settings) { BindPlatform({L"coredll.dll", L"libnvrm.dll", settings}); }
+};
+struct BoundPage : Bound, ProcessesPage {
+  explicit BoundPage(const char* settings = "") : Bound(settings) {}
+  // Starts `helper` with `arguments` and makes a pass: its item, or -1.
+  int Listed(Helper* helper, const wchar_t* arguments) {
+    if (!helper->Start(arguments)) return -1;
+    RunProcessPass();
+    return FindItem(List(), helper->Id());
+  }
+};
+
 int ColumnCount(HWND list) {
   return static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
 }
@@ -21,9 +92,8 @@ int ColumnCount(HWND list) {
 TEST(ProcessesPage, AffinityColumnsAndMenuFollowTheProcessorCount) {
   for (const char* settings : {"processors=1", "processors=2", "processors=3", "processors=4"}) {
     SCOPED_TRACE(settings);
-    BindPlatform({L"coredll.dll", L"libnvrm.dll", settings});
+    BoundPage page(settings);
     const uint32_t processors = g_state.processorCount;
-    ProcessesPage page;
     EXPECT_EQ(processors > 1 ? 8 : 7, ColumnCount(page.List()));
     EXPECT_EQ(processors > 1 ? 4 : 3, ColumnCount(page.ThreadList()));
     EXPECT_EQ(processors == 1, Greyed(g_state.contextMenu, kMenuPositionAffinity));
@@ -34,15 +104,12 @@ TEST(ProcessesPage, AffinityColumnsAndMenuFollowTheProcessorCount) {
 }
 
 TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
-  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=1"});
-  ProcessesPage page;
+  BoundPage page("processors=1");
   HWND list = page.List();
   Helper sleeper;
-  ASSERT_TRUE(sleeper.Start(L"threads 3"));
-  RunProcessPass();
-  EXPECT_EQ(L"", ListDiffersFromTable(list));
-  const int item = FindItem(list, sleeper.Id());
+  const int item = page.Listed(&sleeper, L"threads 3");
   ASSERT_GE(item, 0);
+  EXPECT_EQ(L"", ListDiffersFromTable(list));
   EXPECT_EQ(L"worker.exe", ItemText(list, item, kColumnName));
   EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
   EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
@@ -67,9 +134,8 @@ std::wstring Text(HWND list, DWORD processId, int column) {
 // A burner's share of the machine and its own CPU time; an idle helper none;
 // the memory a toucher touched.
 TEST(ProcessColumns, CpuShareCpuTimeAndMemUsage) {
-  BindPlatform();
+  BoundPage page;
   ASSERT_EQ(2u, g_state.processorCount);
-  ProcessesPage page;
   HWND list = page.List();
   Helper idle, burner, toucher;
   ASSERT_TRUE(idle.Start(L"threads 1"));
@@ -109,22 +175,19 @@ std::vector<std::wstring> ThreadIds(HWND threads) {
   return ids;
 }
 
-TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {
-  BindPlatform();
-  ProcessesPage page;
+TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
+  BoundPage page;
   Helper worker;
-  ASSERT_TRUE(worker.Start(L"threads 3"));
+  const int item = page.Listed(&worker, L"threads 3");
   std::istringstream line(worker.ReadLine());
   std::vector<std::wstring> expected;
   for (DWORD id = 0; line >> id;) expected.push_back(Hex8(id));
   ASSERT_EQ(3u, expected.size());
-  RunProcessPass();
-  HWND menu = OpenMenuOn(page.List(), FindItem(page.List(), worker.Id()));
+  HWND menu = OpenMenuOn(page.List(), item);
   Keys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
   ASSERT_TRUE(WaitForMenuClosed());
   ASSERT_TRUE(WaitUntil(ThreadsRequested));  // the page hands the process over once the menu has returned
   RunProcessPass();
-  const std::wstring last = expected.back();
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
   for (int i = 0; i < ItemCount(page.ThreadList()); ++i) {
@@ -132,22 +195,12 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreadsAndFollowsThem) {
       EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, column));
     }
   }
-  ASSERT_TRUE(worker.More());  // its last thread exits
-  RunProcessPass();
-  expected.erase(std::find(expected.begin(), expected.end(), last));
-  EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
-  ASSERT_EQ(kHelperExitCode, worker.Exit());
-  RunProcessPass();
-  EXPECT_EQ(0, ItemCount(page.ThreadList()));
 }
 
 TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing) {
-  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=1"});
-  ProcessesPage page;
+  BoundPage page("processors=1");
   Helper sleeper;
-  ASSERT_TRUE(sleeper.Start(L"threads 1"));
-  RunProcessPass();
-  const int item = FindItem(page.List(), sleeper.Id());
+  const int item = page.Listed(&sleeper, L"threads 1");
   HMENU priority = GetSubMenu(g_state.contextMenu, kMenuPositionPriority);
   const struct {
     uint32_t marked;
@@ -193,12 +246,9 @@ bool MarkedOnly(HMENU menu, int marked) {
 // the next menu marks it; "None" releases it; a row above 4 marks nothing;
 // "CPU4", which this machine refuses, says so.
 TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
-  BindPlatform({L"coredll.dll", L"libnvrm.dll", "processors=4"});
-  ProcessesPage page;
+  BoundPage page("processors=4");
   Helper sleeper;
-  ASSERT_TRUE(sleeper.Start(L"threads 2"));
-  RunProcessPass();
-  const int item = FindItem(page.List(), sleeper.Id());
+  const int item = page.Listed(&sleeper, L"threads 2");
   EXPECT_EQ(L"0", ItemText(page.List(), item, kColumnAffinity));
   ChooseAffinity(page.List(), item, 2);
   EXPECT_TRUE(WaitUntil([&] { return AffinityMask(sleeper) == 2; }));
@@ -229,8 +279,7 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
 // The menu opens on the process list's items only: not below them, not on
 // the thread list; tap-and-hold opens it too.
 TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
-  BindPlatform();
-  ProcessesPage page;
+  BoundPage page;
   RunProcessPass();
   RECT last = {LVIR_BOUNDS, 0, 0, 0};
   SendMessageW(page.List(), LVM_GETITEMRECT, ItemCount(page.List()) - 1, reinterpret_cast<LPARAM>(&last));
@@ -260,13 +309,10 @@ void ChooseKill(HWND list, int item) {
 // removes its row. A process that exits while its menu is open, its item
 // taken by a newcomer: the kill still names the first and ends nobody.
 TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
-  BindPlatform();
-  ProcessesPage page;
+  BoundPage page;
   HWND list = page.List();
   Helper first, second;
-  ASSERT_TRUE(first.Start(L"threads 1"));
-  RunProcessPass();
-  const int item = FindItem(list, first.Id());
+  const int item = page.Listed(&first, L"threads 1");
   {
     BoxAnswers boxes(IDCANCEL);
     ChooseKill(list, item);
@@ -281,9 +327,7 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
 
   HWND menu = OpenMenuOn(list, item);
   ASSERT_EQ(kHelperExitCode, first.Exit());
-  ASSERT_TRUE(second.Start(L"threads 1"));
-  RunProcessPass();
-  ASSERT_EQ(item, FindItem(list, second.Id()));
+  ASSERT_EQ(item, page.Listed(&second, L"threads 1"));
   {
     BoxAnswers boxes(IDOK);
     Keys(menu, {VK_DOWN, VK_RETURN});
@@ -302,18 +346,18 @@ BOOL WINAPI RefuseTermination(HANDLE, UINT) {
   SetLastError(ERROR_ACCESS_DENIED);
   return FALSE;
 }
-extern "C" void* g_importTerminateProcess __asm__(IMPORT_SLOT(TerminateProcess, 8));
 
-// A process the monitor cannot open: its commands are greyed and the next
-// process's are not. A kill the platform refuses: a box in its words.
+// A process the monitor cannot open: affinity 0 whatever its binding, its
+// commands greyed and the next process's not. A kill the platform refuses:
+// a box in its words.
 TEST(KillProcess, CommandsThatCannotActSaySo) {
-  BindPlatform();
-  ProcessesPage page;
+  BoundPage page;
   HWND list = page.List();
   Helper guarded, open;
   ASSERT_TRUE(guarded.Start(L"threads 1", true));
-  ASSERT_TRUE(open.Start(L"threads 1"));
-  RunProcessPass();
+  ASSERT_TRUE(SetProcessAffinityMask(guarded.Process(), 2));  // through its creator's handle
+  ASSERT_GE(page.Listed(&open, L"threads 1"), 0);
+  EXPECT_EQ(L"0", ItemText(list, FindItem(list, guarded.Id()), kColumnAffinity));
   for (const Helper* helper : {&guarded, &open}) {
     ASSERT_NE(nullptr, OpenMenuOn(list, FindItem(list, helper->Id())));
     for (UINT position = 0; position <= kMenuPositionAffinity; ++position) {
@@ -324,7 +368,7 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
   }
   EXPECT_TRUE(guarded.Running());
 
-  ImportPatch refuse(&g_importTerminateProcess, reinterpret_cast<void*>(RefuseTermination));
+  ImportPatch refuse("TerminateProcess", reinterpret_cast<void*>(RefuseTermination));
   BoxAnswers boxes(IDOK);
   ChooseKill(list, FindItem(list, open.Id()));
   ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 2; }));
@@ -336,16 +380,6 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
   EXPECT_TRUE(open.Running());
   RunProcessPass();
   EXPECT_EQ(L"", ListDiffersFromTable(list));
-}
-
-TEST(ProcessesPage, TheRunningMonitorListsTheLiveProcesses) {
-  InProcessMonitor monitor;
-  ASSERT_TRUE(monitor.Start(L""));
-  monitor.Select(0);
-  HWND list = GetDlgItem(monitor.Page(), IDC_PROCESS_LIST);
-  ASSERT_TRUE(WaitUntil([&] { return FindItem(list, GetCurrentProcessId()) >= 0; }, 3 * kSamplePeriodMs));
-  EXPECT_EQ(L"wine_tests.exe", ItemText(list, FindItem(list, GetCurrentProcessId()), kColumnName));
-  EXPECT_EQ(0u, monitor.Close());
 }
 
 }  // namespace

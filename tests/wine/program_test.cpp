@@ -97,7 +97,6 @@ TEST(Program, RecordModeWritesALineEachSecond) {
 
 // The sheet as the program asks comctl32 for it: what decides its icon, its
 // pages and its start page.
-extern "C" void* g_importPropertySheetW __asm__(IMPORT_SLOT(PropertySheetW, 4));
 ImportPatch* g_sheetPatch;
 PROPSHEETHEADERW g_header;
 PROPSHEETPAGEW g_pages[2];
@@ -108,7 +107,7 @@ INT_PTR WINAPI RecordSheet(LPCPROPSHEETHEADERW header) {
 }
 
 TEST(Program, PagesSteerTheSamplerAndTheIconsLiveWithTheSheet) {
-  ImportPatch sheetPatch(&g_importPropertySheetW, reinterpret_cast<void*>(RecordSheet));
+  ImportPatch sheetPatch("PropertySheetW", reinterpret_cast<void*>(RecordSheet));
   g_sheetPatch = &sheetPatch;
   InProcessMonitor monitor;
   ASSERT_TRUE(monitor.Start(L"/s/d"));

@@ -185,17 +185,42 @@ DWORD InProcessMonitor::Close() {
   return code;
 }
 
-ImportPatch::ImportPatch(void** slot, void* replacement) : slot_(slot), original_(*slot) {
+void** ImportSlot(HMODULE module, const char* function) {
+  BYTE* base = reinterpret_cast<BYTE*>(module);
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       library->Name != 0; ++library) {
+    auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+          strcmp(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name, function) == 0) {
+        return reinterpret_cast<void**>(&slots->u1.Function);
+      }
+    }
+  }
+  return nullptr;
+}
+
+ImportPatch::ImportPatch(const char* function, void* replacement, HMODULE module)
+    : slot_(ImportSlot(module != nullptr ? module : GetModuleHandleW(nullptr), function)) {
+  if (slot_ == nullptr) {
+    ADD_FAILURE() << "no import of " << function;
+    return;
+  }
+  original_ = *slot_;
   DWORD previous = 0;
   VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &previous);
   *slot_ = replacement;
 }
 
-ImportPatch::~ImportPatch() { *slot_ = original_; }
+ImportPatch::~ImportPatch() {
+  if (slot_ != nullptr) *slot_ = original_;
+}
 
 // ---- The platform bound with faults ----
 
-extern "C" void* g_importGetProcAddress __asm__(IMPORT_SLOT(GetProcAddress, 8));
 static const char* const kKernelNames[] = {"CeGetThreadAffinity", "CeSetThreadAffinity", "CeGetProcessAffinity",
                                            "CeSetProcessAffinity", "CeGetProcessorState", "CePowerOffProcessor",
                                            "CePowerOnProcessor",  "CeGetIdleTimeEx",     "__GetUserKData"};
@@ -227,7 +252,7 @@ void BindPlatform(const PlatformFaults& faults) {
   SetStandinSettings(faults.settings);
   g_hiddenKernel = faults.hiddenKernel;
   g_hiddenRm = faults.hiddenRm;
-  ImportPatch patch(&g_importGetProcAddress, reinterpret_cast<void*>(LookUp));
+  ImportPatch patch("GetProcAddress", reinterpret_cast<void*>(LookUp));
   g_lookupPatch = &patch;
   BindKernelExtensionsFrom(BinPath(faults.coredll).c_str());
   BindResourceManagerFrom(BinPath(faults.libnvrm).c_str());
@@ -341,38 +366,6 @@ int FindItem(HWND list, DWORD processId) {
   return -1;
 }
 
-static HWND VisibleMenu() {
-  HWND menu = FindWindowW(L"#32768", nullptr);
-  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
-}
-
-HWND PressAt(HWND window, POINT point, DWORD waitMs) {
-  POINT screen = point;
-  ClientToScreen(window, &screen);
-  SetCursorPos(screen.x, screen.y);  // the menu takes its position from the message's
-  PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
-  PostMessageW(window, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
-  WaitUntil([] { return VisibleMenu() != nullptr; }, waitMs);
-  return VisibleMenu();
-}
-
-HWND OpenMenuOn(HWND list, int item) {
-  RECT rect = {LVIR_BOUNDS, 0, 0, 0};
-  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
-  return PressAt(list, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-}
-
-void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
-  for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
-}
-
-bool WaitForMenuClosed() {
-  return WaitUntil([] { return VisibleMenu() == nullptr; });
-}
-
-bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
-bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
-
 std::wstring ListDiffersFromTable(HWND list) {
   ProcessTable* table = &g_state.processTable;
   if (ItemCount(list) != static_cast<int>(table->processCount)) return L"items " + std::to_wstring(ItemCount(list));
@@ -390,25 +383,6 @@ std::wstring ListDiffersFromTable(HWND list) {
   }
   return L"";
 }
-
-static std::vector<AskedBox> g_asked;
-static int g_answer;
-static ImportPatch* g_boxPatch;
-
-static int WINAPI AnswerBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-  g_asked.push_back({owner, text, caption, style});
-  return g_answer;
-}
-
-BoxAnswers::BoxAnswers(int answer) {
-  g_asked.clear();
-  g_answer = answer;
-  g_boxPatch = new ImportPatch(&g_importMessageBoxW, reinterpret_cast<void*>(AnswerBox));
-}
-
-BoxAnswers::~BoxAnswers() { delete g_boxPatch; }
-
-std::vector<AskedBox> BoxAnswers::Asked() const { return g_asked; }
 
 // ---- Pixels ----
 

@@ -93,25 +93,21 @@ struct InProcessMonitor {
   wchar_t commandLine[64] = {};
 };
 
-// Puts `replacement` in an import slot of this program: every call its code
-// makes to that function goes there until the patch is destroyed.
-#ifdef _WIN64
-#define IMPORT_SLOT(function, argumentBytes) "__imp_" #function
-#else
-#define IMPORT_SLOT(function, argumentBytes) "__imp__" #function "@" #argumentBytes
-#endif
+// The import slot of `function` in `module`, or null.
+void** ImportSlot(HMODULE module, const char* function);
+// Puts `replacement` in the import slot of `function` in `module` (this
+// program by default): every call its code makes to that function goes there
+// until the patch is destroyed.
 class ImportPatch {
  public:
-  ImportPatch(void** slot, void* replacement);
+  ImportPatch(const char* function, void* replacement, HMODULE module = nullptr);
   ~ImportPatch();
   void* Original() const { return original_; }
 
  private:
   void** slot_;
-  void* original_;
+  void* original_ = nullptr;
 };
-extern "C" void* g_importNtQuerySystemInformation __asm__(IMPORT_SLOT(NtQuerySystemInformation, 16));
-extern "C" void* g_importMessageBoxW __asm__(IMPORT_SLOT(MessageBoxW, 16));
 
 // The platform as a test binds it: fresh state, the stand-ins' settings
 // (standins/standin_settings.h), and entry points hidden from the program's
@@ -156,27 +152,8 @@ class ProcessesPage {
 std::wstring ItemText(HWND list, int item, int subItem);
 int ItemCount(HWND list);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
-HWND OpenMenuOn(HWND list, int item);      // the visible pop-up menu, or null
-HWND PressAt(HWND window, POINT point, DWORD waitMs = kWaitMs);  // a right press; the menu it opens, or null
-void Keys(HWND menu, std::initializer_list<WPARAM> keys);
-bool WaitForMenuClosed();
-bool Greyed(HMENU menu, UINT position);
-bool Checked(HMENU menu, UINT position);
 // Item i of the process list shows row i of the table: "" or the first difference.
 std::wstring ListDiffersFromTable(HWND list);
-
-// Message boxes the program asks for, answered without showing them.
-struct AskedBox {
-  HWND owner;
-  std::wstring text, caption;
-  UINT style;
-};
-class BoxAnswers {
- public:
-  explicit BoxAnswers(int answer);
-  ~BoxAnswers();
-  std::vector<AskedBox> Asked() const;
-};
 
 // A client area's pixels, colours as 0x00BBGGRR.
 constexpr uint32_t kPixelBlack = 0x000000, kPixelTrough = 0x008000, kPixelGreen = 0x00FF00;
