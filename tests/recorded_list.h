@@ -1,5 +1,6 @@
 // A list view as the list steps leave it: a row of texts per item, and every
-// operation logged. Shared by the native tests and the stress test.
+// operation logged. Shared by the native tests, the stress test and the Wine
+// tests (which read a list view into one).
 #ifndef SELVANE_TESTS_RECORDED_LIST_H
 #define SELVANE_TESTS_RECORDED_LIST_H
 

@@ -179,7 +179,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   const DWORD elapsed = GetTickCount() - start;
   view.Select(0);
   RunSamplingCycle(&context);  // the last helpers are gone: one pass takes them off
-  const std::wstring listDifference = ListDiffersFromTable(GetDlgItem(view.Page(), IDC_PROCESS_LIST));
+  const std::string listDifference = ListDiffersFromTable(GetDlgItem(view.Page(), IDC_PROCESS_LIST));
   view.Select(1);
   const float loads[kMaxProcessors] = {0.5f, 1.0f};
   for (int step = 0; step < kHistoryPoints; ++step) {
@@ -195,7 +195,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
          static_cast<unsigned long>(elapsed), churn.started.load(), static_cast<unsigned long>(handlesBefore),
          static_cast<unsigned long>(handlesAfter), static_cast<unsigned long>(privateBefore),
          static_cast<unsigned long>(privateAfter));
-  EXPECT_EQ(L"", listDifference);
+  EXPECT_EQ("", listDifference);
   EXPECT_GT(churn.started.load(), 0);
   ExpectGauge(GetDlgItem(performance, IDC_CPU_GAUGE),
               {{{4, 4, 42, 43}, 24, {0, 43, 43, 58}, L"50"}, {{44, 4, 83, 43}, 4, {43, 43, 87, 58}, L"100"}});

@@ -195,7 +195,7 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
     RunSamplingCycle(&context);
     EXPECT_EQ(c.cycleLines, output.Text());
   }
-  EXPECT_EQ(L"", ListDiffersFromTable(processes.List()));
+  EXPECT_EQ("", ListDiffersFromTable(processes.List()));
   const uint32_t self = FindProcessRow(&g_state.processTable, GetCurrentProcessId());
   ASSERT_NE(kNoProcessRow, self);
   EXPECT_EQ(processors >= 2 ? 2u : 0u, g_state.processTable.rows[self].affinity);
@@ -261,7 +261,7 @@ TEST_F(SnapshotFaults, NoSnapshotChangesNothingAndSaysSoOnce) {
     EXPECT_EQ(fault == kNoSnapshot ? "failed to take a process snapshot\r\n" : "", output.Text());
     EXPECT_EQ(handles, KernelHandleCount(GetCurrentProcessId()));
     EXPECT_EQ(0, std::memcmp(before->rows, g_state.processTable.rows, sizeof before->rows));
-    EXPECT_EQ(L"", ListDiffersFromTable(List()));
+    EXPECT_EQ("", ListDiffersFromTable(List()));
   }
   g_snapshot = kRealSnapshot;
   RunProcessPass();

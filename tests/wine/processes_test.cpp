@@ -109,7 +109,7 @@ TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
   Helper sleeper;
   const int item = page.Listed(&sleeper, L"threads 3");
   ASSERT_GE(item, 0);
-  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  EXPECT_EQ("", ListDiffersFromTable(list));
   EXPECT_EQ(L"worker.exe", ItemText(list, item, kColumnName));
   EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
   EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
@@ -123,7 +123,7 @@ TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
   ASSERT_EQ(kHelperExitCode, sleeper.Exit());
   RunProcessPass();
   EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
-  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
 std::wstring Text(HWND list, DWORD processId, int column) {
@@ -379,7 +379,7 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
   EXPECT_EQ(expected, boxes.Asked()[1].text);
   EXPECT_TRUE(open.Running());
   RunProcessPass();
-  EXPECT_EQ(L"", ListDiffersFromTable(list));
+  EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
 }  // namespace

@@ -152,8 +152,8 @@ class ProcessesPage {
 std::wstring ItemText(HWND list, int item, int subItem);
 int ItemCount(HWND list);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
-// Item i of the process list shows row i of the table: "" or the first difference.
-std::wstring ListDiffersFromTable(HWND list);
+// "" when the process list is in step with the table (tests/recorded_list.h).
+std::string ListDiffersFromTable(HWND list);
 
 // A client area's pixels, colours as 0x00BBGGRR.
 constexpr uint32_t kPixelBlack = 0x000000, kPixelTrough = 0x008000, kPixelGreen = 0x00FF00;
