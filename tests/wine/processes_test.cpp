@@ -103,46 +103,29 @@ TEST(ProcessesPage, AffinityColumnsAndMenuFollowTheProcessorCount) {
   }
 }
 
-TEST(ProcessPass, ListsAHelperAndFollowsItsThreadsAndItsExit) {
-  BoundPage page("processors=1");
-  HWND list = page.List();
-  Helper sleeper;
-  const int item = page.Listed(&sleeper, L"threads 3");
-  ASSERT_GE(item, 0);
-  EXPECT_EQ("", ListDiffersFromTable(list));
-  EXPECT_EQ(L"worker.exe", ItemText(list, item, kColumnName));
-  EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
-  EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
-  EXPECT_EQ(L"0", ItemText(list, item, kColumnCpu));  // first seen
-
-  ASSERT_TRUE(sleeper.More());
-  RunProcessPass();
-  EXPECT_EQ(L"2", ItemText(list, item, kColumnThreads));
-  // The page stops being active: the pass still keeps its list in step.
-  g_state.processesPage.store(nullptr);
-  ASSERT_EQ(kHelperExitCode, sleeper.Exit());
-  RunProcessPass();
-  EXPECT_EQ(-1, FindItem(list, sleeper.Id()));
-  EXPECT_EQ("", ListDiffersFromTable(list));
-}
-
 std::wstring Text(HWND list, DWORD processId, int column) {
   const int item = FindItem(list, processId);
   return item < 0 ? L"(not listed)" : ItemText(list, item, column);
 }
 
-// A burner's share of the machine and its own CPU time; an idle helper none;
-// the memory a toucher touched.
-TEST(ProcessColumns, CpuShareCpuTimeAndMemUsage) {
+// A helper's name, ID text and threads as they change until it exits (the
+// page no longer active: the list still follows it); a burner's share of the
+// machine and its own CPU time, an idle helper's none; the memory a toucher
+// touched.
+TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   BoundPage page;
   ASSERT_EQ(2u, g_state.processorCount);
   HWND list = page.List();
   Helper idle, burner, toucher;
-  ASSERT_TRUE(idle.Start(L"threads 1"));
   ASSERT_TRUE(toucher.Start(L"touch 64"));
   ASSERT_TRUE(burner.Start(L"burn"));
-  RunProcessPass();  // two passes a second apart, within its 3 s on one of two processors
-  EXPECT_EQ(L"0", Text(list, burner.Id(), kColumnCpu));
+  // Two passes a second apart, within the burner's 3 s on one of two processors.
+  const int item = page.Listed(&idle, L"threads 3");
+  ASSERT_GE(item, 0);
+  EXPECT_EQ(L"worker.exe", ItemText(list, item, kColumnName));
+  EXPECT_EQ(std::to_wstring(item), ItemText(list, item, kColumnId));
+  EXPECT_EQ(L"3", ItemText(list, item, kColumnThreads));
+  EXPECT_EQ(L"0", Text(list, burner.Id(), kColumnCpu));  // first seen
   Sleep(kSamplePeriodMs);
   RunProcessPass();
   const int share = std::stoi(Text(list, burner.Id(), kColumnCpu));
@@ -156,10 +139,18 @@ TEST(ProcessColumns, CpuShareCpuTimeAndMemUsage) {
 
   // Once it has stopped, its CPU Time ("h:mm:ss") is the time it counted itself.
   const unsigned long long own = std::stoull(burner.ReadLine());
+  ASSERT_TRUE(idle.More());  // one of its threads exits
   RunProcessPass();
   unsigned hours = 9, minutes = 9, seconds = 9;
   ASSERT_EQ(3, swscanf(Text(list, burner.Id(), kColumnCpuTime).c_str(), L"%u:%2u:%2u", &hours, &minutes, &seconds));
   EXPECT_NEAR(static_cast<double>(own / kTicksPerSecond), hours * 3600.0 + minutes * 60 + seconds, 1.0);
+  EXPECT_EQ(L"2", Text(list, idle.Id(), kColumnThreads));
+
+  g_state.processesPage.store(nullptr);
+  ASSERT_EQ(kHelperExitCode, idle.Exit());
+  RunProcessPass();
+  EXPECT_EQ(-1, FindItem(list, idle.Id()));
+  EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
 bool ThreadsRequested() {
