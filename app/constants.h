@@ -10,7 +10,8 @@
 // Sampling
 constexpr uint32_t kMaxProcessors = 4;        // the data model holds four processors
 constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
-constexpr uint32_t kCountPeriodCycles = 2;    // the totals counted without a pass: every other cycle
+constexpr uint32_t kCountPeriodCycles = 2;    // the totals counted without a pass: every other cycle,
+constexpr uint32_t kCountRefreshCycles = 10;  // or on a change of the records' size and every tenth
 constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
 constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
 constexpr float kFractionPerPercent = 0.01f;

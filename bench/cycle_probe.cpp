@@ -6,6 +6,8 @@
 //   walk          a process snapshot taken, its processes walked, closed;
 //                 nothing else (the threads are walked only for "Show Threads")
 //   count         the Performance page's count of processes and threads
+//   records-size  the size of the process records, asked without a buffer:
+//                 what tells the Performance page when to count
 //   process-reads the per-process reads of one pass beyond the walk: an open
 //                 each for the affinity (two or more processors)
 //   pass          a whole process pass in step: walk, process reads, tables,
@@ -173,6 +175,10 @@ int wmain(int argc, wchar_t** argv) {
     uint32_t processes = 0, threads = 0;
     CountProcesses(&processes, &threads);
   });
+  const Timing recordsSize = Measure(samples, [] {
+    uint32_t bytes = 0;
+    ProcessRecordsSize(&bytes);
+  });
   const Timing reads = Measure(samples, [] { ReadProcesses(); });
   const Timing pass = Measure(samples, [] {
     RunProcessPass();
@@ -202,6 +208,7 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("processes %u\n", static_cast<unsigned>(listed));
   Print("walk", walk);
   Print("count", count);
+  Print("records-size", recordsSize);
   Print("process-reads", reads);
   Print("pass", pass);
   Print("own", {pass.wall - walk.wall, pass.cpu - walk.cpu});

@@ -27,7 +27,7 @@ echo "Processes listed by each walk: $(awk '$1 == "processes" { print $2 }' "$ru
 echo
 echo "| part | wall time per run | CPU time per run (the monitor's thread) |"
 echo "|---|---|---|"
-for part in walk process-reads pass own idle-cycle performance-cycle processes-cycle cpu-gauge cpu-history mem-gauge \
+for part in walk count records-size process-reads pass own idle-cycle performance-cycle processes-cycle cpu-gauge cpu-history mem-gauge \
             mem-history status-text total; do
   echo "| $part | $(wall "$part") us | $(cpu "$part") us |"
 done

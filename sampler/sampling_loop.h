@@ -20,6 +20,7 @@ struct SamplerContext {
   uint32_t startMs;  // the tick count at the start: the record's time base
   // The totals counted without a pass, kept between counts.
   uint32_t cyclesToCount;  // 0: count at this cycle
+  uint32_t recordsSize;    // the platform's process records at the last cycle, in bytes
   uint32_t counted;        // the last count succeeded, as follows
   uint32_t processCount;
   uint32_t threadTotal;

@@ -72,6 +72,16 @@ bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
   return true;
 }
 
+bool ProcessRecordsSize(uint32_t* bytes) {
+  ULONG length = 0;
+  if (NtQuerySystemInformation(SystemProcessInformation, nullptr, 0, &length) != kStatusInfoLengthMismatch ||
+      length == 0) {
+    return false;
+  }
+  *bytes = length;
+  return true;
+}
+
 bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
   const SYSTEM_PROCESS_INFORMATION* record = snapshot->processesDone ? nullptr : RecordAt(snapshot, snapshot->process);
   if (record == nullptr) return false;

@@ -43,3 +43,5 @@ bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
 }
 
 void CloseProcessSnapshot(ProcessSnapshot* snapshot) { CloseToolhelp32Snapshot(snapshot->handle); }
+
+bool ProcessRecordsSize(uint32_t*) { return false; }
