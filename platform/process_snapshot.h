@@ -49,10 +49,10 @@ bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry);
 bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread);
 void CloseProcessSnapshot(ProcessSnapshot* snapshot);
 
-// The bytes the system's process records would take now, a cheap sign that a
-// process or thread came or went: asked without a buffer, it costs the desktop
-// none of the per-thread reads a snapshot makes. False where the platform has
-// no such figure (the device, whose toolhelp walk is cheap).
+// The bytes the system's process records would take now, which change when a
+// process or thread comes or goes: asked without a buffer, about a fifteenth
+// of a snapshot's cost under Wine. False where the platform has no such
+// figure (the device, whose toolhelp walk is cheap).
 bool ProcessRecordsSize(uint32_t* bytes);
 
 #endif

@@ -82,15 +82,15 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
     // are counted afresh (the count is most of a cycle's cost) when the
     // platform's process records change size, at least every
     // kCountRefreshCycles cycles where it gives their size and every
-    // kCountPeriodCycles where it does not, and at once when the page comes
-    // back.
+    // kCountPeriodCycles where it does not or the last count failed, and at
+    // once when the page comes back.
     uint32_t size = 0;
     const bool sized = ProcessRecordsSize(&size);
     const bool changed = sized && size != context->recordsSize;
     context->recordsSize = size;
     if (context->cyclesToCount == 0 || changed) {
       context->counted = CountProcesses(&context->processCount, &context->threadTotal) ? 1 : 0;
-      context->cyclesToCount = sized ? kCountRefreshCycles : kCountPeriodCycles;
+      context->cyclesToCount = sized && context->counted ? kCountRefreshCycles : kCountPeriodCycles;
     }
     --context->cyclesToCount;
     readings->counted = context->counted;
