@@ -1,6 +1,8 @@
 #include "sampler/hardware_status.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <iterator>
 
 #include "app/monitor_state.h"
@@ -32,7 +34,11 @@ void ReadHardware(HardwareReadings* r) {
   }
 }
 
-void ReportHardwareStatus() {
+void ReportHardwareStatus(ShownStatus* shown) {
   HWND page = g_state.performancePage.load(std::memory_order_relaxed);
-  if (page != nullptr) SetDlgItemTextW(page, IDC_STATUS_TEXT, g_state.reportBuffer);
+  if (page == nullptr || (page == shown->page && wcscmp(shown->text, g_state.reportBuffer) == 0)) return;
+  SetDlgItemTextW(page, IDC_STATUS_TEXT, g_state.reportBuffer);
+  shown->page = page;
+  static_assert(sizeof shown->text == sizeof g_state.reportBuffer, "the block's buffer");
+  memcpy(shown->text, g_state.reportBuffer, sizeof shown->text);
 }

@@ -3,6 +3,7 @@
 #ifndef SELVANE_SAMPLER_HARDWARE_STATUS_H
 #define SELVANE_SAMPLER_HARDWARE_STATUS_H
 
+#include "platform/win32.h"
 #include "sampler/status_format.h"
 
 // Reads the library into `readings`, whose clock-usage records persist from
@@ -10,8 +11,16 @@
 // Called while rmAvailable is set.
 void ReadHardware(HardwareReadings* readings);
 
+// The status block as last written, and the page it went to: the chip's
+// figures often repeat from one second to the next, and each write is a
+// message to the main thread and a repaint of the whole field.
+struct ShownStatus {
+  HWND page;  // another page gets the block written
+  wchar_t text[kReportBufferChars];
+};
+
 // Writes the status block, formatted into reportBuffer, into the status
-// field while the Performance page is active.
-void ReportHardwareStatus();
+// field while the Performance page is active, unless the field shows it.
+void ReportHardwareStatus(ShownStatus* shown);
 
 #endif

@@ -128,7 +128,7 @@ static void RecordCycle(const SamplerContext* context, const CycleReadings* read
 }
 
 static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
-  if (context->results.statusReady) ReportHardwareStatus();
+  if (context->results.statusReady) ReportHardwareStatus(&context->status);
   for (uint32_t g = 0; g < kGraphCount; ++g) {
     // A page left since the read gets nothing more.
     if (controls[g] == nullptr || g_state.performancePage.load(std::memory_order_relaxed) == nullptr) continue;

@@ -5,6 +5,7 @@
 
 #include "platform/memory_figures.h"
 #include "platform/win32.h"
+#include "sampler/hardware_status.h"
 #include "sampler/load_math.h"
 #include "sampler/sample_cycle.h"
 #include "sampler/status_format.h"
@@ -16,6 +17,7 @@ struct SamplerContext {
   MemoryFigures memory;       // the last memory status read
   HardwareReadings hardware;  // the clock records persist; zero until the library writes them
   ShownTotals totals;
+  ShownStatus status;
   CycleResults results;
   uint32_t startMs;  // the tick count at the start: the record's time base
   // The totals counted without a pass, kept between counts.
