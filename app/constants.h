@@ -11,11 +11,11 @@
 constexpr uint32_t kMaxProcessors = 4;        // the data model holds four processors
 constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
 constexpr uint32_t kCountPeriodCycles = 2;    // the totals counted without a pass: every other cycle,
-constexpr uint32_t kCountRefreshCycles = 10;  // or on a change of the records' size and every tenth
+constexpr uint32_t kCountRefreshCycles = 30;  // or on a change of the records' size and every thirtieth
 constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
 constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
-constexpr float kFractionPerPercent = 0.01f;
-constexpr float kFullClockScale = 1.0f;  // the CPU clock at its high corner: loads unscaled  // the platform's memory load percent to a fraction
+constexpr float kFractionPerPercent = 0.01f;  // the platform's memory load percent to a fraction
+constexpr float kFullClockScale = 1.0f;      // the CPU clock at its high corner: loads unscaled
 // The Performance page's four totals, in the order a cycle writes them.
 constexpr uint32_t kTotalFieldProcesses = 0;
 constexpr uint32_t kTotalFieldThreads = 1;

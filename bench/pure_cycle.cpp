@@ -18,7 +18,6 @@ constexpr uint32_t kIdleStepMs = 37;
 constexpr uint32_t kProcessorIdleSpreadMs = 311;
 constexpr uint32_t kBaseThreads = 1;
 constexpr uint32_t kThreadSpread = 7;
-constexpr uint32_t kProcessIdStep = 8;
 constexpr uint32_t kReplacedStride = 7;  // which process exits, spread over the table
 constexpr uint32_t kModuleCelsius = 40;
 constexpr uint32_t kCpuCelsius = 50;
@@ -59,7 +58,8 @@ void ReadProcesses(PureCycle* cycle) {
     uint32_t victim = (cycle->cycle * kReplacedStride) % cycle->processCount;
     if (victim == kShownThreadsOwner) victim = (victim + 1) % cycle->processCount;  // its threads stay listed
     reading->processes[victim].processId = cycle->nextProcessId;
-    cycle->nextProcessId += kProcessIdStep;
+    NamePureProcess(reading->names[victim], cycle->nextProcessId);
+    cycle->nextProcessId += kPureProcessIdStep;
   }
   reading->processCount = cycle->processCount;
   reading->threadCount = 0;
@@ -76,6 +76,10 @@ void ReadProcesses(PureCycle* cycle) {
 
 }  // namespace
 
+void NamePureProcess(wchar_t name[kSnapshotNameChars], uint32_t processId) {
+  std::swprintf(name, kSnapshotNameChars, L"process%u.exe", static_cast<unsigned>(processId));
+}
+
 void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processCount) {
   std::memset(static_cast<void*>(cycle), 0, sizeof *cycle);
   cycle->processorCount = processorCount;
@@ -88,11 +92,11 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
   cycle->pictures.memHistory = &cycle->memHistory;
   for (uint32_t i = 0; i < cycle->processCount; ++i) {
     ProcessReading* process = &cycle->reading.processes[i];
-    process->processId = kProcessIdStep * (i + 1);
+    process->processId = kPureProcessIdStep * (i + 1);
     process->threadCount = kBaseThreads + i % kThreadSpread;
-    std::swprintf(cycle->reading.names[i], kSnapshotNameChars, L"process%u.exe", static_cast<unsigned>(i));
+    NamePureProcess(cycle->reading.names[i], process->processId);
   }
-  cycle->nextProcessId = kProcessIdStep * (cycle->processCount + 1);
+  cycle->nextProcessId = kPureProcessIdStep * (cycle->processCount + 1);
   if (cycle->processCount > kShownThreadsOwner) {
     SelectThreadOwner(&cycle->threads, 1, cycle->reading.processes[kShownThreadsOwner].processId);
   }
@@ -119,7 +123,7 @@ void RunPureCycle(PureCycle* cycle) {
     readings.pass = &cycle->reading;
   }
 
-  const CycleState state = {nullptr, cycle->processorCount, 1,  &cycle->counters,   &cycle->frequencyScale,
+  const CycleState state = {cycle->lock, cycle->processorCount, 1,  &cycle->counters,   &cycle->frequencyScale,
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
                             &cycle->table,         &cycle->threads,       &cycle->pictures};

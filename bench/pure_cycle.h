@@ -1,8 +1,8 @@
 // The pure work of one sampling cycle with both pages active, over a
 // simulated machine: what the cycle would read of the platform, handed to the
 // program's own AdvanceCycle, and the list steps sent to lists that only
-// count them. The benchmarks time it; the allocation test counts what it
-// allocates. Pure: no Windows header.
+// count them. The benchmarks time it; the stress test runs it beside a
+// reader on another thread. Pure: no Windows header.
 #ifndef SELVANE_BENCH_PURE_CYCLE_H
 #define SELVANE_BENCH_PURE_CYCLE_H
 
@@ -10,6 +10,8 @@
 
 #include "app/constants.h"
 #include "sampler/sample_cycle.h"
+
+constexpr uint32_t kPureProcessIdStep = 8;  // between one process id and the next
 
 struct PureCycle {
   // The simulated machine.
@@ -36,7 +38,11 @@ struct PureCycle {
   CycleResults results;
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the counting lists received
+  const StateLock* lock;             // null while no other thread reads the state
 };
+
+// The name the simulated machine gives the process `processId`.
+void NamePureProcess(wchar_t name[kSnapshotNameChars], uint32_t processId);
 
 // Lays the machine out: `processCount` processes (at most kProcessCapacity) of
 // four threads each, `processorCount` processors (1..kMaxProcessors), both

@@ -16,11 +16,6 @@
 
 namespace {
 
-bool AllZero(const HistorySeries& series) {
-  const HistorySeries zero = {};
-  return std::memcmp(&zero, &series, sizeof zero) == 0;
-}
-
 class Pixels : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -78,7 +73,8 @@ TEST_F(Pixels, HistoriesByProcessorCountAndTheMemoryHistory) {
     ResetMonitorState();
     g_state.processorCount = processors;
     for (int step = 0; step < kHistoryPoints; ++step) DrawCpuHistory(page_, loads);
-    EXPECT_TRUE(AllZero(g_state.cpuHistory[processors]));
+    const HistorySeries untouched = {};
+    EXPECT_EQ(0, std::memcmp(&untouched, &g_state.cpuHistory[processors], sizeof untouched));
   }
   ExpectLines(cpu, {{2, 86, 87, 29, 29}, {93, 177, 178, 5, 5}, {184, 268, 269, 20, 20}});  // thirds
 

@@ -1,5 +1,5 @@
-// The Processes page: its columns and menu, the process pass over real helper
-// processes, and every command of the context menu.
+// The Processes page: the process pass over real helper processes, and every
+// command of the context menu.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -82,26 +82,6 @@ struct BoundPage : Bound, ProcessesPage {
     return FindItem(List(), helper->Id());
   }
 };
-
-int ColumnCount(HWND list) {
-  return static_cast<int>(SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
-}
-
-// An Affinity column and the affinity commands only where there is a choice;
-// CPU3 and CPU4 only with four processors.
-TEST(ProcessesPage, AffinityColumnsAndMenuFollowTheProcessorCount) {
-  for (const char* settings : {"processors=1", "processors=2", "processors=3", "processors=4"}) {
-    SCOPED_TRACE(settings);
-    BoundPage page(settings);
-    const uint32_t processors = g_state.processorCount;
-    EXPECT_EQ(processors > 1 ? 8 : 7, ColumnCount(page.List()));
-    EXPECT_EQ(processors > 1 ? 4 : 3, ColumnCount(page.ThreadList()));
-    EXPECT_EQ(processors == 1, Greyed(g_state.contextMenu, kMenuPositionAffinity));
-    for (UINT position = 0; position <= kMaxProcessors; ++position) {
-      EXPECT_EQ(position > 2 && processors < 4, Greyed(g_state.affinityMenu, position)) << position;
-    }
-  }
-}
 
 std::wstring Text(HWND list, DWORD processId, int column) {
   const int item = FindItem(list, processId);

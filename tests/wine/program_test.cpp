@@ -12,17 +12,17 @@ namespace {
 
 std::wstring Monitor(const wchar_t* options) { return L"\"" + BinPath(L"selvane-monitor.exe") + L"\" " + options; }
 
-// Starts the exe, waits `ms` with its sheet up, closes it: its exit code and output.
+// Starts `commandLine`, waits `ms` with its sheet up, closes it: its exit code and output.
 struct Ran {
   DWORD exitCode = STILL_ACTIVE;
   std::string output;
   HWND sheet = nullptr;
 };
 template <typename WithSheet>
-Ran RunFor(const wchar_t* options, DWORD ms, bool errorToo, WithSheet withSheet) {
+Ran RunFor(const std::wstring& commandLine, DWORD ms, bool errorToo, WithSheet withSheet) {
   Ran run;
   Child child;
-  if (!child.Start(Monitor(options), errorToo)) return run;
+  if (!child.Start(commandLine, errorToo)) return run;
   WaitUntil([&] { return (run.sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr && IsWindowVisible(run.sheet); },
             10000);
   Sleep(ms);
@@ -42,7 +42,7 @@ std::vector<std::string> Lines(const std::string& text, const char* end) {
 }
 
 TEST(Program, OpensTheTopmostSheetOnPerformanceAndExitsWithZero) {
-  const Ran run = RunFor(L"", 300, false, [](HWND sheet) {
+  const Ran run = RunFor(Monitor(L""), 300, false, [](HWND sheet) {
     EXPECT_TRUE(GetWindowLongW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(nullptr, GetParent(sheet));
     HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
@@ -60,7 +60,7 @@ TEST(Program, UsageTextOncePerRequest) {
   const std::string usage =
       "Use the following params:\n\r/s: Enable output of temperature on serial output.\n\r"
       "/d: Disable DFS by default.\n\r/h: Show this text.\n\r";
-  const Ran run = RunFor(L"/h /H", 0, false, [](HWND) {});
+  const Ran run = RunFor(Monitor(L"/h /H"), 0, false, [](HWND) {});
   ASSERT_NE(nullptr, run.sheet);
   EXPECT_EQ(usage + usage, run.output);
 }
@@ -68,7 +68,7 @@ TEST(Program, UsageTextOncePerRequest) {
 // /s: each second "Tmod=N, Tcpu=N\n\r" on the debug output, which reaches
 // standard error as 8-bit text.
 TEST(Program, TemperatureEchoWithOptionS) {
-  const Ran run = RunFor(L"/s", 2 * kSamplePeriodMs + 300, true, [](HWND) {});
+  const Ran run = RunFor(Monitor(L"/s"), 2 * kSamplePeriodMs + 300, true, [](HWND) {});
   size_t echoes = 0;
   for (size_t at = 0; at < run.output.size(); ++echoes) {
     int module = 0, cpu = 0, used = 0;
@@ -84,7 +84,7 @@ TEST(Program, TemperatureEchoWithOptionS) {
 // /l: a header, then a line of every figure each second, as many fields as
 // the header names, none empty with both stand-ins.
 TEST(Program, RecordModeWritesALineEachSecond) {
-  const Ran run = RunFor(L"/l", 10 * kSamplePeriodMs + 300, false, [](HWND) {});
+  const Ran run = RunFor(Monitor(L"/l"), 10 * kSamplePeriodMs + 300, false, [](HWND) {});
   const std::vector<std::string> lines = Lines(run.output, "\r\n");
   ASSERT_GE(lines.size(), 10u) << run.output;
   EXPECT_LE(lines.size(), 12u);
@@ -134,6 +134,29 @@ TEST(Program, PagesSteerTheSamplerAndTheIconsLiveWithTheSheet) {
   EXPECT_EQ(nullptr, g_state.processesPage.load());
   for (HICON icon : g_state.icons) EXPECT_NE(nullptr, icon);  // icons 108 to 119
   EXPECT_EQ(0u, monitor.Close());
+}
+
+// A library named like the resource manager in the working directory never
+// runs inside the monitor.
+TEST(Program, NeverLoadsALibraryPlantedInTheWorkingDirectory) {
+  wchar_t temp[MAX_PATH], previous[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"selvane-planted-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring program = folder + L"\\program\\selvane-monitor.exe", work = folder + L"\\work";
+  const std::wstring marker = work + L"\\planted-library-loaded.txt";
+  for (const std::wstring& made : {folder, folder + L"\\program", work}) CreateDirectoryW(made.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(BinPath(L"selvane-monitor.exe").c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(BinPath(L"..\\planted\\libnvrm.dll").c_str(), (work + L"\\libnvrm.dll").c_str(), FALSE));
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  SetCurrentDirectoryW(work.c_str());  // the child's working directory
+  const Ran run = RunFor(L"\"" + program + L"\"", 1500, false, [](HWND) {});  // past the first sample
+  SetCurrentDirectoryW(previous);
+  ASSERT_NE(nullptr, run.sheet);
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ("", run.output);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(marker.c_str())) << "the planted library ran";
+  for (const std::wstring& file : {marker, work + L"\\libnvrm.dll", program}) DeleteFileW(file.c_str());
+  for (const std::wstring& made : {work, folder + L"\\program", folder}) RemoveDirectoryW(made.c_str());
 }
 
 }  // namespace

@@ -259,19 +259,18 @@ void BindPlatform(const PlatformFaults& faults) {
   BindResourceManagerFrom(BinPath(faults.libnvrm).c_str());
 }
 
+template <typename Function>
+static Function Export(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
 std::string TakeCallLog() {
   typedef uint32_t (*TakeLog)(char* buffer, uint32_t capacity);
-  HMODULE module = GetModuleHandleW(L"libnvrm.dll");
-  TakeLog take = reinterpret_cast<TakeLog>(reinterpret_cast<void*>(GetProcAddress(module, "StandinTakeCallLog")));
+  const TakeLog take = Export<TakeLog>(GetModuleHandleW(L"libnvrm.dll"), "StandinTakeCallLog");
   static char text[32768];
   if (take == nullptr) return "(no log)";
   take(text, sizeof text);
   return text;
-}
-
-template <typename Function>
-static Function Export(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
 HardwareReadings ReadChip(uint32_t silent) {
@@ -350,11 +349,7 @@ DWORD WINAPI ProcessesPage::Run(LPVOID parameter) {
 
 std::wstring ItemText(HWND list, int item, int subItem) {
   wchar_t text[300] = {};
-  LVITEMW record = {};
-  record.iSubItem = subItem;
-  record.pszText = text;
-  record.cchTextMax = 300;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&record));
+  ListView_GetItemText(list, item, subItem, text, 300);
   return text;
 }
 
@@ -368,8 +363,7 @@ int FindItem(HWND list, DWORD processId) {
 }
 
 std::string ListDiffersFromTable(HWND list) {
-  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-  const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  const int columns = Header_GetItemCount(ListView_GetHeader(list));
   RecordedList shown(kColumnAffinity + 1, 0);
   for (int i = 0; i < ItemCount(list); ++i) {
     shown.items.emplace_back(shown.columns, L"0");  // with one processor there is no Affinity column
