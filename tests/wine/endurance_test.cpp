@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/monitor.h"
@@ -88,33 +89,29 @@ void PatchModules() {
   }
 }
 
-DWORD WINAPI RunSheet(LPVOID) { return static_cast<DWORD>(RunPropertySheet(GetModuleHandleW(nullptr))); }
-
 // Helpers started and ended while the Processes page is shown, three alive at once.
 struct Churn {
   std::atomic<bool> stop{false};
   std::atomic<int> started{0};
-  HANDLE thread = nullptr;
-  static DWORD WINAPI Run(LPVOID parameter) {
-    Churn* churn = static_cast<Churn*>(parameter);
-    std::deque<std::unique_ptr<Helper>> alive;
-    while (!churn->stop.load()) {
-      std::unique_ptr<Helper> helper(new Helper());
-      if (g_state.processesPage.load() != nullptr && helper->Start(L"threads 1")) {
-        alive.push_back(std::move(helper));
-        churn->started.fetch_add(1);
+  std::thread thread;
+  void Start() {
+    stop.store(false);
+    thread = std::thread([this] {
+      std::deque<std::unique_ptr<Helper>> alive;
+      while (!stop.load()) {
+        std::unique_ptr<Helper> helper(new Helper());
+        if (g_state.processesPage.load() != nullptr && helper->Start(L"threads 1")) {
+          alive.push_back(std::move(helper));
+          started.fetch_add(1);
+        }
+        if (alive.size() > 3) alive.pop_front();
+        Sleep(30);
       }
-      if (alive.size() > 3) alive.pop_front();
-      Sleep(30);
-    }
-    return 0;
+    });
   }
-  void Start() { thread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
   void Finish() {
     stop.store(true);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    stop.store(false);
+    thread.join();
   }
 };
 
@@ -130,7 +127,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   ASSERT_EQ(2u, g_state.processorCount);
   g_state.recordFigures = 1;
   StdoutCapture record;
-  HANDLE ui = CreateThread(nullptr, 0, RunSheet, nullptr, 0, nullptr);
+  std::thread ui([] { RunPropertySheet(GetModuleHandleW(nullptr)); });
   InProcessMonitor view;  // the sheet the thread runs, without its own sampler
   ASSERT_TRUE(WaitUntil([&] { return (view.sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr; }));
   HWND performance = view.Page();
@@ -205,8 +202,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   EXPECT_LE(handlesAfter, handlesBefore);
   EXPECT_LE(privateAfter, privateBefore + kPrivateGrowthBound);
   PostMessageW(view.sheet, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ui, 10000));
-  CloseHandle(ui);
+  ui.join();
   g_state.recordFigures = 0;
   const std::string lines = record.Text();
   EXPECT_GE(std::count(lines.begin(), lines.end(), '\n'), cycles) << "the cycles were recorded";
