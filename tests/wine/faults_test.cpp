@@ -1,7 +1,8 @@
 // The monitor with one platform piece missing or misbehaving at a time: what
 // binding and a cycle on each page print, the processor count, the loads, the
 // status text and the record's clock against the library's own readings, the
-// list against the table, the columns and menu the count gives; then the process snapshot's faults.
+// list against the table, the columns and menu the count gives; then the
+// process snapshot's faults.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,10 +29,10 @@ struct FaultCase {
             uint32_t silentGroups = 0, uint32_t unreadIdle = 0)
       : name(n), settings(s), processors(p), bindLines(b), cycleLines(c), silent(silentGroups), unread(unreadIdle) {}
   std::string name, settings;
-  uint32_t processors = kMachine;
+  uint32_t processors;
   std::string bindLines, cycleLines;
-  uint32_t silent = 0;  // kSilent* groups that read 0
-  uint32_t unread = 0;  // bit i: processor i's idle count cannot be read
+  uint32_t silent;  // kSilent* groups that read 0
+  uint32_t unread;  // bit i: processor i's idle count cannot be read
   PlatformFaults faults;
   bool rmLoaded = true, dfsControls = true;
 };
