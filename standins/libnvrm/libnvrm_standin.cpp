@@ -5,7 +5,7 @@
 // Safe to call from any thread: every entry point holds one critical section.
 //
 // Its test settings (a failing open, queries that write nothing, a stopped
-// CPU clock, a log of every call) are in standin_settings.h.
+// CPU clock, a log of every call, a model that stays still) are in standin_settings.h.
 #include <windows.h>
 
 #include <cmath>
@@ -179,7 +179,7 @@ static void Advance(Chip* chip) {
     return;
   }
   const DWORD elapsed = now - chip->prevTick;
-  if (elapsed < kMinStepMs) return;
+  if (elapsed < kMinStepMs || StandinSetting("frozen")) return;
   chip->prevTick = now;
   MeasureHostLoad(chip);
   UpdateClocks(chip);

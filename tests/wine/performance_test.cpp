@@ -90,8 +90,7 @@ TEST_F(Pixels, HistoriesByProcessorCountAndTheMemoryHistory) {
 // Before the first cycle every control is black; only the active page is
 // painted; its first cycle lays the graphs out.
 TEST_F(Pixels, TheCyclePaintsTheActivePage) {
-  InvalidateRect(page_, nullptr, TRUE);
-  PumpFor(100);
+  RedrawWindow(page_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   for (int id : kGraphIds) {
     const Picture picture = CaptureClient(GetDlgItem(page_, id));
     EXPECT_EQ(picture.width * picture.height, picture.Count({0, 0, picture.width, picture.height}, kPixelBlack)) << id;
@@ -128,16 +127,16 @@ void ExpectPicturesKept(InProcessMonitor* monitor, int tries, Disturb disturb) {
     const uint32_t drawn = Generation();
     WaitUntil([&] { return Generation() != drawn; }, 3 * kSamplePeriodMs);
     Sleep(30);  // right after a drawing: the next is most of a period away
-    std::vector<Picture> before;
-    for (int id : kGraphIds) before.push_back(CaptureClient(GetDlgItem(monitor->Page(), id)));
+    const auto pictures = [&](uint32_t g) { return CaptureClient(GetDlgItem(monitor->Page(), kGraphIds[g])).pixels; };
+    std::vector<uint32_t> before[kGraphCount], after[kGraphCount];
+    for (uint32_t g = 0; g < kGraphCount; ++g) before[g] = pictures(g);
     const uint32_t generation = Generation();
     disturb();
     Sleep(150);
-    std::vector<Picture> after;
-    for (int id : kGraphIds) after.push_back(CaptureClient(GetDlgItem(monitor->Page(), id)));
-    if (Generation() != generation) continue;
+    for (uint32_t g = 0; g < kGraphCount; ++g) after[g] = pictures(g);
+    if (Generation() != generation) continue;  // a cycle drew anew meanwhile
     ++counted;
-    for (uint32_t g = 0; g < kGraphCount; ++g) EXPECT_EQ(before[g].pixels, after[g].pixels) << kGraphIds[g];
+    for (uint32_t g = 0; g < kGraphCount; ++g) EXPECT_EQ(before[g], after[g]) << kGraphIds[g];
     if (::testing::Test::HasFailure()) return;
   }
   EXPECT_EQ(tries, counted);
@@ -156,7 +155,7 @@ TEST(KeptPictures, ShownAgainAfterPageSwitchesAndUncovering) {
   ExpectPicturesKept(&monitor, 3, [&] {
     HWND cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, sheet.left, sheet.top,
                                  sheet.right - sheet.left, sheet.bottom - sheet.top, nullptr, nullptr, nullptr, nullptr);
-    PumpFor(50);
+    UpdateWindow(cover);
     DestroyWindow(cover);
     // Wine keeps a covered window's pixels in a surface of its own; a
     // desktop repaints what was uncovered, which is asked for here.
@@ -232,17 +231,20 @@ void ExpectTargetControls(HWND page, bool shown) {
   for (int id : {IDC_DOMAIN_LIST, IDC_TARGET_MHZ, IDC_SET_TARGET}) EXPECT_EQ(shown, Shown(page, id)) << id;
 }
 
-// Made with scaling running or stopped, with /d or not: what the page asks
-// and sends while it is made, and what it shows.
-TEST(DfsControls, CreationAsksTheStateAndOptionDStopsScalingOnce) {
-  for (uint32_t dfsOffAtStart : {0u, 1u}) {
-    for (uint32_t state : {kDfsStateRunning, kDfsStateStopped}) {
+// Made with scaling running or stopped, with /d or not, the page asks the
+// state, sends what /d needs and shows it; then (made running, without /d)
+// the box stops and restarts scaling and Set sends one domain's target.
+TEST(DfsControls, CreationFollowsTheStateAndOptionDThenTheBoxAndSetSendExactlyThat) {
+  HWND page = nullptr;
+  for (uint32_t dfsOffAtStart : {1u, 0u}) {
+    for (uint32_t state : {kDfsStateStopped, kDfsStateRunning}) {
       SCOPED_TRACE(std::to_string(dfsOffAtStart) + " " + std::to_string(state));
+      if (page != nullptr) DestroyWindow(page);
       BindPlatform({L"coredll.dll", L"libnvrm.dll", "record"});
       g_state.dfsOffAtStart = dfsOffAtStart;
-      g_resourceManager.NvRmDfsSetState(g_state.rmHandle, state);
+      g_resourceManager.NvRmDfsSetState(g_state.rmHandle, state);  // the chip outlives each page
       TakeCallLog();
-      HWND page = ShowPerformancePage();
+      page = ShowPerformancePage();
       EXPECT_EQ("NvRmDfsGetState h\n" + (dfsOffAtStart ? "NvRmDfsSetState h 2\n" + Targets(1, "1000000") : ""),
                 TakeCallLog());
       const bool checked = dfsOffAtStart || state == kDfsStateStopped;
@@ -252,21 +254,12 @@ TEST(DfsControls, CreationAsksTheStateAndOptionDStopsScalingOnce) {
       EXPECT_EQ(7, SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_GETCOUNT, 0, 0));
       EXPECT_EQ(0, SendDlgItemMessageW(page, IDC_DOMAIN_LIST, CB_GETCURSEL, 0, 0));
       EXPECT_EQ(L"1000", ControlText(page, IDC_TARGET_MHZ));
-      DestroyWindow(page);
     }
   }
-}
-
-TEST(DfsControls, TheBoxStopsAndRestartsScalingAndSetSendsOneDomainsTarget) {
-  BindPlatform({L"coredll.dll", L"libnvrm.dll", "record"});
-  g_resourceManager.NvRmDfsSetState(g_state.rmHandle, kDfsStateRunning);  // the chip outlives each test
-  HWND page = ShowPerformancePage();
-  TakeCallLog();
   const auto click = [&](int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); };
   click(IDC_DISABLE_DFS);
   EXPECT_EQ("NvRmDfsSetState h 2\n", TakeCallLog());
   ExpectTargetControls(page, true);
-
   const struct {
     int item;
     const wchar_t* mhz;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
 #include <sddl.h>
@@ -40,47 +39,29 @@ std::wstring Hex8(DWORD value) {
   return text;
 }
 
-void PumpFor(DWORD ms) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  } while (GetTickCount() - start < ms);
-}
-
-StdoutCapture::StdoutCapture(int descriptor) : descriptor_(descriptor) {
-  wchar_t folder[MAX_PATH], file[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, L"out", 0, file);
-  path_ = file;
+StdoutCapture::StdoutCapture() : file_(tmpfile()) {
   fflush(nullptr);
-  saved_ = _dup(descriptor_);
-  // Standard output is binary in the program; standard error stays a text stream.
-  const int capture = _wopen(file, _O_WRONLY | _O_TRUNC | (descriptor_ == 1 ? _O_BINARY : _O_TEXT));
-  _dup2(capture, descriptor_);
-  _close(capture);
+  saved_ = _dup(1);
+  _dup2(_fileno(file_), 1);  // binary, as the program's standard output
 }
 
 std::string StdoutCapture::Text() {
-  if (!done_) {
+  if (saved_ >= 0) {
     fflush(nullptr);
-    _dup2(saved_, descriptor_);
+    _dup2(saved_, 1);
     _close(saved_);
-    done_ = true;
+    saved_ = -1;
   }
   std::string text;
-  if (FILE* file = _wfopen(path_.c_str(), L"rb")) {
-    char buffer[4096];
-    for (size_t count; (count = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, count);
-    fclose(file);
-  }
+  rewind(file_);
+  char buffer[4096];
+  for (size_t count; (count = fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, count);
   return text;
 }
 
 StdoutCapture::~StdoutCapture() {
   Text();
-  DeleteFileW(path_.c_str());
+  fclose(file_);  // a temporary file: deleted on closing
 }
 
 bool Child::Start(const std::wstring& commandLine, bool errorToo, SECURITY_ATTRIBUTES* security) {
@@ -320,31 +301,26 @@ HWND ShowPerformancePage() {
 }
 
 ProcessesPage::ProcessesPage() {
-  ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
-  WaitForSingleObject(ready_, kWaitMs);
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  thread_ = std::thread([this, ready] {
+    page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr, ProcessesPageProc, 0);
+    ShowWindow(page_, SW_SHOW);
+    threadId_ = GetCurrentThreadId();
+    SetEvent(ready);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    DestroyWindow(page_);
+  });
+  WaitForSingleObject(ready, kWaitMs);
+  CloseHandle(ready);
 }
 
 ProcessesPage::~ProcessesPage() {
   PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-  WaitForSingleObject(thread_, kWaitMs);
-  CloseHandle(thread_);
-  CloseHandle(ready_);
-}
-
-DWORD WINAPI ProcessesPage::Run(LPVOID parameter) {
-  ProcessesPage* self = static_cast<ProcessesPage*>(parameter);
-  self->page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr,
-                                   ProcessesPageProc, 0);
-  ShowWindow(self->page_, SW_SHOW);
-  SetEvent(self->ready_);
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  DestroyWindow(self->page_);
-  return 0;
+  thread_.join();
 }
 
 std::wstring ItemText(HWND list, int item, int subItem) {
@@ -466,24 +442,15 @@ void ExpectLines(HWND control, std::initializer_list<GraphLine> lines) {
 // ---- Resources of this process ----
 
 ULONG KernelHandleCount(DWORD processId) {
-  struct Entry {
-    ULONG processId;
-    UCHAR objectType, flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
   std::vector<BYTE> buffer(1 << 20);
-  const SYSTEM_INFORMATION_CLASS handles = static_cast<SYSTEM_INFORMATION_CLASS>(16);  // SystemHandleInformation
   ULONG length = 0;
-  while (NtQuerySystemInformation(handles, buffer.data(), static_cast<ULONG>(buffer.size()), &length) ==
+  while (NtQuerySystemInformation(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length) ==
          static_cast<NTSTATUS>(0xC0000004)) {  // the buffer is too small
     buffer.resize(buffer.size() * 2);
   }
-  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-  const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+  const auto* list = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
   ULONG held = 0;
-  for (ULONG i = 0; i < count; ++i) held += entries[i].processId == processId;
+  for (ULONG i = 0; i < list->Count; ++i) held += list->Handle[i].OwnerPid == processId;
   return held;
 }
 

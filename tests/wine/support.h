@@ -3,9 +3,12 @@
 #ifndef SELVANE_TESTS_WINE_SUPPORT_H
 #define SELVANE_TESTS_WINE_SUPPORT_H
 
+#include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/monitor_state.h"
@@ -24,7 +27,6 @@ std::wstring BinPath(const wchar_t* name);  // beside the test program
 std::wstring WindowText(HWND window);
 std::wstring ControlText(HWND page, int id);
 std::wstring Hex8(DWORD value);
-void PumpFor(DWORD ms);
 
 // Polls `done` every 10 ms for up to `ms`.
 template <typename Condition>
@@ -37,18 +39,16 @@ bool WaitUntil(Condition done, DWORD ms = kWaitMs) {
   return true;
 }
 
-// What the process writes to standard output (descriptor 1) or error (2)
-// between construction and Text().
+// What the process writes to standard output between construction and Text().
 class StdoutCapture {
  public:
-  explicit StdoutCapture(int descriptor = 1);
+  StdoutCapture();
   ~StdoutCapture();
   std::string Text();
 
  private:
-  int descriptor_, saved_;
-  std::wstring path_;
-  bool done_ = false;
+  FILE* file_;
+  int saved_;
 };
 
 // A process of its own, its standard output (and error, when asked) on a pipe.
@@ -143,10 +143,9 @@ class ProcessesPage {
   HWND ThreadList() const { return GetDlgItem(page_, IDC_THREAD_LIST); }
 
  private:
-  static DWORD WINAPI Run(LPVOID self);
-  HANDLE thread_ = nullptr, ready_ = nullptr;
-  DWORD threadId_ = 0;
-  HWND page_ = nullptr;
+  std::thread thread_;
+  std::atomic<DWORD> threadId_{0};
+  std::atomic<HWND> page_{nullptr};
 };
 
 std::wstring ItemText(HWND list, int item, int subItem);
