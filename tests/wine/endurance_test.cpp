@@ -89,31 +89,20 @@ void PatchModules() {
   }
 }
 
-// Helpers started and ended while the Processes page is shown, three alive at once.
-struct Churn {
-  std::atomic<bool> stop{false};
-  std::atomic<int> started{0};
-  std::thread thread;
-  void Start() {
-    stop.store(false);
-    thread = std::thread([this] {
-      std::deque<std::unique_ptr<Helper>> alive;
-      while (!stop.load()) {
-        std::unique_ptr<Helper> helper(new Helper());
-        if (g_state.processesPage.load() != nullptr && helper->Start(L"threads 1")) {
-          alive.push_back(std::move(helper));
-          started.fetch_add(1);
-        }
-        if (alive.size() > 3) alive.pop_front();
-        Sleep(30);
-      }
-    });
+// Helpers started and ended while the Processes page is shown, three alive
+// at once, until `stop`.
+void Churn(const std::atomic<bool>* stop, std::atomic<int>* started) {
+  std::deque<std::unique_ptr<Helper>> alive;
+  while (!stop->load()) {
+    std::unique_ptr<Helper> helper(new Helper());
+    if (g_state.processesPage.load() != nullptr && helper->Start(L"threads 1")) {
+      alive.push_back(std::move(helper));
+      started->fetch_add(1);
+    }
+    if (alive.size() > 3) alive.pop_front();
+    Sleep(30);
   }
-  void Finish() {
-    stop.store(true);
-    thread.join();
-  }
-};
+}
 
 // The real sheet, both pages in turn, the record of /l on (standard output
 // is captured, so figures go to standard error). After a warm-up,
@@ -131,10 +120,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   InProcessMonitor view;  // the sheet the thread runs, without its own sampler
   ASSERT_TRUE(WaitUntil([&] { return (view.sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr; }));
   HWND performance = view.Page();
-  SetClientSize(GetDlgItem(performance, IDC_CPU_GAUGE), 87, 58);
-  SetClientSize(GetDlgItem(performance, IDC_MEM_GAUGE), 53, 65);
-  SetClientSize(GetDlgItem(performance, IDC_CPU_HISTORY), 273, 58);
-  SetClientSize(GetDlgItem(performance, IDC_MEM_HISTORY), 100, 45);
+  SizeGraphs(performance);
   SamplerContext context = {};
   StartSampling(&context);
   const auto run = [&](int count) {
@@ -143,10 +129,15 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
       RunSamplingCycle(&context);
     }
   };
-  Churn churn;
-  churn.Start();
-  run(4 * kCyclesPerPage);  // warm up: every code path once
-  churn.Finish();
+  std::atomic<int> started{0};
+  const auto runWithChurn = [&](int count) {
+    std::atomic<bool> stop{false};
+    std::thread churn(Churn, &stop, &started);
+    run(count);
+    stop.store(true);
+    churn.join();
+  };
+  runWithChurn(4 * kCyclesPerPage);  // warm up: every code path once
   run(2 * kCyclesPerPage);  // the list loses the helpers
 
   PatchModules();
@@ -170,9 +161,7 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   for (int i = 0; i < cycles / 4 && !ballast.empty(); ++i, ballast.pop_back()) DeleteObject(ballast.back());
   const SIZE_T privateBefore = PrivateBytes();  // with the ballast, as at the end
   const DWORD start = GetTickCount();
-  churn.Start();
-  run(cycles);
-  churn.Finish();
+  runWithChurn(cycles);
   const DWORD elapsed = GetTickCount() - start;
   view.Select(0);
   RunSamplingCycle(&context);  // the last helpers are gone: one pass takes them off
@@ -191,11 +180,11 @@ TEST(LongRun, NoAllocationCallsThenCyclesEndWithExactPicturesAndNoGrowth) {
   const SIZE_T privateAfter = PrivateBytes();
   for (HBRUSH brush : ballast) DeleteObject(brush);  // reading the pictures back takes GDI handles
   fprintf(stderr, "%d cycles in %lu ms; %d helpers; kernel handles %lu then %lu; private bytes %lu then %lu\n", cycles,
-         static_cast<unsigned long>(elapsed), churn.started.load(), static_cast<unsigned long>(handlesBefore),
+         static_cast<unsigned long>(elapsed), started.load(), static_cast<unsigned long>(handlesBefore),
          static_cast<unsigned long>(handlesAfter), static_cast<unsigned long>(privateBefore),
          static_cast<unsigned long>(privateAfter));
   EXPECT_EQ("", listDifference);
-  EXPECT_GT(churn.started.load(), 0);
+  EXPECT_GT(started.load(), 0);
   ExpectGauge(GetDlgItem(performance, IDC_CPU_GAUGE),
               {{{4, 4, 42, 43}, 24, {0, 43, 43, 58}, L"50"}, {{44, 4, 83, 43}, 4, {43, 43, 87, 58}, L"100"}});
   ExpectGauge(GetDlgItem(performance, IDC_MEM_GAUGE), {{{15, 5, 38, 40}, 28, {0, 45, 53, 65}, L"37.0%"}});

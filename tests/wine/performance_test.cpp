@@ -22,18 +22,14 @@ class Pixels : public ::testing::Test {
     ResetMonitorState();
     page_ = ShowPerformancePage();
     ASSERT_NE(nullptr, page_);
+    SizeGraphs(page_);
   }
   void TearDown() override { DestroyWindow(page_); }
-  HWND Control(int id, int width, int height) {
-    HWND control = GetDlgItem(page_, id);
-    SetClientSize(control, width, height);
-    return control;
-  }
   HWND page_ = nullptr;
 };
 
 TEST_F(Pixels, GaugesByProcessorCountAndTheMemoryGauge) {
-  HWND cpu = Control(IDC_CPU_GAUGE, 87, 58);
+  HWND cpu = GetDlgItem(page_, IDC_CPU_GAUGE);
   const float loads[4] = {0.25f, 0.999f, 0.29f, 1.0f};
   DrawCpuGauge(page_, loads);
   ExpectGauge(cpu, {{{15, 5, 72, 33}, 26, {0, 38, 87, 58}, L"25.0%"}});
@@ -55,13 +51,13 @@ TEST_F(Pixels, GaugesByProcessorCountAndTheMemoryGauge) {
   DrawCpuGauge(page_, outside);
   ExpectGauge(cpu, {{{4, 4, 42, 43}, 43 - 46, {0, 43, 43, 58}, L"120"}, {{44, 4, 83, 43}, 43, {43, 43, 87, 58}, L"-50"}});
 
-  HWND memory = Control(IDC_MEM_GAUGE, 53, 65);
+  HWND memory = GetDlgItem(page_, IDC_MEM_GAUGE);
   DrawMemoryGauge(page_, 0.37f);
   ExpectGauge(memory, {{{15, 5, 38, 40}, 40 - 12, {0, 45, 53, 65}, L"37.0%"}});  // 35 x 0.37 = 12.95
 }
 
 TEST_F(Pixels, HistoriesByProcessorCountAndTheMemoryHistory) {
-  HWND cpu = Control(IDC_CPU_HISTORY, 273, 58);
+  HWND cpu = GetDlgItem(page_, IDC_CPU_HISTORY);
   g_state.processorCount = 4;
   const float loads[4] = {0.5f, 1.0f, 0.7f, 0.7f};
   DrawCpuHistory(page_, loads);
@@ -78,7 +74,7 @@ TEST_F(Pixels, HistoriesByProcessorCountAndTheMemoryHistory) {
   }
   ExpectLines(cpu, {{2, 86, 87, 29, 29}, {93, 177, 178, 5, 5}, {184, 268, 269, 20, 20}});  // thirds
 
-  HWND memory = Control(IDC_MEM_HISTORY, 100, 45);
+  HWND memory = GetDlgItem(page_, IDC_MEM_HISTORY);
   DrawMemoryHistory(page_, 0.5f);
   ExpectLines(memory, {{5, 92, 93, 40, 23}});  // flat on the bottom to x 92, rising to 23 (35 x 0.5 = 17.5)
   // The layout is kept: a resized control changes no x position.

@@ -44,7 +44,6 @@ bool WaitForMenuClosed() {
   return WaitUntil([] { return VisibleMenu() == nullptr; });
 }
 
-bool Greyed(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
 bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
 
 // Message boxes the program asks for, answered without showing them.
@@ -70,11 +69,8 @@ struct BoxAnswers {
 
 // ---- The page over the platform as bound with `settings`, helpers listed ----
 
-struct Bound {
-  explicit Bound(const char* settings) { BindPlatform({L"coredll.dll", L"libnvrm.dll", settings}); }
-};
-struct BoundPage : Bound, ProcessesPage {
-  explicit BoundPage(const char* settings = "") : Bound(settings) {}
+struct BoundPage : ProcessesPage {
+  explicit BoundPage(const char* settings = "") : ProcessesPage(settings) {}
   // Starts `helper` with `arguments` and makes a pass: its item, or -1.
   int Listed(Helper* helper, const wchar_t* arguments) {
     if (!helper->Start(arguments)) return -1;

@@ -300,7 +300,8 @@ HWND ShowPerformancePage() {
   return page;
 }
 
-ProcessesPage::ProcessesPage() {
+ProcessesPage::ProcessesPage(const char* settings) {
+  if (settings != nullptr) BindPlatform({L"coredll.dll", L"libnvrm.dll", settings});
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   thread_ = std::thread([this, ready] {
     page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr, ProcessesPageProc, 0);
@@ -404,6 +405,11 @@ void SetClientSize(HWND control, int width, int height) {
   GetClientRect(control, &client);
   SetWindowPos(control, nullptr, 0, 0, width + (window.right - window.left) - client.right,
                height + (window.bottom - window.top) - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SizeGraphs(HWND page) {
+  const SIZE sizes[kGraphCount] = {{87, 58}, {273, 58}, {53, 65}, {100, 45}};
+  for (uint32_t g = 0; g < kGraphCount; ++g) SetClientSize(GetDlgItem(page, kGraphIds[g]), sizes[g].cx, sizes[g].cy);
 }
 
 void ExpectGauge(HWND control, std::initializer_list<GaugeBar> bars) {

@@ -132,11 +132,12 @@ std::wstring StatusBlock(const HardwareReadings& readings);
 // The libnvrm stand-in's log of calls since the last take ("record" setting).
 std::string TakeCallLog();
 
-// The pages from their templates. The Processes page runs on a thread of its own, as in the sheet.
+// The pages from their templates. The Processes page runs on a thread of its
+// own, as in the sheet, over the platform as bound, or bound with `settings`.
 HWND ShowPerformancePage();
 class ProcessesPage {
  public:
-  ProcessesPage();
+  explicit ProcessesPage(const char* settings = nullptr);
   ~ProcessesPage();
   HWND Page() const { return page_; }
   HWND List() const { return GetDlgItem(page_, IDC_PROCESS_LIST); }
@@ -151,6 +152,7 @@ class ProcessesPage {
 std::wstring ItemText(HWND list, int item, int subItem);
 int ItemCount(HWND list);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
+inline bool Greyed(HMENU menu, UINT position) { return GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED; }
 // "" when the process list is in step with the table (tests/recorded_list.h).
 std::string ListDiffersFromTable(HWND list);
 
@@ -165,6 +167,8 @@ struct Picture {
 };
 Picture CaptureClient(HWND control);
 void SetClientSize(HWND control, int width, int height);
+// Sizes the graphic controls' client areas as the pixel tests expect them (kGraph* order).
+void SizeGraphs(HWND page);
 struct GaugeBar {
   RECT rect;
   int levelTop;
