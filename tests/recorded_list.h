@@ -44,6 +44,13 @@ struct RecordedList {
   }
 };
 
+// An ID as the lists show it.
+inline std::wstring Hex8(uint32_t value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"%08X", static_cast<unsigned>(value));
+  return text;
+}
+
 // Empty when the process list is in step with the table: the count within
 // the capacity, item i showing row i's name, id, thread count and affinity,
 // the index finding every row, threadTotal the rows' sum, and no operation
@@ -55,10 +62,8 @@ inline std::string ListOutOfStep(const RecordedList& list, const ProcessTable& t
   for (uint32_t i = 0; i < table.processCount; ++i) {
     const ProcessEntry& row = table.rows[i];
     const std::vector<std::wstring>& item = list.items[i];
-    wchar_t pid[16];
-    swprintf(pid, 16, L"%08X", row.processId);
     // The counts show as the signed numbers the list is given.
-    if (item[kColumnName] != row.name || item[kColumnPid] != pid ||
+    if (item[kColumnName] != row.name || item[kColumnPid] != Hex8(row.processId) ||
         item[kColumnThreads] != std::to_wstring(static_cast<int>(row.threadCount)) ||
         item[kColumnAffinity] != std::to_wstring(static_cast<int>(row.affinity)) ||
         FindProcessRow(&table, row.processId) != i) {

@@ -25,10 +25,6 @@ static DWORD WINAPI WaitForEnd(LPVOID event) {
   return 0;
 }
 
-static unsigned long long Ticks(const FILETIME& time) {
-  return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 1;
   const std::wstring prefix = std::wstring(L"Local\\selvane-helper-") + argv[1];
@@ -47,7 +43,8 @@ int wmain(int argc, wchar_t** argv) {
     while (GetTickCount() - start < kBurnMs) ++spin;
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    printf("%llu\n", Ticks(kernel) + Ticks(user));
+    const auto ticks = [](FILETIME t) { return ULARGE_INTEGER{{t.dwLowDateTime, t.dwHighDateTime}}.QuadPart; };
+    printf("%llu\n", ticks(kernel) + ticks(user));
   } else if (mode == L"touch") {
     const SIZE_T bytes = static_cast<SIZE_T>(count) * kMegabyte;
     volatile char* memory = static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));

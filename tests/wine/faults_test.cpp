@@ -122,14 +122,11 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
   for (auto& load : g_state.loadSample.cpuLoad) load.store(kUntouched);
   g_state.frequencyScale.store(kScaleBefore);
   const HardwareReadings chip = ReadChip(c.silent);
-  std::string text;
-  {
-    StdoutCapture output;
-    StartSampling(&context);
-    Sleep(20);
-    RunSamplingCycle(&context);
-    text = output.Text();
-  }
+  StdoutCapture record;
+  StartSampling(&context);
+  Sleep(20);
+  RunSamplingCycle(&context);
+  const std::string text = record.Text();
   // The record's header, the cycle's diagnostics, then its record line.
   const size_t header = text.find("\r\n") + 2, line = text.rfind("\r\n", text.size() - 3) + 2;
   EXPECT_EQ(c.cycleLines, text.substr(header, line - header));
@@ -150,11 +147,9 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
   ProcessesPage processes;
   g_state.performancePage.store(nullptr);
   g_state.processesPage.store(processes.Page());
-  {
-    StdoutCapture output;
-    RunSamplingCycle(&context);
-    EXPECT_EQ(c.cycleLines, output.Text());
-  }
+  StdoutCapture output;
+  RunSamplingCycle(&context);
+  EXPECT_EQ(c.cycleLines, output.Text());
   EXPECT_EQ("", ListDiffersFromTable(processes.List()));
   // An Affinity column and the affinity commands only where there is a choice; CPU3 and CPU4 only with four.
   EXPECT_EQ(processors > 1 ? 8 : 7, Header_GetItemCount(ListView_GetHeader(processes.List())));

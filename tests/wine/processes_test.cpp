@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,22 +20,28 @@ HWND VisibleMenu() {
   return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+// Puts the cursor on `point` of `window`: a menu takes its position from the message's.
+void MoveCursor(HWND window, POINT point) {
+  ClientToScreen(window, &point);
+  SetCursorPos(point.x, point.y);
+}
+
 // A right press; the menu it opens, or null.
 HWND PressAt(HWND window, POINT point, DWORD waitMs = kWaitMs) {
-  POINT screen = point;
-  ClientToScreen(window, &screen);
-  SetCursorPos(screen.x, screen.y);  // the menu takes its position from the message's
+  MoveCursor(window, point);
   PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(point.x, point.y));
   PostMessageW(window, WM_RBUTTONUP, 0, MAKELPARAM(point.x, point.y));
   WaitUntil([] { return VisibleMenu() != nullptr; }, waitMs);
   return VisibleMenu();
 }
 
-HWND OpenMenuOn(HWND list, int item) {
-  RECT rect = {LVIR_BOUNDS, 0, 0, 0};
-  SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
-  return PressAt(list, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+POINT ItemCentre(HWND list, int item) {
+  RECT rect = {};
+  ListView_GetItemRect(list, item, &rect, LVIR_BOUNDS);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
+
+HWND OpenMenuOn(HWND list, int item) { return PressAt(list, ItemCentre(list, item)); }
 
 void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
   for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
@@ -46,24 +53,28 @@ bool WaitForMenuClosed() {
 
 bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
 
-// Message boxes the program asks for, answered without showing them.
+// Message boxes the program asks for on the page's thread, answered without
+// showing them; the test thread reads a box once the count says it is there.
 struct AskedBox {
   HWND owner;
   std::wstring text, caption;
   UINT style;
 };
-std::vector<AskedBox> g_asked;
+AskedBox g_asked[4];
+std::atomic<int> g_askedCount;
 int g_answer;
 int WINAPI AnswerBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-  g_asked.push_back({owner, text, caption, style});
+  const int n = g_askedCount.load();
+  if (n < 4) g_asked[n] = {owner, text, caption, style};
+  g_askedCount.store(n + 1);
   return g_answer;
 }
 struct BoxAnswers {
   explicit BoxAnswers(int answer) {
-    g_asked.clear();
+    g_askedCount.store(0);
     g_answer = answer;
   }
-  std::vector<AskedBox> Asked() const { return g_asked; }
+  bool Asked(int count) const { return WaitUntil([=] { return g_askedCount.load() == count; }); }
   ImportPatch patch{"MessageBoxW", reinterpret_cast<void*>(AnswerBox)};
 };
 
@@ -129,15 +140,9 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
-bool ThreadsRequested() {
-  bool handed = false;
-  WithStateLock(&g_stateLock, [&] { handed = g_state.threadRequest.process != nullptr; });
-  return handed;
-}
-
 std::vector<std::wstring> ThreadIds(HWND threads) {
   std::vector<std::wstring> ids;
-  for (int i = 0; i < ItemCount(threads); ++i) ids.push_back(ItemText(threads, i, kThreadColumnTid));
+  for (int i = 0; i < ListView_GetItemCount(threads); ++i) ids.push_back(ItemText(threads, i, kThreadColumnTid));
   std::sort(ids.begin(), ids.end());
   return ids;
 }
@@ -153,12 +158,15 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   HWND menu = OpenMenuOn(page.List(), item);
   Keys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
   ASSERT_TRUE(WaitForMenuClosed());
-  ASSERT_TRUE(WaitUntil(ThreadsRequested));  // the page hands the process over once the menu has returned
-  RunProcessPass();
+  // The page hands the process over once the menu has returned: the next pass lists its threads.
+  ASSERT_TRUE(WaitUntil([&] {
+    RunProcessPass();
+    return ListView_GetItemCount(page.ThreadList()) == 3;
+  }));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
-  for (int i = 0; i < ItemCount(page.ThreadList()); ++i) {
-    for (int column : {kThreadColumnPriority, kThreadColumnCpu, kThreadColumnAffinity}) {  // normal, first seen, any
+  for (int i = 0; i < ListView_GetItemCount(page.ThreadList()); ++i) {
+    for (int column : {kThreadColumnPriority, kThreadColumnCpu, kThreadColumnAffinity}) {  // normal, idle, any
       EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, column));
     }
   }
@@ -202,13 +210,6 @@ void ChooseAffinity(HWND list, int item, int downs) {
   WaitForMenuClosed();
 }
 
-bool MarkedOnly(HMENU menu, int marked) {
-  for (UINT position = 0; position <= kMaxProcessors; ++position) {
-    if (Checked(menu, position) != (static_cast<int>(position) == marked)) return false;
-  }
-  return true;
-}
-
 // "CPU2" binds the process to the second processor, the next pass shows it and
 // the next menu marks it; "None" releases it; a row above 4 marks nothing;
 // "CPU4", which this machine refuses, says so.
@@ -223,7 +224,10 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
   EXPECT_EQ(L"2", ItemText(page.List(), item, kColumnAffinity));
   const auto marksOnOpening = [&](int marked) {
     const bool opened = OpenMenuOn(page.List(), item) != nullptr;
-    const bool marks = MarkedOnly(g_state.affinityMenu, marked);
+    bool marks = true;  // `marked` only
+    for (UINT at = 0; at <= kMaxProcessors; ++at) {
+      marks &= Checked(g_state.affinityMenu, at) == (at == static_cast<UINT>(marked));
+    }
     EndMenu();
     return WaitForMenuClosed() && opened && marks;
   };
@@ -237,10 +241,10 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
 
   BoxAnswers boxes(IDOK);
   ChooseAffinity(page.List(), item, 4);
-  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
-  EXPECT_EQ(L"Set Affinity", boxes.Asked()[0].caption);
-  EXPECT_EQ(page.Page(), boxes.Asked()[0].owner);
-  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Asked()[0].style);
+  ASSERT_TRUE(boxes.Asked(1));
+  EXPECT_EQ(L"Set Affinity", g_asked[0].caption);
+  EXPECT_EQ(page.Page(), g_asked[0].owner);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), g_asked[0].style);
 }
 
 // The menu opens on the process list's items only: not below them, not on
@@ -248,16 +252,11 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
 TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
   BoundPage page;
   RunProcessPass();
-  RECT last = {LVIR_BOUNDS, 0, 0, 0};
-  SendMessageW(page.List(), LVM_GETITEMRECT, ItemCount(page.List()) - 1, reinterpret_cast<LPARAM>(&last));
-  EXPECT_EQ(nullptr, PressAt(page.List(), {20, last.bottom + 30}, 300));
+  const POINT last = ItemCentre(page.List(), ListView_GetItemCount(page.List()) - 1);
+  EXPECT_EQ(nullptr, PressAt(page.List(), {20, last.y + 40}, 300));
   EXPECT_EQ(nullptr, PressAt(page.ThreadList(), {20, 20}, 300));
   // A tap-and-hold names the place of the message that brought it: item 0.
-  RECT first = {LVIR_BOUNDS, 0, 0, 0};
-  SendMessageW(page.List(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
-  POINT centre = {(first.left + first.right) / 2, (first.top + first.bottom) / 2};
-  ClientToScreen(page.List(), &centre);
-  SetCursorPos(centre.x, centre.y);
+  MoveCursor(page.List(), ItemCentre(page.List(), 0));
   static NMHDR gesture;
   gesture = NMHDR{page.List(), IDC_PROCESS_LIST, kGestureContextMenu};
   PostMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&gesture));
@@ -283,8 +282,8 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
   {
     BoxAnswers boxes(IDCANCEL);
     ChooseKill(list, item);
-    ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
-    const AskedBox asked = boxes.Asked()[0];
+    ASSERT_TRUE(boxes.Asked(1));
+    const AskedBox asked = g_asked[0];
     EXPECT_EQ(page.Page(), asked.owner);
     EXPECT_EQ(L"worker.exe", asked.text);
     EXPECT_EQ(L"Warning", asked.caption);
@@ -299,7 +298,7 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
     BoxAnswers boxes(IDOK);
     Keys(menu, {VK_DOWN, VK_RETURN});
     ASSERT_TRUE(WaitForMenuClosed());
-    EXPECT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 1; }));
+    EXPECT_TRUE(boxes.Asked(1));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(second.Process(), 300));
     ChooseKill(list, item);
     EXPECT_TRUE(WaitUntil([&] { return !second.Running(); }));
@@ -338,12 +337,12 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
   ImportPatch refuse("TerminateProcess", reinterpret_cast<void*>(RefuseTermination));
   BoxAnswers boxes(IDOK);
   ChooseKill(list, FindItem(list, open.Id()));
-  ASSERT_TRUE(WaitUntil([&] { return boxes.Asked().size() == 2; }));
+  ASSERT_TRUE(boxes.Asked(2));
   wchar_t expected[256] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, expected,
                  256, nullptr);
-  EXPECT_EQ(L"Kill Process", boxes.Asked()[1].caption);
-  EXPECT_EQ(expected, boxes.Asked()[1].text);
+  EXPECT_EQ(L"Kill Process", g_asked[1].caption);
+  EXPECT_EQ(expected, g_asked[1].text);
   EXPECT_TRUE(open.Running());
   RunProcessPass();
   EXPECT_EQ("", ListDiffersFromTable(list));

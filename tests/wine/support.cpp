@@ -15,7 +15,6 @@
 #include "platform/kernel_extensions.h"
 #include "platform/resource_manager.h"
 #include "platform/resource_manager_api.h"
-#include "tests/recorded_list.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
 
@@ -27,17 +26,10 @@ std::wstring BinPath(const wchar_t* name) {
 
 std::wstring WindowText(HWND window) {
   wchar_t text[512];
-  const int length = GetWindowTextW(window, text, 512);
-  return std::wstring(text, length > 0 ? length : 0);
+  return std::wstring(text, GetWindowTextW(window, text, 512));  // 0 on failure
 }
 
 std::wstring ControlText(HWND page, int id) { return WindowText(GetDlgItem(page, id)); }
-
-std::wstring Hex8(DWORD value) {
-  wchar_t text[16];
-  swprintf(text, 16, L"%08X", static_cast<unsigned>(value));
-  return text;
-}
 
 StdoutCapture::StdoutCapture() : file_(tmpfile()) {
   fflush(nullptr);
@@ -330,10 +322,9 @@ std::wstring ItemText(HWND list, int item, int subItem) {
   return text;
 }
 
-int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 int FindItem(HWND list, DWORD processId) {
-  for (int i = 0; i < ItemCount(list); ++i) {
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) {
     if (ItemText(list, i, kColumnPid) == Hex8(processId)) return i;
   }
   return -1;
@@ -342,7 +333,7 @@ int FindItem(HWND list, DWORD processId) {
 std::string ListDiffersFromTable(HWND list) {
   const int columns = Header_GetItemCount(ListView_GetHeader(list));
   RecordedList shown(kColumnAffinity + 1, 0);
-  for (int i = 0; i < ItemCount(list); ++i) {
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) {
     shown.items.emplace_back(shown.columns, L"0");  // with one processor there is no Affinity column
     for (int k = 0; k < columns; ++k) shown.items[i][k] = ItemText(list, i, k);
   }

@@ -15,6 +15,7 @@
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "sampler/status_format.h"
+#include "tests/recorded_list.h"
 
 #include <tlhelp32.h>
 
@@ -26,7 +27,6 @@ constexpr DWORD kHelperExitCode = 7;  // what worker.exe exits with when told to
 std::wstring BinPath(const wchar_t* name);  // beside the test program
 std::wstring WindowText(HWND window);
 std::wstring ControlText(HWND page, int id);
-std::wstring Hex8(DWORD value);
 
 // Polls `done` every 10 ms for up to `ms`.
 template <typename Condition>
@@ -150,7 +150,6 @@ class ProcessesPage {
 };
 
 std::wstring ItemText(HWND list, int item, int subItem);
-int ItemCount(HWND list);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
 inline bool Greyed(HMENU menu, UINT position) { return GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED; }
 // "" when the process list is in step with the table (tests/recorded_list.h).
