@@ -47,9 +47,7 @@ void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
   for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
 }
 
-bool WaitForMenuClosed() {
-  return WaitUntil([] { return VisibleMenu() == nullptr; });
-}
+bool WaitForMenuClosed() { return WaitUntil([] { return VisibleMenu() == nullptr; }); }
 
 bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
 
@@ -140,13 +138,6 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
-std::vector<std::wstring> ThreadIds(HWND threads) {
-  std::vector<std::wstring> ids;
-  for (int i = 0; i < ListView_GetItemCount(threads); ++i) ids.push_back(ItemText(threads, i, kThreadColumnTid));
-  std::sort(ids.begin(), ids.end());
-  return ids;
-}
-
 TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   BoundPage page;
   Helper worker;
@@ -155,21 +146,23 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   std::vector<std::wstring> expected;
   for (DWORD id = 0; line >> id;) expected.push_back(Hex8(id));
   ASSERT_EQ(3u, expected.size());
-  HWND menu = OpenMenuOn(page.List(), item);
-  Keys(menu, {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
+  Keys(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
   ASSERT_TRUE(WaitForMenuClosed());
   // The page hands the process over once the menu has returned: the next pass lists its threads.
   ASSERT_TRUE(WaitUntil([&] {
     RunProcessPass();
     return ListView_GetItemCount(page.ThreadList()) == 3;
   }));
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(expected, ThreadIds(page.ThreadList()));
+  std::vector<std::wstring> shown;
   for (int i = 0; i < ListView_GetItemCount(page.ThreadList()); ++i) {
+    shown.push_back(ItemText(page.ThreadList(), i, kThreadColumnTid));
     for (int column : {kThreadColumnPriority, kThreadColumnCpu, kThreadColumnAffinity}) {  // normal, idle, any
       EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, column));
     }
   }
+  std::sort(expected.begin(), expected.end());
+  std::sort(shown.begin(), shown.end());
+  EXPECT_EQ(expected, shown);
 }
 
 TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing) {
