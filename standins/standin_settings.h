@@ -8,7 +8,7 @@
 //   silent         libnvrm's clock, temperature and pool queries succeed and write nothing
 //   cpu-zero       libnvrm's CPU record reads current 0 and high corner 0
 //   record         libnvrm logs every call; StandinTakeCallLog reads and clears the log
-//   frozen         libnvrm's model does not move on: every reading stays as it is
+//   frozen         libnvrm's model does not move on with time: a reading changes only by a call that sets it
 // A missing entry point is a test's own doing: it hides the name from the
 // program's lookup, so every export stays.
 #ifndef SELVANE_STANDINS_STANDIN_SETTINGS_H
