@@ -173,4 +173,50 @@ constexpr uint32_t kPriorityLow = 2;
 constexpr uint32_t kPriorityLevelCount = 3;
 constexpr uint32_t kPriorityUnknown = 3;  // a class or level none of the three stands for
 
+// Remote endpoint (/r): a read-only HTTP server on its own thread.
+const uint32_t kRemoteDefaultPort = 9231;      // /r without a port
+const uint32_t kRemotePortMax = 65535;
+const uint32_t kRemotePortDigits = 5;
+const uint32_t kRecordRingSamples = 600;       // the last 10 minutes, one sample a cycle
+const uint32_t kRemoteClientSlots = 4;         // clients served at once
+const uint32_t kRemoteRefusalSlots = 2;        // more connections, answered 503 and closed
+const uint32_t kRemoteBacklog = 8;
+const uint32_t kHttpHeadBytes = 4096;          // a request's line and headers; more: 431
+const uint32_t kHttpRequestLineBytes = 1024;   // its request line; more: 414
+const uint32_t kHttpHostChars = 255;           // a Host value
+const uint32_t kRemoteSendBytes = 8192;        // each client's unsent response
+const int kRemoteSocketSendBytes = 16384;      // the socket's own send buffer, kept small so a
+                                               // stream client that stops reading shows soon
+const uint32_t kRemoteTickMs = 250;            // the server's select timeout while a client is busy
+const uint32_t kRemoteIdleTickMs = 1000;       // with no client
+const uint32_t kRequestTimeoutMs = 5000;       // a whole request within this, or the client is dropped
+const uint32_t kSendStallMs = 10000;           // a response that makes no progress this long: dropped
+const uint32_t kRemoteLingerMs = 1000;         // after the last byte: reading what the client still sends
+const uint32_t kRemoteAcceptsPerTick = 16;
+const uint32_t kRemoteCopyBatch = 8;           // ring samples copied under one lock
+const uint32_t kRemoteRetryMs = 2000;          // an event stream client's reconnection delay
+const uint32_t kHostNameBytes = 64;            // the machine's own name
+const uint32_t kRatioScale = 10000;            // ratios in the metrics: four decimals
+const uint32_t kRatioDecimals = 4;
+const uint32_t kScaledDecimalsMax = 6;         // the most a scaled figure's text carries
+const uint32_t kHertzPerKhz = 1000;
+const uint32_t kMsDecimals = 3;                // seconds with milliseconds
+const uint32_t kTemperatureZoneCount = 2;      // module, CPU
+const uint32_t kPoolCount = 2;                 // carveout, GART
+const uint32_t kPoolFigureCount = 3;           // total, used, largest free: statistics 1..3 of each pool
+// HTTP status codes the endpoint answers with.
+const uint32_t kHttpIncomplete = 0;            // not a status: read more
+const uint32_t kHttpOk = 200;
+const uint32_t kHttpBadRequest = 400;
+const uint32_t kHttpForbidden = 403;           // a Host that is neither an address nor this machine
+const uint32_t kHttpNotFound = 404;
+const uint32_t kHttpMethodNotAllowed = 405;
+const uint32_t kHttpRequestTimeout = 408;
+const uint32_t kHttpUriTooLong = 414;
+const uint32_t kHttpHeadersTooLarge = 431;
+const uint32_t kHttpUnavailable = 503;
+const uint32_t kIpv4Parts = 4;
+const uint32_t kIpv4PartMax = 255;
+const uint32_t kIpv6TextMax = 45;              // the longest IPv6 address in text
+
 #endif

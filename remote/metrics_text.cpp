@@ -1,0 +1,135 @@
+#include "remote/metrics_text.h"
+
+#include "ui/performance/pixel_math.h"
+
+static const char* const kDomainLabels[kClockDomainCount] = {"cpu", "avp", "sys", "ahb", "apb", "vid", "emc"};
+static const char* const kZoneLabels[kTemperatureZoneCount] = {"module", "cpu"};
+static const char* const kPoolLabels[kPoolCount] = {"carveout", "gart"};
+
+static void PutFamily(TextOut* out, const char* name, const char* help) {
+  PutText(out, "# HELP selvane_");
+  PutText(out, name);
+  PutText(out, " ");
+  PutText(out, help);
+  PutText(out, "\n# TYPE selvane_");
+  PutText(out, name);
+  PutText(out, " gauge\n");
+}
+
+// A label value with backslash, double quote and line feed escaped.
+static void PutLabelValue(TextOut* out, const char* value) {
+  for (; *value != '\0'; ++value) {
+    if (*value == '\\' || *value == '"') PutBytes(out, "\\", 1);
+    if (*value == '\n') {
+      PutText(out, "\\n");
+    } else {
+      PutBytes(out, value, 1);
+    }
+  }
+}
+
+// "selvane_NAME{LABEL="VALUE"} " or, without a label, "selvane_NAME ".
+static void PutSampleName(TextOut* out, const char* name, const char* label, const char* value) {
+  PutText(out, "selvane_");
+  PutText(out, name);
+  if (label != NULL) {
+    PutText(out, "{");
+    PutText(out, label);
+    PutText(out, "=\"");
+    PutLabelValue(out, value);
+    PutText(out, "\"}");
+  }
+  PutText(out, " ");
+}
+
+static void PutRatio(TextOut* out, float fraction) {
+  const float bounded = BoundFraction(fraction) * static_cast<float>(kRatioScale);
+  PutScaled(out, static_cast<int64_t>(bounded < 0 ? bounded - 0.5f : bounded + 0.5f), kRatioDecimals);
+  PutText(out, "\n");
+}
+
+static void PutWhole(TextOut* out, int64_t value) {
+  PutScaled(out, value, 0);
+  PutText(out, "\n");
+}
+
+static void PutProcessors(TextOut* out, const RecordFigures& figures) {
+  const uint32_t count = figures.processorCount < kMaxProcessors ? figures.processorCount : kMaxProcessors;
+  char label[2] = {'1', '\0'};  // processors 1..kMaxProcessors
+  PutFamily(out, "processor_load_ratio", "Each processor's load as the gauges show it: busy share scaled by the CPU clock.");
+  for (uint32_t p = 0; p < count; ++p) {
+    label[0] = static_cast<char>('1' + p);
+    PutSampleName(out, "processor_load_ratio", "processor", label);
+    PutRatio(out, figures.load[p]);
+  }
+  PutFamily(out, "processor_busy_ratio", "Each processor's busy share of the last cycle.");
+  for (uint32_t p = 0; p < count; ++p) {
+    label[0] = static_cast<char>('1' + p);
+    PutSampleName(out, "processor_busy_ratio", "processor", label);
+    PutRatio(out, figures.busy[p]);
+  }
+}
+
+static void PutHardware(TextOut* out, const HardwareReadings& hardware) {
+  const ClockUsage& cpu = hardware.usage[kDomainCpu - 1];
+  PutFamily(out, "cpu_clock_hertz", "The CPU clock.");
+  PutSampleName(out, "cpu_clock_hertz", NULL, NULL);
+  PutWhole(out, static_cast<int64_t>(cpu.currentKhz) * kHertzPerKhz);
+  PutFamily(out, "cpu_high_corner_hertz", "The CPU clock's high corner, the most frequency scaling gives it.");
+  PutSampleName(out, "cpu_high_corner_hertz", NULL, NULL);
+  PutWhole(out, static_cast<int64_t>(cpu.highCornerKhz) * kHertzPerKhz);
+  PutFamily(out, "clock_domain_hertz", "Each clock domain's current clock.");
+  for (uint32_t d = 0; d < kClockDomainCount; ++d) {
+    PutSampleName(out, "clock_domain_hertz", "domain", kDomainLabels[d]);
+    PutWhole(out, static_cast<int64_t>(hardware.usage[d].currentKhz) * kHertzPerKhz);
+  }
+  PutFamily(out, "clock_domain_activity_ratio", "Each clock domain's average activity as a share of its current clock.");
+  for (uint32_t d = 0; d < kClockDomainCount; ++d) {
+    const ClockUsage& usage = hardware.usage[d];
+    PutSampleName(out, "clock_domain_activity_ratio", "domain", kDomainLabels[d]);
+    PutRatio(out, usage.currentKhz == 0 ? 0.0f
+                                        : static_cast<float>(usage.averageKhz) / static_cast<float>(usage.currentKhz));
+  }
+  PutFamily(out, "temperature_celsius", "The module's and the CPU's temperature.");
+  const int32_t temperatures[kTemperatureZoneCount] = {hardware.tModule, hardware.tCpu};
+  for (uint32_t z = 0; z < kTemperatureZoneCount; ++z) {
+    PutSampleName(out, "temperature_celsius", "zone", kZoneLabels[z]);
+    PutWhole(out, temperatures[z]);
+  }
+  const char* const names[kPoolFigureCount] = {"pool_size_bytes", "pool_used_bytes", "pool_largest_free_bytes"};
+  const char* const helps[kPoolFigureCount] = {"Each video-memory pool's size.", "Each video-memory pool's bytes in use.",
+                                               "Each video-memory pool's largest free block."};
+  for (uint32_t f = 0; f < kPoolFigureCount; ++f) {
+    PutFamily(out, names[f], helps[f]);
+    for (uint32_t pool = 0; pool < kPoolCount; ++pool) {
+      PutSampleName(out, names[f], "pool", kPoolLabels[pool]);
+      PutWhole(out, hardware.stat[pool * kPoolFigureCount + f]);
+    }
+  }
+}
+
+void FormatMetrics(TextOut* out, const RecordFigures* figures, const char* version, const char* module) {
+  PutFamily(out, "info", "The monitor's version and the module's name; always 1.");
+  PutText(out, "selvane_info{version=\"");
+  PutLabelValue(out, version);
+  PutText(out, "\",module=\"");
+  PutLabelValue(out, module);
+  PutText(out, "\"} 1\n");
+  if (figures == NULL) return;
+  PutFamily(out, "record_seconds", "Seconds from the sampler's start to the cycle these figures come from.");
+  PutSampleName(out, "record_seconds", NULL, NULL);
+  PutScaled(out, figures->elapsedMs, kMsDecimals);
+  PutText(out, "\n");
+  PutProcessors(out, *figures);
+  PutFamily(out, "memory_load_ratio", "The share of physical memory in use.");
+  PutSampleName(out, "memory_load_ratio", NULL, NULL);
+  PutRatio(out, static_cast<float>(figures->memoryLoadPercent) * kFractionPerPercent);
+  if (figures->hardware != NULL) PutHardware(out, *figures->hardware);
+  if (!figures->countsKnown) return;
+  PutFamily(out, "processes", "The processes running.");
+  PutSampleName(out, "processes", NULL, NULL);
+  PutWhole(out, figures->processCount);
+  PutFamily(out, "threads", "The threads of every process.");
+  PutSampleName(out, "threads", NULL, NULL);
+  PutWhole(out, figures->threadTotal);
+}

@@ -1,0 +1,15 @@
+// The record's figures as metrics for Prometheus, in its text exposition
+// format 0.0.4: every metric a gauge in base units, with HELP and TYPE lines.
+// Pure: no Windows header.
+#ifndef SELVANE_REMOTE_METRICS_TEXT_H
+#define SELVANE_REMOTE_METRICS_TEXT_H
+
+#include "remote/text_out.h"
+#include "sampler/record_line.h"
+
+// The newest cycle's metrics into `out`; `figures` null (no cycle yet) gives
+// only the info metric. A figure the platform lacks is left out, as the
+// record leaves its field empty. `module` is the machine's name.
+void FormatMetrics(TextOut* out, const RecordFigures* figures, const char* version, const char* module);
+
+#endif
