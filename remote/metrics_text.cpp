@@ -6,7 +6,7 @@ static const char* const kDomainLabels[kClockDomainCount] = {"cpu", "avp", "sys"
 static const char* const kZoneLabels[kTemperatureZoneCount] = {"module", "cpu"};
 static const char* const kPoolLabels[kPoolCount] = {"carveout", "gart"};
 
-static void PutFamily(TextOut* out, const char* name, const char* help) {
+static void PutFamily(ByteText* out, const char* name, const char* help) {
   PutText(out, "# HELP selvane_");
   PutText(out, name);
   PutText(out, " ");
@@ -17,7 +17,7 @@ static void PutFamily(TextOut* out, const char* name, const char* help) {
 }
 
 // A label value with backslash, double quote and line feed escaped.
-static void PutLabelValue(TextOut* out, const char* value) {
+static void PutLabelValue(ByteText* out, const char* value) {
   for (; *value != '\0'; ++value) {
     if (*value == '\\' || *value == '"') PutBytes(out, "\\", 1);
     if (*value == '\n') {
@@ -29,7 +29,7 @@ static void PutLabelValue(TextOut* out, const char* value) {
 }
 
 // "selvane_NAME{LABEL="VALUE"} " or, without a label, "selvane_NAME ".
-static void PutSampleName(TextOut* out, const char* name, const char* label, const char* value) {
+static void PutSampleName(ByteText* out, const char* name, const char* label, const char* value) {
   PutText(out, "selvane_");
   PutText(out, name);
   if (label != NULL) {
@@ -42,18 +42,18 @@ static void PutSampleName(TextOut* out, const char* name, const char* label, con
   PutText(out, " ");
 }
 
-static void PutRatio(TextOut* out, float fraction) {
+static void PutRatio(ByteText* out, float fraction) {
   const float bounded = BoundFraction(fraction) * static_cast<float>(kRatioScale);
   PutScaled(out, static_cast<int64_t>(bounded < 0 ? bounded - 0.5f : bounded + 0.5f), kRatioDecimals);
   PutText(out, "\n");
 }
 
-static void PutWhole(TextOut* out, int64_t value) {
+static void PutWhole(ByteText* out, int64_t value) {
   PutScaled(out, value, 0);
   PutText(out, "\n");
 }
 
-static void PutProcessors(TextOut* out, const RecordFigures& figures) {
+static void PutProcessors(ByteText* out, const RecordFigures& figures) {
   const uint32_t count = figures.processorCount < kMaxProcessors ? figures.processorCount : kMaxProcessors;
   char label[2] = {'1', '\0'};  // processors 1..kMaxProcessors
   PutFamily(out, "processor_load_ratio", "Each processor's load as the gauges show it: busy share scaled by the CPU clock.");
@@ -70,7 +70,7 @@ static void PutProcessors(TextOut* out, const RecordFigures& figures) {
   }
 }
 
-static void PutHardware(TextOut* out, const HardwareReadings& hardware) {
+static void PutHardware(ByteText* out, const HardwareReadings& hardware) {
   const ClockUsage& cpu = hardware.usage[kDomainCpu - 1];
   PutFamily(out, "cpu_clock_hertz", "The CPU clock.");
   PutSampleName(out, "cpu_clock_hertz", NULL, NULL);
@@ -108,7 +108,7 @@ static void PutHardware(TextOut* out, const HardwareReadings& hardware) {
   }
 }
 
-void FormatMetrics(TextOut* out, const RecordFigures* figures, const char* version, const char* module) {
+void FormatMetrics(ByteText* out, const RecordFigures* figures, const char* version, const char* module) {
   PutFamily(out, "info", "The monitor's version and the module's name; always 1.");
   PutText(out, "selvane_info{version=\"");
   PutLabelValue(out, version);

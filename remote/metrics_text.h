@@ -4,12 +4,12 @@
 #ifndef SELVANE_REMOTE_METRICS_TEXT_H
 #define SELVANE_REMOTE_METRICS_TEXT_H
 
-#include "remote/text_out.h"
+#include "remote/byte_text.h"
 #include "sampler/record_line.h"
 
 // The newest cycle's metrics into `out`; `figures` null (no cycle yet) gives
 // only the info metric. A figure the platform lacks is left out, as the
 // record leaves its field empty. `module` is the machine's name.
-void FormatMetrics(TextOut* out, const RecordFigures* figures, const char* version, const char* module);
+void FormatMetrics(ByteText* out, const RecordFigures* figures, const char* version, const char* module);
 
 #endif

@@ -7,6 +7,7 @@
 #define IDI_MONITOR 106
 #define IDI_GAUGE_FIRST 108 /* 108 to 119 */
 #define IDI_GAUGE_LAST 119
+#define IDR_REMOTE_PAGE 120 /* the remote endpoint's page, RCDATA */
 #define IDD_PROCESSES 109
 
 /* Performance page */

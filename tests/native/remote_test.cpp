@@ -112,7 +112,7 @@ TEST(RecordRing, KeepsTheLastTenMinutesByValue) {
 
 std::string Metrics(const RecordFigures* figures, size_t capacity = 8192) {
   std::vector<char> text(capacity);
-  TextOut out = MakeTextOut(text.data(), text.size());
+  ByteText out = MakeByteText(text.data(), text.size());
   FormatMetrics(&out, figures, "1.2.0", "bench\"7");
   return out.full ? std::string("full") : std::string(text.data(), out.length);
 }
@@ -156,9 +156,9 @@ TEST(MetricsText, EveryFigureInBaseUnitsWithItsLabels) {
   EXPECT_EQ("full", Metrics(&figures, 200));
 }
 
-TEST(TextOut, ScaledFiguresAndTheBound) {
+TEST(ByteText, ScaledFiguresAndTheBound) {
   char text[16];
-  TextOut out = MakeTextOut(text, sizeof text);
+  ByteText out = MakeByteText(text, sizeof text);
   PutScaled(&out, -1205, 3);
   PutText(&out, " ");
   PutScaled(&out, 5, 4);

@@ -1,11 +1,11 @@
-#include "remote/text_out.h"
+#include "remote/byte_text.h"
 
-TextOut MakeTextOut(char* text, size_t capacity) {
-  TextOut out = {text, capacity, 0, false};
+ByteText MakeByteText(char* text, size_t capacity) {
+  ByteText out = {text, capacity, 0, false};
   return out;
 }
 
-void PutBytes(TextOut* out, const char* bytes, size_t count) {
+void PutBytes(ByteText* out, const char* bytes, size_t count) {
   if (out->full || count > out->capacity - out->length) {
     out->full = true;
     return;
@@ -14,15 +14,15 @@ void PutBytes(TextOut* out, const char* bytes, size_t count) {
   out->length += count;
 }
 
-void PutText(TextOut* out, const char* text) {
+void PutText(ByteText* out, const char* text) {
   size_t count = 0;
   while (text[count] != '\0') ++count;
   PutBytes(out, text, count);
 }
 
-void PutUnsigned(TextOut* out, uint32_t value) { PutScaled(out, value, 0); }
+void PutUnsigned(ByteText* out, uint32_t value) { PutScaled(out, value, 0); }
 
-void PutScaled(TextOut* out, int64_t value, uint32_t decimals) {
+void PutScaled(ByteText* out, int64_t value, uint32_t decimals) {
   // Digits from the right: the fraction's, the point, then the whole part's.
   // Room for every digit of 2^64, the point, the sign and the longest fraction.
   char digits[kUnsigned64Digits + kScaledDecimalsMax + 2];

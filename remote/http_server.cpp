@@ -1,0 +1,437 @@
+#include "remote/http_server.h"
+
+#include <string.h>
+
+#include "app/monitor_state.h"
+#include "platform/winsock.h"
+#include "remote/http_request.h"
+#include "remote/metrics_text.h"
+#include "remote/record_ring.h"
+#include "remote/byte_text.h"
+
+enum ClientState {
+  CLIENT_FREE,
+  CLIENT_READING,  // the request, until it is whole
+  CLIENT_SENDING,  // the answer; an event stream stays here
+  CLIENT_CLOSING   // every byte sent and the sending side shut: reading what still comes, then closed
+};
+
+struct RemoteClient {
+  SOCKET socket;
+  uint32_t state;
+  uint32_t route;    // an HttpRoute; ROUTE_NONE for an error's answer
+  uint32_t sinceMs;  // accepted; then the last progress
+  uint32_t received;
+  uint32_t outLength;
+  uint32_t outSent;
+  const char* body;  // the page, sent from the resource itself
+  uint32_t bodyLeft;
+  uint32_t nextSequence;  // the next ring sample owed
+  uint32_t endSequence;   // one past the last one owed
+  char request[kHttpHeadBytes];
+  char out[kRemoteSendBytes];
+};
+
+struct RemoteServer {
+  SOCKET listener;
+  const char* page;
+  uint32_t pageBytes;
+  char hostName[kHostNameBytes];  // the module's name; empty when unknown
+  RemoteClient clients[kRemoteSlotCount];  // the first kRemoteClientSlots serve; the rest only answer 503
+  RingSample batch[kRemoteCopyBatch];
+  char line[kRecordLineChars];
+};
+
+// Set at start-up, before the sampling thread exists.
+static uint32_t g_endpointOn;
+// Written by the sampling thread and copied out by the endpoint's, both under
+// the state lock and around pure code only.
+static RecordRing g_recordRing;
+// The endpoint's thread's alone once it runs.
+static RemoteServer g_server;
+
+static const char kVersion[] = SELVANE_VERSION_TEXT;
+
+void PublishRemoteRecord(const RecordFigures& figures) {
+  if (!g_endpointOn) return;
+  g_stateLock.enter(g_stateLock.lock);
+  PublishRecord(&g_recordRing, figures);
+  g_stateLock.leave(g_stateLock.lock);
+}
+
+static uint32_t PublishedSamples() {
+  g_stateLock.enter(g_stateLock.lock);
+  const uint32_t published = g_recordRing.published;
+  g_stateLock.leave(g_stateLock.lock);
+  return published;
+}
+
+// Copies up to `capacity` samples from `*from` on into the batch, under the
+// lock. Returns how many; `*published` takes the ring's count.
+static uint32_t CopySamples(uint32_t* from, uint32_t capacity, uint32_t* published) {
+  g_stateLock.enter(g_stateLock.lock);
+  const uint32_t count = CopyRecords(g_recordRing, from, g_server.batch, capacity);
+  *published = g_recordRing.published;
+  g_stateLock.leave(g_stateLock.lock);
+  return count;
+}
+
+static void CloseClient(RemoteClient* client) {
+  g_winsock.closesocket(client->socket);
+  client->state = CLIENT_FREE;
+}
+
+// Every byte is out: shut the sending side, and read until the client closes
+// (closing with its bytes unread could reset the connection before it has
+// read the answer).
+static void FinishClient(RemoteClient* client, uint32_t now) {
+  g_winsock.shutdown(client->socket, SD_SEND);
+  client->state = CLIENT_CLOSING;
+  client->sinceMs = now;
+}
+
+static void PutHeadLine(ByteText* out, const char* name, const char* value) {
+  PutText(out, name);
+  PutText(out, ": ");
+  PutText(out, value);
+  PutText(out, "\r\n");
+}
+
+static void PutStatusLine(ByteText* out, uint32_t status) {
+  PutText(out, "HTTP/1.1 ");
+  PutUnsigned(out, status);
+  PutText(out, " ");
+  PutText(out, HttpReason(status));
+  PutText(out, "\r\n");
+}
+
+// The error's short answer; the connection closes after it.
+static void AnswerError(RemoteClient* client, uint32_t status) {
+  ByteText out = MakeByteText(client->out, kRemoteSendBytes);
+  PutStatusLine(&out, status);
+  PutHeadLine(&out, "Content-Type", "text/plain");
+  PutText(&out, "Content-Length: ");
+  PutUnsigned(&out, static_cast<uint32_t>(strlen(HttpReason(status))) + 1);
+  PutText(&out, "\r\n");
+  if (status == kHttpMethodNotAllowed) PutHeadLine(&out, "Allow", "GET");
+  PutHeadLine(&out, "Connection", "close");
+  PutText(&out, "\r\n");
+  PutText(&out, HttpReason(status));
+  PutText(&out, "\n");
+  client->state = CLIENT_SENDING;
+  client->route = ROUTE_NONE;
+  client->outLength = static_cast<uint32_t>(out.length);
+  client->outSent = 0;
+  client->bodyLeft = 0;
+  client->nextSequence = client->endSequence = 0;
+}
+
+// A record line (ending "\r\n") as one event, or as it is for the CSV.
+static void PutRecordText(ByteText* out, const char* line, bool event) {
+  if (!event) {
+    PutText(out, line);
+    return;
+  }
+  size_t length = strlen(line);
+  while (length > 0 && (line[length - 1] == '\r' || line[length - 1] == '\n')) --length;
+  PutText(out, "data: ");
+  PutBytes(out, line, length);
+  PutText(out, "\n\n");
+}
+
+static void AnswerRoute(RemoteClient* client, uint32_t route) {
+  if (route == ROUTE_PAGE && g_server.page == NULL) {
+    AnswerError(client, kHttpNotFound);
+    return;
+  }
+  static const char* const kTypes[] = {"", "text/html; charset=utf-8", "text/event-stream",
+                                       "text/plain; version=0.0.4; charset=utf-8", "text/csv"};
+  ByteText out = MakeByteText(client->out, kRemoteSendBytes);
+  PutStatusLine(&out, kHttpOk);
+  PutHeadLine(&out, "Content-Type", kTypes[route]);
+  if (route == ROUTE_PAGE) {
+    PutText(&out, "Content-Length: ");
+    PutUnsigned(&out, g_server.pageBytes);
+    PutText(&out, "\r\n");
+  }
+  PutHeadLine(&out, "Cache-Control", "no-store");
+  PutHeadLine(&out, "Connection", "close");
+  PutHeadLine(&out, "X-Selvane-Module", g_server.hostName);
+  PutHeadLine(&out, "X-Selvane-Version", kVersion);
+  PutText(&out, "\r\n");
+
+  uint32_t published = PublishedSamples();
+  client->nextSequence = 0;  // the CSV: from the oldest held
+  client->endSequence = published;
+  if (route == ROUTE_EVENTS || route == ROUTE_RECORD) {
+    if (FormatRecordHeader(g_server.line, kRecordLineChars, g_state.processorCount) == 0) g_server.line[0] = '\0';
+    if (route == ROUTE_EVENTS) {
+      PutText(&out, "retry: ");
+      PutUnsigned(&out, kRemoteRetryMs);
+      PutText(&out, "\nevent: header\n");
+      client->nextSequence = published > 0 ? published - 1 : 0;  // the newest at once, then each new one
+      client->endSequence = kNoSequenceEnd;
+    }
+    PutRecordText(&out, g_server.line, route == ROUTE_EVENTS);
+  } else if (route == ROUTE_METRICS) {
+    uint32_t from = published > 0 ? published - 1 : 0;
+    const bool copied = published > 0 && CopySamples(&from, 1, &published) == 1;
+    const RecordFigures figures = SampleFigures(g_server.batch[0]);
+    FormatMetrics(&out, copied ? &figures : NULL, kVersion, g_server.hostName);
+  }
+  if (out.full) {
+    AnswerError(client, kHttpUnavailable);
+    return;
+  }
+  client->state = CLIENT_SENDING;
+  client->route = route;
+  client->outLength = static_cast<uint32_t>(out.length);
+  client->outSent = 0;
+  client->body = g_server.page;
+  client->bodyLeft = route == ROUTE_PAGE ? g_server.pageBytes : 0;
+}
+
+// Moves what is still unsent to the front of the buffer.
+static void CompactOut(RemoteClient* client) {
+  const uint32_t left = client->outLength - client->outSent;
+  if (client->outSent > 0 && left > 0) memmove(client->out, client->out + client->outSent, left);
+  client->outLength = left;
+  client->outSent = 0;
+}
+
+// Formats the samples the client is owed into its buffer while they fit.
+// Returns false for an event stream whose next event does not fit: its
+// client has stopped reading, and it is dropped rather than held.
+static bool FillOwedSamples(RemoteClient* client) {
+  const bool event = client->route == ROUTE_EVENTS;
+  for (uint32_t round = 0; round < kRecordRingSamples / kRemoteCopyBatch + 1; ++round) {
+    if (client->nextSequence >= client->endSequence) return true;
+    CompactOut(client);
+    const uint32_t fit = (kRemoteSendBytes - client->outLength) / kRemoteLineBytes;
+    uint32_t from = client->nextSequence;
+    uint32_t published = 0;
+    uint32_t count = CopySamples(&from, fit < kRemoteCopyBatch ? fit : kRemoteCopyBatch, &published);
+    if (from + count > client->endSequence) count = client->endSequence > from ? client->endSequence - from : 0;
+    if (count == 0) return !(event && fit == 0 && from < published);
+    ByteText out = MakeByteText(client->out + client->outLength, kRemoteSendBytes - client->outLength);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (FormatRecordLine(g_server.line, kRecordLineChars, SampleFigures(g_server.batch[i])) == 0) continue;
+      PutRecordText(&out, g_server.line, event);
+    }
+    client->outLength += static_cast<uint32_t>(out.length);
+    client->nextSequence = from + count;
+  }
+  return true;
+}
+
+// Sends what is pending until the socket takes no more. Returns false when
+// the connection has failed.
+static bool SendPending(RemoteClient* client, uint32_t now) {
+  for (uint32_t round = 0; round < kRemoteSendRounds; ++round) {
+    const bool fromBuffer = client->outSent < client->outLength;
+    if (!fromBuffer && client->bodyLeft == 0) return true;
+    const char* data = fromBuffer ? client->out + client->outSent : client->body;
+    const uint32_t size = fromBuffer ? client->outLength - client->outSent
+                                     : (client->bodyLeft < kRemoteSendBytes ? client->bodyLeft : kRemoteSendBytes);
+    const int sent = g_winsock.send(client->socket, data, static_cast<int>(size), 0);
+    if (sent == SOCKET_ERROR) return g_winsock.WSAGetLastError() == WSAEWOULDBLOCK;
+    if (sent <= 0) return false;
+    client->sinceMs = now;
+    if (fromBuffer) {
+      client->outSent += static_cast<uint32_t>(sent);
+    } else {
+      client->body += sent;
+      client->bodyLeft -= static_cast<uint32_t>(sent);
+    }
+    if (static_cast<uint32_t>(sent) < size) return true;  // the socket is full
+  }
+  return true;
+}
+
+static bool HasPending(const RemoteClient* client) {
+  return client->outSent < client->outLength || client->bodyLeft > 0;
+}
+
+static void ServeClient(RemoteClient* client, uint32_t now) {
+  if (!SendPending(client, now) || !FillOwedSamples(client) || !SendPending(client, now)) {
+    CloseClient(client);
+    return;
+  }
+  const bool owes = client->nextSequence < client->endSequence;
+  if (!HasPending(client) && !owes) {
+    FinishClient(client, now);
+  } else if (HasPending(client) && now - client->sinceMs > kSendStallMs) {
+    CloseClient(client);  // takes nothing: it holds its slot and no more
+  }
+}
+
+static void ReadRequest(RemoteClient* client, uint32_t now) {
+  const int got = g_winsock.recv(client->socket, client->request + client->received,
+                                 static_cast<int>(kHttpHeadBytes - client->received), 0);
+  if (got == SOCKET_ERROR && g_winsock.WSAGetLastError() == WSAEWOULDBLOCK) return;
+  if (got <= 0) {
+    CloseClient(client);
+    return;
+  }
+  client->received += static_cast<uint32_t>(got);
+  const HttpVerdict verdict = JudgeHttpRequest(client->request, client->received, g_server.hostName);
+  if (verdict.status == kHttpOk) {
+    AnswerRoute(client, verdict.route);
+  } else if (verdict.status != kHttpIncomplete) {
+    AnswerError(client, verdict.status);
+  } else if (client->received >= kHttpHeadBytes) {
+    AnswerError(client, kHttpHeadersTooLarge);
+  }
+  if (client->state == CLIENT_SENDING) ServeClient(client, now);
+}
+
+// Reads and drops what the client still sends after the answer, until it
+// closes or the linger ends.
+static void DrainClient(RemoteClient* client, bool readable, uint32_t now) {
+  if (readable) {
+    const int got = g_winsock.recv(client->socket, client->request, static_cast<int>(kHttpHeadBytes), 0);
+    if (got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK)) {
+      CloseClient(client);
+      return;
+    }
+  }
+  if (now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
+}
+
+// A free slot among [first, end), or null.
+static RemoteClient* FreeSlot(uint32_t first, uint32_t end) {
+  for (uint32_t i = first; i < end; ++i) {
+    if (g_server.clients[i].state == CLIENT_FREE) return &g_server.clients[i];
+  }
+  return NULL;
+}
+
+static void AcceptClients(uint32_t now) {
+  for (uint32_t i = 0; i < kRemoteAcceptsPerTick; ++i) {
+    const SOCKET socket = g_winsock.accept(g_server.listener, NULL, NULL);
+    if (socket == INVALID_SOCKET) return;
+    RemoteClient* client = FreeSlot(0, kRemoteClientSlots);
+    const bool refused = client == NULL;
+    if (refused) client = FreeSlot(kRemoteClientSlots, kRemoteSlotCount);
+    if (client == NULL) {
+      g_winsock.closesocket(socket);
+      continue;
+    }
+    u_long nonBlocking = 1;
+    g_winsock.ioctlsocket(socket, FIONBIO, &nonBlocking);
+    const int sendBytes = kRemoteSocketSendBytes;
+    g_winsock.setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBytes), sizeof sendBytes);
+    client->socket = socket;
+    client->state = CLIENT_READING;
+    client->sinceMs = now;
+    client->received = 0;
+    client->outLength = client->outSent = 0;
+    client->bodyLeft = 0;
+    if (refused) {
+      AnswerError(client, kHttpUnavailable);
+      ServeClient(client, now);
+    }
+  }
+}
+
+static void AddSocket(fd_set* set, SOCKET socket) { set->fd_array[set->fd_count++] = socket; }
+
+// The sets' own test, without the library's helper behind FD_ISSET.
+static bool InSet(const fd_set& set, SOCKET socket) {
+  for (u_int i = 0; i < set.fd_count; ++i) {
+    if (set.fd_array[i] == socket) return true;
+  }
+  return false;
+}
+
+static DWORD WINAPI RemoteThreadProc(LPVOID) {
+  for (;;) {
+    fd_set readable;
+    fd_set writable;
+    readable.fd_count = writable.fd_count = 0;
+    AddSocket(&readable, g_server.listener);
+    bool busy = false;
+    for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+      const RemoteClient& client = g_server.clients[i];
+      if (client.state == CLIENT_FREE) continue;
+      busy = true;
+      if (client.state != CLIENT_SENDING) AddSocket(&readable, client.socket);
+      if (client.state == CLIENT_SENDING && HasPending(&client)) AddSocket(&writable, client.socket);
+    }
+    const uint32_t tickMs = busy ? kRemoteTickMs : kRemoteIdleTickMs;
+    timeval timeout;
+    timeout.tv_sec = static_cast<long>(tickMs / kMsPerSecond);
+    timeout.tv_usec = static_cast<long>(tickMs % kMsPerSecond * kUsPerMs);
+    if (g_winsock.select(0, &readable, &writable, NULL, &timeout) == SOCKET_ERROR) Sleep(tickMs);
+
+    const uint32_t now = GetTickCount();
+    if (InSet(readable, g_server.listener)) AcceptClients(now);
+    for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+      RemoteClient* client = &g_server.clients[i];
+      const bool isReadable = client->state != CLIENT_FREE && InSet(readable, client->socket);
+      if (client->state == CLIENT_READING) {
+        if (isReadable) ReadRequest(client, now);
+        if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
+          AnswerError(client, kHttpRequestTimeout);
+        }
+      }
+      if (client->state == CLIENT_SENDING) ServeClient(client, now);
+      if (client->state == CLIENT_CLOSING) DrainClient(client, isReadable, now);
+    }
+  }
+}
+
+// The page compiled into the executable, as it is in the resource.
+static void FindPage() {
+  g_server.page = NULL;
+  g_server.pageBytes = 0;
+  HRSRC found = FindResourceW(g_state.instance, MAKEINTRESOURCEW(IDR_REMOTE_PAGE), RT_RCDATA);
+  HGLOBAL loaded = found != NULL ? LoadResource(g_state.instance, found) : NULL;
+  if (loaded == NULL) return;
+  g_server.page = static_cast<const char*>(LockResource(loaded));
+  g_server.pageBytes = g_server.page != NULL ? SizeofResource(g_state.instance, found) : 0;
+}
+
+static bool Listen(uint32_t port) {
+  g_server.listener = g_winsock.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (g_server.listener == INVALID_SOCKET) return false;
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  // Network byte order whatever the processor's.
+  unsigned char* portBytes = reinterpret_cast<unsigned char*>(&address.sin_port);
+  portBytes[0] = static_cast<unsigned char>(port >> 8);
+  portBytes[1] = static_cast<unsigned char>(port & 0xFF);
+  address.sin_addr.s_addr = INADDR_ANY;
+  u_long nonBlocking = 1;
+  if (g_winsock.bind(g_server.listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      g_winsock.listen(g_server.listener, kRemoteBacklog) != 0 ||
+      g_winsock.ioctlsocket(g_server.listener, FIONBIO, &nonBlocking) != 0) {
+    g_winsock.closesocket(g_server.listener);
+    return false;
+  }
+  return true;
+}
+
+bool StartRemoteEndpoint(uint32_t port) {
+  if (!BindWinsock()) return false;
+  if (!Listen(port)) {
+    WriteDiagnostic("remote: cannot listen on port %u (error %d); the endpoint is off\r\n",
+                    static_cast<unsigned>(port), g_winsock.WSAGetLastError());
+    return false;
+  }
+  if (g_winsock.gethostname(g_server.hostName, kHostNameBytes) != 0) g_server.hostName[0] = '\0';
+  g_server.hostName[kHostNameBytes - 1] = '\0';
+  FindPage();
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) g_server.clients[i].state = CLIENT_FREE;
+  g_endpointOn = 1;
+  // The thread is never stopped or waited for: it ends with the process.
+  HANDLE thread = CreateThread(NULL, 0, RemoteThreadProc, NULL, 0, NULL);
+  if (thread == NULL) {
+    g_endpointOn = 0;
+    WriteDiagnostic("remote: no thread for the endpoint; it is off\r\n");
+    return false;
+  }
+  CloseHandle(thread);
+  return true;
+}
