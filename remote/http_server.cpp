@@ -52,6 +52,8 @@ static RemoteServer g_server;
 
 static const char kVersion[] = SELVANE_VERSION_TEXT;
 
+bool RemoteEndpointOn() { return g_endpointOn != 0; }
+
 void PublishRemoteRecord(const RecordFigures& figures) {
   if (!g_endpointOn) return;
   g_stateLock.enter(g_stateLock.lock);

@@ -14,6 +14,9 @@
 // Any failure is one diagnostic line, and the monitor carries on without it.
 bool StartRemoteEndpoint(uint32_t port);
 
+// Whether the endpoint runs (fixed once the sampling thread exists).
+bool RemoteEndpointOn();
+
 // The sampling thread's copy of one cycle's figures into the endpoint's ring,
 // under the state lock; nothing while the endpoint is off.
 void PublishRemoteRecord(const RecordFigures& figures);
