@@ -163,8 +163,8 @@ static void AnswerRoute(RemoteClient* client, uint32_t route) {
   PutText(&out, "\r\n");
 
   uint32_t published = PublishedSamples();
-  client->nextSequence = 0;  // the CSV: from the oldest held
-  client->endSequence = published;
+  client->nextSequence = 0;  // the CSV: from the oldest held to the newest now; the rest owe none
+  client->endSequence = route == ROUTE_RECORD ? published : 0;
   if (route == ROUTE_EVENTS || route == ROUTE_RECORD) {
     if (FormatRecordHeader(g_server.line, kRecordLineChars, g_state.processorCount) == 0) g_server.line[0] = '\0';
     if (route == ROUTE_EVENTS) {

@@ -10,6 +10,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick gnuplot-nox
   clang llvm libclang-rt-14-dev cppcheck
   procps util-linux zip unzip htop
+  chromium chromium-driver python3-selenium prometheus
 )
 
 missing=()

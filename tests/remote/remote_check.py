@@ -1,0 +1,301 @@
+#!/usr/bin/python3
+"""The remote endpoint (/r) of the monitor running under Wine, checked with the
+programs a user points at it: Chromium (headless, through chromedriver) loads
+the page and sees its charts move, stop and come back; Prometheus scrapes
+/metrics and its query API gives the clock of the /l record of the same cycle;
+promtool checks the metrics; then abuse from outside while /l keeps writing.
+Every connection goes to 127.0.0.1. Prints one line per check; exits 1 on any
+failure.
+Usage: remote_check.py BIN_DIR WORK_DIR [SCREENSHOT]"""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.parse
+import urllib.request
+
+BIN, WORK = sys.argv[1], sys.argv[2]
+SCREENSHOT = sys.argv[3] if len(sys.argv) > 3 else os.path.join(WORK, "remote.png")
+failures = []
+
+
+def check(name, ok, detail=""):
+    print(("ok      " if ok else "FAILED  ") + name + ("" if ok else ": " + str(detail)), flush=True)
+    if not ok:
+        failures.append(name)
+    return ok
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for(condition, seconds, step=0.2):
+    """Polls `condition` until it gives a true value or `seconds` pass."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+class Monitor:
+    """selvane-monitor.exe /l /rPORT under Wine; its standard output read line by line with arrival times."""
+
+    def __init__(self, port):
+        self.port = port
+        self.lines = []  # (monotonic arrival, text)
+        self.process = subprocess.Popen(["wine", "selvane-monitor.exe", "/l", "/r%d" % port], cwd=BIN,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        threading.Thread(target=self._read, daemon=True).start()
+        self.answering = wait_for(lambda: get(port, "/metrics", 1)[0] == 200, 30, 0.5)
+
+    def _read(self):
+        for raw in self.process.stdout:
+            self.lines.append((time.monotonic(), raw.decode("ascii", "replace").rstrip("\r\n")))
+
+    def record(self):
+        """The /l record: its header, then {seconds text: line}."""
+        texts = [text for _, text in self.lines if "," in text]
+        return (texts[0] if texts else ""), {line.split(",")[0]: line for line in texts[1:]}
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait(10)
+
+
+def get(port, path, timeout=3, host=None):
+    """A plain GET; (status, headers, body). Status 0 when nothing answered."""
+    request = urllib.request.Request("http://127.0.0.1:%d%s" % (port, path))
+    if host:
+        request.add_unredirected_header("Host", host)
+    try:
+        with urllib.request.urlopen(request, timeout=timeout) as response:
+            return response.status, response.headers, response.read()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read()
+    except OSError:
+        return 0, {}, b""
+
+
+def exchange(port, data, pause=0.0, seconds=4.0):
+    """Sends `data` (in one-byte steps `pause` apart when pause > 0), then reads until the server closes
+    or `seconds` pass. Returns (answer, closed by the server, seconds taken)."""
+    began = time.monotonic()
+    answer = b""
+    with socket.create_connection(("127.0.0.1", port), timeout=seconds) as connection:
+        try:
+            for i in range(0, len(data), 1 if pause else len(data)):
+                connection.sendall(data[i:i + 1] if pause else data)
+                time.sleep(pause)
+        except OSError:
+            pass  # the server answered and closed before the rest was sent
+        try:
+            while time.monotonic() - began < seconds:
+                chunk = connection.recv(65536)
+                if not chunk:
+                    return answer, True, time.monotonic() - began
+                answer += chunk
+        except ConnectionResetError:
+            return answer, True, time.monotonic() - began  # closed after the client's late bytes
+        except OSError:
+            pass
+    return answer, False, time.monotonic() - began
+
+
+def status_of(answer):
+    parts = answer.split(b" ", 2)
+    return int(parts[1]) if len(parts) > 1 and parts[0] == b"HTTP/1.1" and parts[1].isdigit() else 0
+
+
+def check_endpoints(monitor):
+    port = monitor.port
+    time.sleep(2.5)
+    status, headers, body = get(port, "/record.csv")
+    time.sleep(0.3)  # the /l line of the newest cycle is written first, but read here through a pipe
+    header, record = monitor.record()
+    csv = body.decode().split("\r\n")
+    check("/record.csv is the /l record: the same header and lines", status == 200 and csv[0] == header and
+          len(csv) > 3 and all(record.get(line.split(",")[0]) == line for line in csv[1:] if line), csv[:3])
+    answer, _, _ = exchange(port, b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", seconds=2.6)
+    events = answer.split(b"\r\n\r\n", 1)[-1].decode().split("\n\n")[:-1]  # whole events only
+    lines = [event.split("data: ", 1)[-1] for event in events[1:]]
+    time.sleep(0.3)
+    check("/events: the header first, then one event a cycle with the record's line",
+          status_of(answer) == 200 and events and events[0].endswith("event: header\ndata: " + header) and
+          len(lines) >= 2 and all(monitor.record()[1].get(line.split(",")[0]) == line for line in lines), events[:3])
+    status, _, _ = get(port, "/metrics", host="attacker.example:%d" % port)
+    check("a Host of another name is refused (DNS rebinding): 403", status == 403, status)
+    return body
+
+
+def check_prometheus(monitor):
+    port = monitor.port
+    status, _, metrics = get(port, "/metrics")
+    with tempfile.NamedTemporaryFile(dir=WORK, suffix=".prom") as file:
+        file.write(metrics)
+        file.flush()
+        with open(file.name, "rb") as text:
+            lint = subprocess.run(["promtool", "check", "metrics"], stdin=text, capture_output=True, text=True)
+    check("promtool check metrics passes", status == 200 and lint.returncode == 0, lint.stdout + lint.stderr)
+
+    web = free_port()
+    folder = tempfile.mkdtemp(dir=WORK)
+    config = os.path.join(folder, "prometheus.yml")
+    with open(config, "w") as file:
+        file.write("global: {scrape_interval: 1s, evaluation_interval: 1s}\n"
+                   "scrape_configs:\n  - job_name: selvane\n    static_configs: [{targets: ['127.0.0.1:%d']}]\n" % port)
+    prometheus = subprocess.Popen(["prometheus", "--config.file=" + config, "--storage.tsdb.path=" + folder,
+                                   "--web.listen-address=127.0.0.1:%d" % web], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+
+    def query(expression):
+        url = "http://127.0.0.1:%d/api/v1/query?query=%s" % (web, urllib.parse.quote(expression))
+        try:
+            with urllib.request.urlopen(url, timeout=2) as response:
+                return {item["metric"]["__name__"]: float(item["value"][1])
+                        for item in json.load(response)["data"]["result"]}
+        except (OSError, ValueError, KeyError):
+            return {}
+
+    # Both series of one scrape, at one instant: the clock and the cycle it belongs to.
+    names = '{__name__=~"selvane_cpu_clock_hertz|selvane_record_seconds|selvane_memory_load_ratio"}'
+    try:
+        scraped = wait_for(lambda: len(query(names)) == 3 and query(names), 30, 0.5)
+        time.sleep(2)
+        scraped = query(names)
+        cycle = "%.3f" % scraped.get("selvane_record_seconds", -1)
+        line = monitor.record()[1].get(cycle, "")
+        columns = monitor.record()[0].split(",")
+        fields = line.split(",")
+        clock = fields[columns.index("cpu_clock_mhz")] if len(fields) == len(columns) else None
+        check("Prometheus's CPU clock is the /l record's of the same cycle (%s s: %s MHz)" % (cycle, clock),
+              clock is not None and int(scraped["selvane_cpu_clock_hertz"]) // 1000000 == int(clock), (scraped, line))
+    finally:
+        prometheus.terminate()
+        prometheus.wait(20)
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def browser():
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     "--window-size=1280,1480", "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync", "--disable-default-apps",
+                     # Nothing but this machine: every other name fails to resolve.
+                     "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE localhost , EXCLUDE 127.0.0.1"):
+        options.add_argument(argument)
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+PAGE_STATE = """return [document.body.dataset.samples | 0, Number(document.body.dataset.lastSeconds),
+  document.getElementById('state').textContent, document.querySelector('header').textContent,
+  Array.from(document.querySelectorAll('canvas')).map(function (c) { return c.toDataURL(); }).join()]"""
+
+
+def check_page(monitor):
+    """Returns the monitor that runs afterwards (started again for the reconnection)."""
+    driver = browser()
+    try:
+        driver.get("http://127.0.0.1:%d/" % monitor.port)
+        first = wait_for(lambda: (lambda s: s[0] >= 3 and s)(driver.execute_script(PAGE_STATE)), 15)
+        time.sleep(2.5)
+        second = driver.execute_script(PAGE_STATE)
+        module = get(monitor.port, "/record.csv")[1].get("X-Selvane-Module", "?")
+        check("the page fills with the record and its charts move (samples %s -> %s)" %
+              (first and first[0], second[0]), first and second[0] > first[0] and second[1] > first[1] and
+              second[4] != first[4] and second[2] == "live")
+        check("the page shows the module's name and the monitor's version",
+              "module: " + module in second[3] and "monitor 1.2.0" in second[3], second[3])
+        driver.save_screenshot(SCREENSHOT)
+
+        monitor.stop()
+        down = wait_for(lambda: (lambda s: "not answering" in s[2] and s)(driver.execute_script(PAGE_STATE)), 10)
+        check("the page says when the module stops answering", down, driver.execute_script(PAGE_STATE)[2])
+        monitor = Monitor(monitor.port)
+        back = wait_for(lambda: (lambda s: s[2] == "live" and s[1] < down[1] and s)(driver.execute_script(PAGE_STATE)),
+                        25)
+        check("the page reconnects by itself and follows the new run", back, driver.execute_script(PAGE_STATE)[:3])
+    finally:
+        driver.quit()
+    return monitor
+
+
+def check_abuse(monitor):
+    port = monitor.port
+    began = time.monotonic()
+    cases = [(b"GARBAGE\r\n\r\n", 400), (b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n folded\r\n\r\n", 400),
+             (b"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n", 405),
+             (b"GET /nothing HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404),
+             (b"GET /" + b"a" * 5000 + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414),
+             (b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n" + b"X-Padding: 0123456789abcdef\r\n" * 400 + b"\r\n", 431),
+             (b"\x00\xff" * 3000, 414)]
+    answers = [exchange(port, data) for data, _ in cases]
+    check("malformed and oversized requests: 400, 405, 404, 414, 431, each connection closed",
+          all(status_of(a) == s and closed for (a, closed, _), (_, s) in zip(answers, cases)),
+          [(status_of(a), closed) for a, closed, _ in answers])
+
+    # A slow request beside the rest: one byte every 0.4 s, never whole.
+    slow = {}
+    slow_thread = threading.Thread(target=lambda: slow.update(
+        result=exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + b"s" * 40, 0.4, 12)))
+    slow_thread.start()
+    # A stream client that never reads, with a small receive buffer, and idle connections: every slot taken.
+    stream = socket.socket()
+    stream.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1024)
+    stream.connect(("127.0.0.1", port))
+    stream.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+    time.sleep(0.5)
+    idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(2)]
+    time.sleep(0.5)
+    refused, closed, _ = exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+    check("more clients than slots: 503, closed", status_of(refused) == 503 and closed, refused[:40])
+    for connection in idle:
+        connection.close()
+    slow_thread.join(15)
+    answer, closed, took = slow.get("result", (b"", False, 0))
+    check("a request not whole within 5 s is dropped (408, closed after %.1f s)" % took,
+          status_of(answer) == 408 and closed and 4.5 < took < 8, answer[:40])
+    time.sleep(1.5)
+    status, _, body = get(port, "/metrics")
+    check("with the stream client still not reading, the monitor answers", status == 200 and b"selvane_" in body)
+    stream.close()
+
+    arrivals = [at for at, text in monitor.lines if at >= began and "," in text]
+    gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+    spent = time.monotonic() - began
+    check("throughout (%.0f s), /l wrote a line each second (largest gap %.2f s)" % (spent, max(gaps or [99])),
+          len(arrivals) >= int(spent) - 2 and max(gaps or [99]) < 2.2, len(arrivals))
+    status, _, _ = get(port, "/")
+    check("afterwards the monitor still answers", status == 200 and monitor.process.poll() is None)
+
+
+def main():
+    os.makedirs(WORK, exist_ok=True)
+    monitor = Monitor(free_port())
+    try:
+        if not check("the monitor answers on its port", monitor.answering):
+            return 1
+        check_endpoints(monitor)
+        check_prometheus(monitor)
+        monitor = check_page(monitor)
+        check_abuse(monitor)
+    finally:
+        monitor.stop()
+    print("%d remote checks failed" % len(failures) if failures else "every remote check passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
