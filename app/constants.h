@@ -2,176 +2,177 @@
 #ifndef SELVANE_APP_CONSTANTS_H
 #define SELVANE_APP_CONSTANTS_H
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 // Identity
 #define SELVANE_CAPTION L"Selvane Monitor 1.2"
 
 // Sampling
-constexpr uint32_t kMaxProcessors = 4;        // the data model holds four processors
-constexpr uint32_t kSamplePeriodMs = 1000;    // one cycle a second
-constexpr uint32_t kCountPeriodCycles = 2;    // the totals counted without a pass: every other cycle,
-constexpr uint32_t kCountRefreshCycles = 30;  // or on a change of the records' size and every thirtieth
-constexpr uint32_t kReportBufferChars = 512;  // the sampler's one text buffer
-constexpr uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
-constexpr float kFractionPerPercent = 0.01f;  // the platform's memory load percent to a fraction
-constexpr float kFullClockScale = 1.0f;      // the CPU clock at its high corner: loads unscaled
+const uint32_t kMaxProcessors = 4;               // the data model holds four processors
+const uint32_t kSamplePeriodMs = 1000;           // one cycle a second
+const uint32_t kCountPeriodCycles = 2;           // the totals counted without a pass: every other cycle,
+const uint32_t kCountRefreshCycles = 30;         // or on a change of the records' size and every thirtieth
+const uint32_t kReportBufferChars = 512;         // the sampler's one text buffer
+const uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
+const float kFractionPerPercent = 0.01f;         // the platform's memory load percent to a fraction
+const float kFullClockScale = 1.0f;              // the CPU clock at its high corner: loads unscaled
 // The Performance page's four totals, in the order a cycle writes them.
-constexpr uint32_t kTotalFieldProcesses = 0;
-constexpr uint32_t kTotalFieldThreads = 1;
-constexpr uint32_t kTotalFieldPhysical = 2;
-constexpr uint32_t kTotalFieldAvailable = 3;
-constexpr uint32_t kTotalFieldCount = 4;
+const uint32_t kTotalFieldProcesses = 0;
+const uint32_t kTotalFieldThreads = 1;
+const uint32_t kTotalFieldPhysical = 2;
+const uint32_t kTotalFieldAvailable = 3;
+const uint32_t kTotalFieldCount = 4;
 // The Performance page's four graphic controls, in the order a cycle draws them.
-constexpr uint32_t kGraphCpuGauge = 0;
-constexpr uint32_t kGraphCpuHistory = 1;
-constexpr uint32_t kGraphMemGauge = 2;
-constexpr uint32_t kGraphMemHistory = 3;
-constexpr uint32_t kGraphCount = 4;
+const uint32_t kGraphCpuGauge = 0;
+const uint32_t kGraphCpuHistory = 1;
+const uint32_t kGraphMemGauge = 2;
+const uint32_t kGraphMemHistory = 3;
+const uint32_t kGraphCount = 4;
 
 // Resource manager
-constexpr uint32_t kClockDomainCount = 7;  // 1 CPU, 2 AVP, 3 SYS, 4 AHB, 5 APB, 6 VID, 7 EMC
-constexpr uint32_t kDomainCpu = 1;
-constexpr uint32_t kDomainAvp = 2;
-constexpr uint32_t kDomainSys = 3;
-constexpr uint32_t kDomainAhb = 4;
-constexpr uint32_t kDomainApb = 5;
-constexpr uint32_t kDomainVid = 6;
-constexpr uint32_t kDomainEmc = 7;
-constexpr uint32_t kMemStatCount = 6;  // 1..6: carveout total/used/lfb, GART total/used/lfb
-constexpr uint32_t kStatCarveoutTotal = 1;
-constexpr uint32_t kStatCarveoutUsed = 2;
-constexpr uint32_t kStatCarveoutLargestFree = 3;
-constexpr uint32_t kStatGartTotal = 4;
-constexpr uint32_t kStatGartUsed = 5;
-constexpr uint32_t kStatGartLargestFree = 6;
-constexpr uint32_t kTemperatureModule = 1;
-constexpr uint32_t kTemperatureCpu = 2;
-constexpr uint32_t kDfsStateStopped = 2;
-constexpr uint32_t kDfsStateRunning = 3;
-constexpr uint32_t kTargetListCount = 8;
-constexpr uint32_t kTargetUnchanged = 0xFFFFFFFFu;
-constexpr uint32_t kKhzPerMhz = 1000;
-constexpr uint32_t kDefaultTargetMhz = 1000;
-constexpr uint32_t kMaxTargetKhz = 4294967000u;  // the largest whole-MHz value that fits in kHz
-constexpr int kPoolShift = 10;                   // bytes to kB
-constexpr uint64_t kPercent = 100;
-constexpr uint32_t kStatusNumberCount = 20;  // numbers in the status block
-constexpr uint32_t kIntChars = 11;           // the longest 32-bit number in decimal, sign included
-constexpr uint32_t kUnsigned64Digits = 20;   // 2^64 - 1 in decimal
-constexpr uint32_t kRmDeviceId = 0;              // the open's second argument
-constexpr long kGraphTagCpu = 0;                 // user data of the CPU gauge and history
-constexpr long kGraphTagMemory = 1;              // user data of the memory gauge and history
+const uint32_t kClockDomainCount = 7;  // 1 CPU, 2 AVP, 3 SYS, 4 AHB, 5 APB, 6 VID, 7 EMC
+const uint32_t kDomainCpu = 1;
+const uint32_t kDomainAvp = 2;
+const uint32_t kDomainSys = 3;
+const uint32_t kDomainAhb = 4;
+const uint32_t kDomainApb = 5;
+const uint32_t kDomainVid = 6;
+const uint32_t kDomainEmc = 7;
+const uint32_t kMemStatCount = 6;  // 1..6: carveout total/used/lfb, GART total/used/lfb
+const uint32_t kStatCarveoutTotal = 1;
+const uint32_t kStatCarveoutUsed = 2;
+const uint32_t kStatCarveoutLargestFree = 3;
+const uint32_t kStatGartTotal = 4;
+const uint32_t kStatGartUsed = 5;
+const uint32_t kStatGartLargestFree = 6;
+const uint32_t kTemperatureModule = 1;
+const uint32_t kTemperatureCpu = 2;
+const uint32_t kDfsStateStopped = 2;
+const uint32_t kDfsStateRunning = 3;
+const uint32_t kTargetListCount = 8;
+const uint32_t kTargetUnchanged = 0xFFFFFFFFu;
+const uint32_t kKhzPerMhz = 1000;
+const uint32_t kDefaultTargetMhz = 1000;
+const uint32_t kMaxTargetKhz = 4294967000u;  // the largest whole-MHz value that fits in kHz
+const int kPoolShift = 10;                   // bytes to kB
+const uint64_t kPercent = 100;
+const uint32_t kStatusNumberCount = 20;     // numbers in the status block
+const uint64_t kLargestInt32 = 0x7FFFFFFF;  // the largest signed 32-bit number
+const uint32_t kIntChars = 11;              // the longest 32-bit number in decimal, sign included
+const uint32_t kUnsigned64Digits = 20;      // 2^64 - 1 in decimal
+const uint32_t kRmDeviceId = 0;             // the open's second argument
+const long kGraphTagCpu = 0;                // user data of the CPU gauge and history
+const long kGraphTagMemory = 1;             // user data of the memory gauge and history
 
 // Drawing (colours as 0x00BBGGRR)
-constexpr uint32_t kColourBackground = 0x000000;
-constexpr uint32_t kColourLevel = 0x00FF00;
-constexpr uint32_t kColourTrough = 0x008000;
-constexpr int kHistoryPoints = 60;
-constexpr uint32_t kByteFieldLeftDlu = 190;  // byte-count fields reach left to just past their labels
-constexpr float kFractionLimit = 16.0f;  // keeps every float-to-int product representable
-constexpr double kPercentPerFraction = 100.0;
+const uint32_t kColourBackground = 0x000000;
+const uint32_t kColourLevel = 0x00FF00;
+const uint32_t kColourTrough = 0x008000;
+const int kHistoryPoints = 60;
+const uint32_t kByteFieldLeftDlu = 190;  // byte-count fields reach left to just past their labels
+const float kFractionLimit = 16.0f;      // keeps every float-to-int product representable
+const double kPercentPerFraction = 100.0;
 
 // Load gauges, in client pixels. One processor, and the memory gauge:
-constexpr int32_t kGaugeSingleBarSide = 15;    // bar's left and right margin
-constexpr int32_t kGaugeSingleBarTop = 5;
-constexpr int32_t kGaugeSingleBarBottom = 25;  // bar ends this far above the client bottom
-constexpr int32_t kGaugeSingleFigure = 20;     // figure strip along the client bottom
+const int32_t kGaugeSingleBarSide = 15;  // bar's left and right margin
+const int32_t kGaugeSingleBarTop = 5;
+const int32_t kGaugeSingleBarBottom = 25;  // bar ends this far above the client bottom
+const int32_t kGaugeSingleFigure = 20;     // figure strip along the client bottom
 // Two and four processors: bars side by side over a figure strip.
-constexpr int32_t kGaugeBarTop = 4;
-constexpr int32_t kGaugeFigure = 15;           // figure strip; the bars end on its top
-constexpr int32_t kGaugeBarGapHalf = 1;        // columns each side of a border between bars
-constexpr int32_t kGaugeSideTwo = 4;           // two processors: left and right margin
-constexpr int32_t kGaugeLeftFour = 1;          // four: one column free on the left,
-constexpr int32_t kGaugeRightFour = 2;         // two on the right
+const int32_t kGaugeBarTop = 4;
+const int32_t kGaugeFigure = 15;     // figure strip; the bars end on its top
+const int32_t kGaugeBarGapHalf = 1;  // columns each side of a border between bars
+const int32_t kGaugeSideTwo = 4;     // two processors: left and right margin
+const int32_t kGaugeLeftFour = 1;    // four: one column free on the left,
+const int32_t kGaugeRightFour = 2;   // two on the right
 // A figure's text: "%.1f%%" of the largest float is 45 characters.
-constexpr uint32_t kGaugeFigureChars = 48;
+const uint32_t kGaugeFigureChars = 48;
 
 // History graphs, in client pixels.
-constexpr int32_t kHistoryMarginY = 5;         // above and below every area
-constexpr int32_t kHistorySideWide = 5;        // one or two series: margin at each side of an area
-constexpr int32_t kHistorySideNarrow = 2;      // three or four series
-constexpr int kHistoryPenWidth = 1;
+const int32_t kHistoryMarginY = 5;     // above and below every area
+const int32_t kHistorySideWide = 5;    // one or two series: margin at each side of an area
+const int32_t kHistorySideNarrow = 2;  // three or four series
+const int kHistoryPenWidth = 1;
 
 // Process table
-constexpr uint32_t kProcessCapacity = 1024;
-constexpr uint32_t kProcessNameChars = 130;
-constexpr uint32_t ENTRY_NEW = 0x10000000u;
-constexpr uint32_t ENTRY_UNSEEN = 0x20000000u;
-constexpr uint32_t ENTRY_CHANGED = 0x40000000u;
-constexpr uint32_t kSnapshotFlags = 6;  // processes | threads
-constexpr uint32_t kSnapshotNameChars = 260;  // an executable name as the snapshot gives it (MAX_PATH)
+const uint32_t kProcessCapacity = 1024;
+const uint32_t kProcessNameChars = 130;
+const uint32_t ENTRY_NEW = 0x10000000u;
+const uint32_t ENTRY_UNSEEN = 0x20000000u;
+const uint32_t ENTRY_CHANGED = 0x40000000u;
+const uint32_t kSnapshotFlags = 6;        // processes | threads
+const uint32_t kSnapshotNameChars = 260;  // an executable name as the snapshot gives it (MAX_PATH)
 // Rows are found by process id through an open-addressing index at most half full.
-constexpr uint32_t kProcessIndexBits = 11;
-constexpr uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
-constexpr uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
-constexpr uint32_t kNoProcessRow = 0xFFFFFFFFu;
+const uint32_t kProcessIndexBits = 11;
+const uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
+const uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
+const uint32_t kNoProcessRow = 0xFFFFFFFFu;
 // The desktop's process records: the buffer they are read into starts with
 // room for about 20,000 threads and grows, as the system asks, up to a bound.
-constexpr uint32_t kProcessRecordBytesFirst = 2u << 20;
-constexpr uint32_t kProcessRecordBytesLimit = 64u << 20;
+const uint32_t kProcessRecordBytesFirst = 2u << 20;
+const uint32_t kProcessRecordBytesLimit = 64u << 20;
 // The threads a pass reads: the listed process's, and on the device, whose
 // process times are summed from their threads, every thread of the system.
-constexpr uint32_t kPassThreadCapacity = 4096;
+const uint32_t kPassThreadCapacity = 4096;
 
 // Per-process and per-thread figures
-constexpr uint64_t kTicksPerSecond = 10000000u;  // CPU and elapsed times count 100 ns units
-constexpr uint64_t kTicksPerMs = 10000u;
-constexpr uint64_t kSecondsPerMinute = 60;
-constexpr uint64_t kSecondsPerHour = 3600;
-constexpr uint64_t kBytesPerKilobyte = 1024u;
-constexpr uint64_t kNoFigure = UINT64_MAX;       // a figure the platform could not give: empty text
-constexpr uint32_t FIGURE_CPU_TIME = 0x1u;       // which figures a read could give
-constexpr uint32_t FIGURE_MEMORY = 0x2u;
-constexpr uint32_t FIGURE_AFFINITY = 0x4u;
-constexpr uint32_t FIGURE_PRIORITY = 0x8u;
+const uint64_t kTicksPerSecond = 10000000u;  // CPU and elapsed times count 100 ns units
+const uint64_t kTicksPerMs = 10000u;
+const uint64_t kSecondsPerMinute = 60;
+const uint64_t kSecondsPerHour = 3600;
+const uint64_t kBytesPerKilobyte = 1024u;
+const uint64_t kNoFigure = ~static_cast<uint64_t>(0);  // a figure the platform could not give: empty text
+const uint32_t FIGURE_CPU_TIME = 0x1u;                 // which figures a read could give
+const uint32_t FIGURE_MEMORY = 0x2u;
+const uint32_t FIGURE_AFFINITY = 0x4u;
+const uint32_t FIGURE_PRIORITY = 0x8u;
 
 // Thread list: the threads of the process "Show Threads" chose. A process
 // with more threads shows the first ones seen until a row frees.
-constexpr uint32_t kThreadCapacity = 256;
-constexpr uint32_t kThreadIndexBits = 9;
-constexpr uint32_t kThreadIndexSlots = 1u << kThreadIndexBits;
+const uint32_t kThreadCapacity = 256;
+const uint32_t kThreadIndexBits = 9;
+const uint32_t kThreadIndexSlots = 1u << kThreadIndexBits;
 
 // Processes page list columns (sub-items)
-constexpr int kColumnName = 0;
-constexpr int kColumnId = 1;
-constexpr int kColumnPid = 2;
-constexpr int kColumnCpu = 3;
-constexpr int kColumnCpuTime = 4;
-constexpr int kColumnMemUsage = 5;
-constexpr int kColumnThreads = 6;
-constexpr int kColumnAffinity = 7;
-constexpr int kProcessColumnWidths[] = {80, 35, 70, 35, 65, 70, 60, 60};  // pixels, by column
-constexpr int kThreadColumnTid = 0;
-constexpr int kThreadColumnPriority = 1;
-constexpr int kThreadColumnCpu = 2;
-constexpr int kThreadColumnAffinity = 3;
-constexpr int kThreadColumnWidths[] = {70, 70, 40, 60};
+const int kColumnName = 0;
+const int kColumnId = 1;
+const int kColumnPid = 2;
+const int kColumnCpu = 3;
+const int kColumnCpuTime = 4;
+const int kColumnMemUsage = 5;
+const int kColumnThreads = 6;
+const int kColumnAffinity = 7;
+const int kProcessColumnWidths[] = {80, 35, 70, 35, 65, 70, 60, 60};  // pixels, by column
+const int kThreadColumnTid = 0;
+const int kThreadColumnPriority = 1;
+const int kThreadColumnCpu = 2;
+const int kThreadColumnAffinity = 3;
+const int kThreadColumnWidths[] = {70, 70, 40, 60};
 
 // A refused command's box: the platform's text of its error.
-constexpr uint32_t kRefusalChars = 256;
+const uint32_t kRefusalChars = 256;
 
 // Record mode (/l): one line of figures a cycle on standard output.
-constexpr uint32_t kRecordLineChars = 640;
-constexpr uint32_t kMsPerSecond = 1000;
+const uint32_t kRecordLineChars = 640;
+const uint32_t kMsPerSecond = 1000;
 
 // Platform text buffers
-constexpr uint32_t kDebugPrintChars = 256;  // one line of the wide debug print
-constexpr uint32_t kEntryNameChars = 128;   // an entry-point name looked up by wide name
+const uint32_t kDebugPrintChars = 256;  // one line of the wide debug print
+const uint32_t kEntryNameChars = 128;   // an entry-point name looked up by wide name
 
 // Context menu positions
-constexpr uint32_t kMenuPositionKill = 0;
-constexpr uint32_t kMenuPositionShowThreads = 1;
-constexpr uint32_t kMenuPositionPriority = 2;
-constexpr uint32_t kMenuPositionAffinity = 3;
-constexpr uint32_t kGestureContextMenu = 1000;  // GN_CONTEXTMENU, absent from desktop headers
-constexpr uint32_t kAffinityTwoProcessorLast = 2;  // "CPU2": the last item a two-processor layout offers
+const uint32_t kMenuPositionKill = 0;
+const uint32_t kMenuPositionShowThreads = 1;
+const uint32_t kMenuPositionPriority = 2;
+const uint32_t kMenuPositionAffinity = 3;
+const uint32_t kGestureContextMenu = 1000;     // GN_CONTEXTMENU, absent from desktop headers
+const uint32_t kAffinityTwoProcessorLast = 2;  // "CPU2": the last item a two-processor layout offers
 // "Set Priority" levels, by their position in the sub-menu.
-constexpr uint32_t kPriorityHigh = 0;
-constexpr uint32_t kPriorityNormal = 1;
-constexpr uint32_t kPriorityLow = 2;
-constexpr uint32_t kPriorityLevelCount = 3;
-constexpr uint32_t kPriorityUnknown = 3;  // a class or level none of the three stands for
+const uint32_t kPriorityHigh = 0;
+const uint32_t kPriorityNormal = 1;
+const uint32_t kPriorityLow = 2;
+const uint32_t kPriorityLevelCount = 3;
+const uint32_t kPriorityUnknown = 3;  // a class or level none of the three stands for
 
 // Remote endpoint (/r): a read-only HTTP server on its own thread.
 const uint32_t kRemoteDefaultPort = 9231;      // /r without a port

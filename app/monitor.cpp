@@ -27,7 +27,7 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
 }
 
 static void FillPage(PROPSHEETPAGEW* page, HINSTANCE instance, int templateId, DLGPROC procedure) {
-  *page = PROPSHEETPAGEW{};
+  *page = PROPSHEETPAGEW();
   page->dwSize = sizeof *page;
   page->dwFlags = PSP_DEFAULT;
   page->hInstance = instance;
@@ -43,7 +43,7 @@ int RunPropertySheet(HINSTANCE instance) {
   PROPSHEETHEADERW header = {};
   header.dwSize = sizeof header;
   header.dwFlags = PSH_USECALLBACK | PSH_PROPSHEETPAGE | PSH_USEICONID;
-  header.hwndParent = nullptr;
+  header.hwndParent = NULL;
   header.hInstance = instance;
   header.pszIcon = MAKEINTRESOURCEW(IDI_MONITOR);
   header.pszCaption = SELVANE_CAPTION;
@@ -67,13 +67,13 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
   }
 
   // The thread is never stopped or waited for: it ends with the process.
-  HANDLE sampler = CreateThread(nullptr, 0, SamplingThreadProc, nullptr, 0, nullptr);
-  if (sampler != nullptr) CloseHandle(sampler);
+  HANDLE sampler = CreateThread(NULL, 0, SamplingThreadProc, NULL, 0, NULL);
+  if (sampler != NULL) CloseHandle(sampler);
 
   RunPropertySheet(instance);
 
   for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
-    if (g_state.icons[i] != nullptr) DestroyIcon(g_state.icons[i]);
+    if (g_state.icons[i] != NULL) DestroyIcon(g_state.icons[i]);
   }
   return 0;
 }

@@ -10,13 +10,12 @@ const StateLock g_stateLock = {&g_state.processLock, EnterProcessLock, LeaveProc
 
 // Static initialisation: the defaults hold before WinMain runs. The lock
 // lives for the process; resetting the state leaves it alone.
-static const bool kStateInitialised =
-    (InitializeCriticalSection(&g_state.processLock), ResetMonitorState(), true);
+static const bool kStateInitialised = (InitializeCriticalSection(&g_state.processLock), ResetMonitorState(), true);
 
 void ResetMonitorState() {
-  g_state.instance = nullptr;
+  g_state.instance = NULL;
   g_state.processorCount = 1;
-  g_state.frequencyScale.store(kFullClockScale, std::memory_order_relaxed);
+  StoreShared(&g_state.frequencyScale, kFullClockScale);
   g_state.cpuHistoryReset = 1;
   g_state.memHistoryReset = 1;
   std::memset(g_state.cpuHistory, 0, sizeof g_state.cpuHistory);
@@ -27,21 +26,22 @@ void ResetMonitorState() {
   g_state.dfsOffAtStart = 0;
   g_state.serialTemperature = 0;
   g_state.recordFigures = 0;
-  g_state.processesPage.store(nullptr, std::memory_order_relaxed);
-  g_state.performancePage.store(nullptr, std::memory_order_relaxed);
-  for (auto& load : g_state.loadSample.cpuLoad) load.store(0.0f, std::memory_order_relaxed);
-  g_state.loadSample.memLoad.store(0.0f, std::memory_order_relaxed);
-  g_state.rmHandle = nullptr;
+  StoreShared(&g_state.processesPage, NULL);
+  StoreShared(&g_state.performancePage, NULL);
+  for (uint32_t i = 0; i < kMaxProcessors; ++i) StoreShared(&g_state.loadSample.cpuLoad[i], 0.0f);
+  StoreShared(&g_state.loadSample.memLoad, 0.0f);
+  g_state.rmHandle = NULL;
   g_state.rmAvailable = 0;
   std::memset(&g_state.processTable, 0, sizeof g_state.processTable);
-  g_state.processList.store(nullptr, std::memory_order_relaxed);
-  g_state.threadList.store(nullptr, std::memory_order_relaxed);
+  StoreShared(&g_state.processList, NULL);
+  StoreShared(&g_state.threadList, NULL);
   std::memset(&g_state.threadTable, 0, sizeof g_state.threadTable);
-  g_state.threadOwner = nullptr;
-  g_state.threadRequest = ThreadRequest{nullptr, 0};
+  g_state.threadOwner = NULL;
+  g_state.threadRequest.process = NULL;
+  g_state.threadRequest.processId = 0;
   std::memset(g_state.icons, 0, sizeof g_state.icons);
   std::memset(g_state.reportBuffer, 0, sizeof g_state.reportBuffer);
-  g_state.contextMenu = nullptr;
-  g_state.affinityMenu = nullptr;
-  g_state.priorityMenu = nullptr;
+  g_state.contextMenu = NULL;
+  g_state.affinityMenu = NULL;
+  g_state.priorityMenu = NULL;
 }

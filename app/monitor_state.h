@@ -14,25 +14,24 @@
 // holds while it writes the table (never while it sends a message).
 // "Show Threads" hands its process handle over in threadRequest, under the
 // same lock; the sampling thread takes it at its next pass and owns it then.
-// A word that one thread writes while the other reads it is a std::atomic,
-// accessed with relaxed order: whole aligned words, no lock, no data race.
+// A word that one thread writes while the other reads it is a SharedWord,
+// read and written whole (platform/shared_word.h): no lock, no data race.
 #ifndef SELVANE_APP_MONITOR_STATE_H
 #define SELVANE_APP_MONITOR_STATE_H
 
-#include <atomic>
-#include <cstdint>
-
 #include "app/constants.h"
 #include "app/state_lock.h"
+#include "platform/fixed_width.h"
+#include "platform/shared_word.h"
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "sampler/load_math.h"
-#include "ui/processes/process_table.h"
 #include "ui/performance/history_series.h"
 #include "ui/performance/page_pictures.h"
+#include "ui/processes/process_table.h"
 
 // Icons 108..119 loaded at start
-constexpr uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
+const uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
 
 // A process chosen by "Show Threads", opened when the menu opened.
 struct ThreadRequest {
@@ -42,28 +41,28 @@ struct ThreadRequest {
 
 struct MonitorState {
   HINSTANCE instance;
-  uint32_t processorCount;              // 1..kMaxProcessors, fixed after start-up
-  std::atomic<float> frequencyScale;    // CPU clock / its high corner, applied to every CPU load
-  uint32_t cpuHistoryReset;             // lay the CPU history out at its next drawing
-  uint32_t memHistoryReset;             // the same for the memory history
+  uint32_t processorCount;           // 1..kMaxProcessors, fixed after start-up
+  SharedWord<float> frequencyScale;  // CPU clock / its high corner, applied to every CPU load
+  uint32_t cpuHistoryReset;          // lay the CPU history out at its next drawing
+  uint32_t memHistoryReset;          // the same for the memory history
   HistorySeries cpuHistory[kMaxProcessors];
   HistorySeries memHistory;
-  PagePictures pictures;                // what the graphic controls show, for repaints
-  uint32_t dfsOffAtStart;               // /d
-  uint32_t serialTemperature;           // /s
-  uint32_t recordFigures;               // /l: every cycle's figures on standard output
-  std::atomic<HWND> processesPage;      // the Processes page while it is active, else null
-  std::atomic<HWND> performancePage;    // the Performance page while it is active, else null
+  PagePictures pictures;             // what the graphic controls show, for repaints
+  uint32_t dfsOffAtStart;            // /d
+  uint32_t serialTemperature;        // /s
+  uint32_t recordFigures;            // /l: every cycle's figures on standard output
+  SharedWord<HWND> processesPage;    // the Processes page while it is active, else null
+  SharedWord<HWND> performancePage;  // the Performance page while it is active, else null
   LoadSample loadSample;
-  void* rmHandle;                       // the open resource-manager connection
-  uint32_t rmAvailable;                 // the resource-manager library was loaded
-  ProcessTable processTable;            // the process table, its counts and its last list steps
-  CRITICAL_SECTION processLock;         // held around the sampler's pure writes and the main thread's copies
-  std::atomic<HWND> processList;        // the Processes page's process list for the life of the page
-  std::atomic<HWND> threadList;         // its thread list, the same
-  ThreadTable threadTable;              // the threads of the process Show Threads chose
-  HANDLE threadOwner;                   // that process, held until it exits; null: none
-  ThreadRequest threadRequest;          // a Show Threads not yet taken up by a pass
+  void* rmHandle;                // the open resource-manager connection
+  uint32_t rmAvailable;          // the resource-manager library was loaded
+  ProcessTable processTable;     // the process table, its counts and its last list steps
+  CRITICAL_SECTION processLock;  // held around the sampler's pure writes and the main thread's copies
+  SharedWord<HWND> processList;  // the Processes page's process list for the life of the page
+  SharedWord<HWND> threadList;   // its thread list, the same
+  ThreadTable threadTable;       // the threads of the process Show Threads chose
+  HANDLE threadOwner;            // that process, held until it exits; null: none
+  ThreadRequest threadRequest;   // a Show Threads not yet taken up by a pass
   HICON icons[kGaugeIconCount];
   wchar_t reportBuffer[kReportBufferChars];
   HMENU contextMenu;

@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include <cstddef>
+
 const char kUsageText[] =
     "Use the following params:\n\r/s: Enable output of temperature on serial output.\n\r"
     "/d: Disable DFS by default.\n\r/h: Show this text.\n\r";
@@ -12,7 +14,7 @@ static void LowerAscii(wchar_t* text) {
 
 OptionScan ScanOptions(wchar_t* commandLine) {
   OptionScan scan = {0, 0, 0, 0};
-  if (commandLine == nullptr) return scan;
+  if (commandLine == NULL) return scan;
   LowerAscii(commandLine);
 
   const wchar_t* cursor = commandLine;

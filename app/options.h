@@ -2,7 +2,7 @@
 #ifndef SELVANE_APP_OPTIONS_H
 #define SELVANE_APP_OPTIONS_H
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 struct OptionScan {
   uint32_t serialTemperature;  // /s

@@ -6,18 +6,22 @@
 #ifndef SELVANE_APP_STATE_LOCK_H
 #define SELVANE_APP_STATE_LOCK_H
 
+#include <cstddef>
+
 struct StateLock {
   void* lock;
   void (*enter)(void* lock);
   void (*leave)(void* lock);
 };
 
-// Runs `work` holding `lock`; a null lock (no other thread) is not taken.
-template <typename Work>
-void WithStateLock(const StateLock* lock, Work work) {
-  if (lock != nullptr) lock->enter(lock->lock);
-  work();
-  if (lock != nullptr) lock->leave(lock->lock);
+// Take and release `lock` around pure code; a null lock (no other thread)
+// is not taken.
+inline void EnterStateLock(const StateLock* lock) {
+  if (lock != NULL) lock->enter(lock->lock);
+}
+
+inline void LeaveStateLock(const StateLock* lock) {
+  if (lock != NULL) lock->leave(lock->lock);
 }
 
 #endif

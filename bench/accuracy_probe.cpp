@@ -51,7 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     for (uint32_t p = 0; p < count; ++p) {
       const unsigned long long total = after.total[p] - before.total[p];
       const double kernelBusy = total > 0 ? static_cast<double>(after.busy[p] - before.busy[p]) / total : 0.0;
-      printf(" %.4f %.4f", g_state.loadSample.cpuLoad[p].load(), kernelBusy);
+      printf(" %.4f %.4f", LoadShared(g_state.loadSample.cpuLoad[p]), kernelBusy);
     }
     printf("\n");
     fflush(stdout);

@@ -113,8 +113,8 @@ void ReadProcesses() {
 
 // A cycle with the given pages active, and the repaints it causes.
 void Cycle(SamplerContext* context, HWND performance, HWND processes) {
-  g_state.performancePage.store(performance);
-  g_state.processesPage.store(processes);
+  StoreShared(&g_state.performancePage, performance);
+  StoreShared(&g_state.processesPage, processes);
   RunSamplingCycle(context);
   Drain();
 }

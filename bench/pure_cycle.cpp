@@ -85,7 +85,7 @@ void StartPureCycle(PureCycle* cycle, uint32_t processorCount, uint32_t processC
   cycle->processorCount = processorCount;
   cycle->processCount = processCount > kProcessCapacity ? kProcessCapacity : processCount;
   cycle->processesShown = 1;
-  cycle->frequencyScale.store(1.0f, std::memory_order_relaxed);
+  StoreShared(&cycle->frequencyScale, 1.0f);
   cycle->cpuHistoryReset = 1;
   cycle->memHistoryReset = 1;
   cycle->pictures.cpuHistory = cycle->cpuHistory;

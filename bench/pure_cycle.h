@@ -27,7 +27,7 @@ struct PureCycle {
   // What the program keeps from cycle to cycle.
   IdleCounters counters;
   LoadSample sample;
-  std::atomic<float> frequencyScale;
+  SharedWord<float> frequencyScale;
   HistorySeries cpuHistory[kMaxProcessors];
   uint32_t cpuHistoryReset;
   HistorySeries memHistory;

@@ -1,32 +1,35 @@
 // Compile-time checks of the sizes the program relies on. The device is
 // 32-bit; the desktop build is 64-bit: both must hold what the device holds.
-#include <atomic>
-#include <cstdint>
-
+#include "platform/fixed_width.h"
 #include "platform/kernel_extension_api.h"
 #include "platform/process_snapshot.h"
+#include "platform/shared_word.h"
+#include "platform/static_check.h"
 #include "platform/win32.h"
 
 // The kernel's and the platform's fixed-width words.
-static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(UINT) == 4, "32-bit platform words");
-static_assert(sizeof(wchar_t) == 2, "the platform's text is 16-bit");
+SELVANE_STATIC_CHECK(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(UINT) == 4, platform_words_32_bit);
+SELVANE_STATIC_CHECK(sizeof(wchar_t) == 2, platform_text_16_bit);
+SELVANE_STATIC_CHECK(sizeof(uint32_t) == 4 && sizeof(uint64_t) == 8 && sizeof(int64_t) == 8, fixed_width);
 
-// Shared words are whole, lock-free words.
-static_assert(sizeof(std::atomic<float>) == 4, "load words");
-static_assert(std::atomic<float>::is_always_lock_free, "load words without a lock");
-static_assert(std::atomic<HWND>::is_always_lock_free, "page handles without a lock");
+// Shared words are single, naturally aligned words, which the processor
+// reads and writes whole.
+SELVANE_STATIC_CHECK(sizeof(SharedWord<float>) == 4 && __alignof(SharedWord<float>) == 4, load_words);
+SELVANE_STATIC_CHECK(sizeof(SharedWord<HWND>) == sizeof(HWND) && __alignof(SharedWord<HWND>) == sizeof(HWND),
+                     page_words);
 
 // Handles and pointers are 32 bits on the device and its 32-bit desktop build.
 #if defined(_WIN32_WCE) || (defined(_WIN32) && !defined(_WIN64))
-static_assert(sizeof(void*) == 4 && sizeof(HANDLE) == 4 && sizeof(LPARAM) == 4, "32-bit handles");
+SELVANE_STATIC_CHECK(sizeof(void*) == 4 && sizeof(HANDLE) == 4 && sizeof(LPARAM) == 4, handles_32_bit);
 #else
-static_assert(sizeof(void*) == 8 && sizeof(HANDLE) == 8, "64-bit desktop handles");
+SELVANE_STATIC_CHECK(sizeof(void*) == 8 && sizeof(HANDLE) == 8, handles_64_bit);
 #endif
 
 #if defined(_WIN32_WCE)
 // The device's toolhelp record, whose dwSize the walk sets to its size.
-static_assert(sizeof(PROCESSENTRY32) == 564, "device PROCESSENTRY32");
-static_assert(sizeof(THREADENTRY32) == 36, "device THREADENTRY32");
-// Shared words are 32-bit words the ARMv7 processor loads and stores whole.
-static_assert(std::atomic<uint32_t>::is_always_lock_free, "32-bit words without a lock");
+SELVANE_STATIC_CHECK(sizeof(PROCESSENTRY32) == 564, device_process_record);
+SELVANE_STATIC_CHECK(sizeof(THREADENTRY32) == 36, device_thread_record);
+#else
+// Without a lock on the desktop too.
+SELVANE_STATIC_CHECK(std::atomic<float>::is_always_lock_free&& std::atomic<HWND>::is_always_lock_free, lock_free_words);
 #endif

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #ifdef _WIN32_WCE
-#include "platform/device/ce_api.h"
+#include <dbgapi.h>  // NKDbgPrintfW; winbase.h declares GetIdleTime and GetProcAddressW
 #else
 // Milliseconds one processor has been idle since start. The desktop gives the
 // idle time summed over every processor; the single-processor sampling path
@@ -22,6 +22,13 @@ void NKDbgPrintfW(const wchar_t* format, ...);
 // Entry-point lookup by wide name, as the device offers it.
 FARPROC GetProcAddressW(HMODULE module, const wchar_t* name);
 #endif
+
+// Window data by the names each platform has: the device documents
+// SetWindowLong with GWL_USERDATA and GWL_WNDPROC and has no ...LongPtr
+// forms, which the 64-bit desktop needs.
+void SetWindowUserData(HWND window, LONG value);
+// Subclasses `window`; returns the window procedure it had.
+WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure);
 
 // Start-up work the platform needs before anything else. On desktop: library
 // loads by bare name search only the program's and the system's folders, and

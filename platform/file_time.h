@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 inline uint64_t FileTimeTicks(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;

@@ -1,7 +1,5 @@
 #include "platform/kernel_extensions.h"
 
-#include <algorithm>
-
 #include "app/monitor_state.h"
 #include "platform/win32.h"
 
@@ -11,16 +9,15 @@ KernelExtensions g_kernel;
 template <typename Function>
 static bool Bind(HMODULE library, const wchar_t* name, Function* slot) {
   *slot = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddressW(library, name)));
-  return *slot != nullptr;
+  return *slot != NULL;
 }
 
 void BindKernelExtensionsFrom(const wchar_t* libraryName) {
-  g_kernel = KernelExtensions{};
+  g_kernel = KernelExtensions();
   // Stays loaded for the life of the process; a failed load fails every lookup.
   HMODULE library = LoadLibraryW(libraryName);
   // In this order; the first missing name ends the binding: the set is all or nothing.
-  const bool whole = library != nullptr &&
-                     Bind(library, L"CeGetThreadAffinity", &g_kernel.CeGetThreadAffinity) &&
+  const bool whole = library != NULL && Bind(library, L"CeGetThreadAffinity", &g_kernel.CeGetThreadAffinity) &&
                      Bind(library, L"CeSetThreadAffinity", &g_kernel.CeSetThreadAffinity) &&
                      Bind(library, L"CeGetProcessAffinity", &g_kernel.CeGetProcessAffinity) &&
                      Bind(library, L"CeSetProcessAffinity", &g_kernel.CeSetProcessAffinity) &&
@@ -31,8 +28,10 @@ void BindKernelExtensionsFrom(const wchar_t* libraryName) {
                      Bind(library, L"__GetUserKData", &g_kernel.GetUserKData);
   // The pages and the data model hold at most kMaxProcessors; a kernel that
   // reports none counts as one.
-  const uint32_t kernelCount = whole ? g_kernel.GetUserKData(kUserKDataProcessorCount) : 1;
-  g_state.processorCount = std::min(std::max(kernelCount, 1u), kMaxProcessors);
+  uint32_t count = whole ? g_kernel.GetUserKData(kUserKDataProcessorCount) : 1;
+  if (count == 0) count = 1;
+  if (count > kMaxProcessors) count = kMaxProcessors;
+  g_state.processorCount = count;
 }
 
 void BindKernelExtensions() { BindKernelExtensionsFrom(KERNEL_EXTENSION_LIBRARY); }

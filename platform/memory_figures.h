@@ -2,12 +2,12 @@
 #ifndef SELVANE_PLATFORM_MEMORY_FIGURES_H
 #define SELVANE_PLATFORM_MEMORY_FIGURES_H
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 struct MemoryFigures {
-  uint32_t loadPercent;     // 0..100
-  uint64_t totalPhysical;   // bytes
-  uint64_t availPhysical;   // bytes
+  uint32_t loadPercent;    // 0..100
+  uint64_t totalPhysical;  // bytes
+  uint64_t availPhysical;  // bytes
 };
 
 #endif

@@ -6,20 +6,20 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 // The device takes no access rights; the desktop grants only what is asked.
 // A command's handle is also waited on (the thread list follows its process
 // until it exits).
 #ifdef _WIN32_WCE
-constexpr DWORD kProcessQueryAccess = 0;
-constexpr DWORD kProcessCommandAccess = 0;
-constexpr DWORD kThreadQueryAccess = 0;
+const DWORD kProcessQueryAccess = 0;
+const DWORD kProcessCommandAccess = 0;
+const DWORD kThreadQueryAccess = 0;
 #else
-constexpr DWORD kProcessQueryAccess = PROCESS_QUERY_INFORMATION;
-constexpr DWORD kProcessCommandAccess =
+const DWORD kProcessQueryAccess = PROCESS_QUERY_INFORMATION;
+const DWORD kProcessCommandAccess =
     PROCESS_TERMINATE | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION | SYNCHRONIZE;
-constexpr DWORD kThreadQueryAccess = THREAD_QUERY_INFORMATION;
+const DWORD kThreadQueryAccess = THREAD_QUERY_INFORMATION;
 #endif
 
 // Sets level `level` (kPriorityHigh, kPriorityNormal, kPriorityLow) for the

@@ -11,11 +11,10 @@
 
 #include <windows.h>
 #ifdef _WIN32_WCE
-#include "platform/device/ce_api.h"  // the device's toolhelp
+#include <tlhelp32.h>  // the device's toolhelp
 #endif
 
-#include <cstdint>
-
+#include "platform/fixed_width.h"
 #include "platform/snapshot_entry.h"
 
 struct ProcessSnapshot {

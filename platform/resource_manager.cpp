@@ -9,17 +9,16 @@ ResourceManager g_resourceManager;
 template <typename Function>
 static void Bind(HMODULE library, const wchar_t* name, const char* printable, Function* slot) {
   *slot = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddressW(library, name)));
-  if (*slot == nullptr) WriteDiagnostic("%s\r\n", printable);
+  if (*slot == NULL) WriteDiagnostic("%s\r\n", printable);
 }
 
-#define BIND_ENTRY(library, entry) \
-  Bind(library, L## #entry, #entry, &g_resourceManager.entry)
+#define BIND_ENTRY(library, entry) Bind(library, L## #entry, #entry, &g_resourceManager.entry)
 
 void BindResourceManagerFrom(const wchar_t* libraryName) {
-  g_resourceManager = ResourceManager{};
+  g_resourceManager = ResourceManager();
   // Stays loaded, and the connection open, for the life of the process.
   HMODULE library = LoadLibraryW(libraryName);
-  if (library == nullptr) return;
+  if (library == NULL) return;
   BIND_ENTRY(library, NvRmOpen);
   BIND_ENTRY(library, NvRmClose);
   BIND_ENTRY(library, NvRmMemGetStat);
@@ -34,9 +33,9 @@ void BindResourceManagerFrom(const wchar_t* libraryName) {
   BIND_ENTRY(library, NvRmDfsSetCpuEmcHighCorner);
   BIND_ENTRY(library, NvRmDfsSetAvHighCorner);
 
-  void* handle = nullptr;
-  if (g_resourceManager.NvRmOpen != nullptr) g_resourceManager.NvRmOpen(&handle, kRmDeviceId);
-  if (handle == nullptr) WriteDiagnostic("g_rm\r\n");
+  void* handle = NULL;
+  if (g_resourceManager.NvRmOpen != NULL) g_resourceManager.NvRmOpen(&handle, kRmDeviceId);
+  if (handle == NULL) WriteDiagnostic("g_rm\r\n");
   g_state.rmHandle = handle;
   // Available once loaded, with or without a handle: each figure then reads
   // whatever its query gives.
@@ -48,6 +47,6 @@ void BindResourceManagerFrom(const wchar_t* libraryName) {
 void BindResourceManager() { BindResourceManagerFrom(RESOURCE_MANAGER_LIBRARY); }
 
 bool DfsControlsAvailable() {
-  return g_state.rmAvailable != 0 && g_resourceManager.NvRmDfsGetState != nullptr &&
-         g_resourceManager.NvRmDfsSetState != nullptr && g_resourceManager.NvRmDfsSetTarget != nullptr;
+  return g_state.rmAvailable != 0 && g_resourceManager.NvRmDfsGetState != NULL &&
+         g_resourceManager.NvRmDfsSetState != NULL && g_resourceManager.NvRmDfsSetTarget != NULL;
 }

@@ -4,7 +4,7 @@
 #ifndef SELVANE_PLATFORM_RESOURCE_MANAGER_API_H
 #define SELVANE_PLATFORM_RESOURCE_MANAGER_API_H
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 // One clock domain's figures, all in kHz.
 struct ClockUsage {

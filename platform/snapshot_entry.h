@@ -3,17 +3,16 @@
 #ifndef SELVANE_PLATFORM_SNAPSHOT_ENTRY_H
 #define SELVANE_PLATFORM_SNAPSHOT_ENTRY_H
 
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 
 struct SnapshotEntry {
   uint32_t processId;
   uint32_t threadCount;
-  uint32_t figures;     // FIGURE_CPU_TIME and FIGURE_MEMORY: the walk gave that figure
-  uint32_t affinity;    // 0 = any processor, n = processor n; read by the pass with 2+ processors
-  uint64_t cpuTime;     // 100 ns, kernel + user
-  uint64_t workingSet;  // bytes
+  uint32_t figures;                  // FIGURE_CPU_TIME and FIGURE_MEMORY: the walk gave that figure
+  uint32_t affinity;                 // 0 = any processor, n = processor n; read by the pass with 2+ processors
+  uint64_t cpuTime;                  // 100 ns, kernel + user
+  uint64_t workingSet;               // bytes
   wchar_t name[kSnapshotNameChars];  // terminated within the array
 };
 

@@ -8,17 +8,17 @@ float ComputeCpuLoad(uint32_t elapsedMs, uint32_t idleDeltaMs, float frequencySc
 
 float ComputeMemLoad(uint32_t loadPercent) { return static_cast<float>(loadPercent) * kFractionPerPercent; }
 
-void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
-                     LoadSample* sample) {
+void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale, LoadSample* sample) {
   if (count > kMaxProcessors) count = kMaxProcessors;
   const uint32_t elapsed = now - counters->prevTick;
   const uint32_t unread = counters->prevUnread | counters->curUnread;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t idleDelta = counters->curIdle[i] - counters->prevIdle[i];
-    const float previous = sample->cpuLoad[i].load(std::memory_order_relaxed);
+    const float previous = LoadShared(sample->cpuLoad[i]);
     const float load = (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, frequencyScale, previous);
-    sample->cpuLoad[i].store(load, std::memory_order_relaxed);
-    counters->busy[i] = (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, kFullClockScale, counters->busy[i]);
+    StoreShared(&sample->cpuLoad[i], load);
+    counters->busy[i] =
+        (unread >> i) & 1u ? 0.0f : ComputeCpuLoad(elapsed, idleDelta, kFullClockScale, counters->busy[i]);
     counters->prevIdle[i] = counters->curIdle[i];
   }
   counters->prevUnread = counters->curUnread;

@@ -2,16 +2,15 @@
 #ifndef SELVANE_SAMPLER_LOAD_MATH_H
 #define SELVANE_SAMPLER_LOAD_MATH_H
 
-#include <atomic>
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
+#include "platform/shared_word.h"
 
 // The latest measurement. Written by the sampling thread; each field is a whole
 // word, atomic so that a reader on another thread never races.
 struct LoadSample {
-  std::atomic<float> cpuLoad[kMaxProcessors];  // 1.0 = a processor busy all the time at full clock
-  std::atomic<float> memLoad;                   // memory load percent x 0.01
+  SharedWord<float> cpuLoad[kMaxProcessors];  // 1.0 = a processor busy all the time at full clock
+  SharedWord<float> memLoad;                  // memory load percent x 0.01
 };
 
 // Counters the sampling thread keeps from one cycle to the next.
@@ -40,7 +39,6 @@ float ComputeMemLoad(uint32_t loadPercent);
 // idle counters into the previous ones. `count` is at most kMaxProcessors.
 // A processor with an unread count at either end of the interval shows 0:
 // nothing was measured (a processor that is switched off reads so).
-void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale,
-                     LoadSample* sample);
+void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale, LoadSample* sample);
 
 #endif

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "app/text_format.h"
 #include "ui/performance/pixel_math.h"
 
 // The line is built with the wide formatter the device's run-time has, then
@@ -17,7 +18,7 @@ static void Append(Line* line, const wchar_t* format, ...) {
   if (line->full) return;
   va_list args;
   va_start(args, format);
-  const int written = vswprintf(line->text + line->length, kRecordLineChars - line->length, format, args);
+  const int written = FormatWideList(line->text + line->length, kRecordLineChars - line->length, format, args);
   va_end(args);
   if (written < 0 || line->length + static_cast<size_t>(written) >= kRecordLineChars) {
     line->full = true;
@@ -51,9 +52,11 @@ size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount) {
     Append(&line, L",cpu%u_load_pct,cpu%u_busy_pct", static_cast<unsigned>(p), static_cast<unsigned>(p));
   }
   Append(&line, L",cpu_clock_mhz,cpu_high_corner_mhz,memory_load_pct");
-  for (const wchar_t* domain : kRecordDomains) Append(&line, L",%ls_mhz,%ls_pct", domain, domain);
+  for (uint32_t d = 0; d < kClockDomainCount; ++d) {
+    Append(&line, L",%ls_mhz,%ls_pct", kRecordDomains[d], kRecordDomains[d]);
+  }
   Append(&line, L",tmodule_c,tcpu_c");
-  for (const wchar_t* pool : kRecordPools) Append(&line, L",%ls_kb", pool);
+  for (uint32_t s = 0; s < kMemStatCount; ++s) Append(&line, L",%ls_kb", kRecordPools[s]);
   Append(&line, L",processes,threads\r\n");
   return Narrow(line, out, capacity);
 }
@@ -75,7 +78,7 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
     AppendPercent(&line, figures.busy[i]);
   }
   const HardwareReadings* hardware = figures.hardware;
-  if (hardware != nullptr) {
+  if (hardware != NULL) {
     const ClockUsage& cpu = hardware->usage[kDomainCpu - 1];
     Append(&line, L",%u,%u", static_cast<unsigned>(DomainMhz(cpu)),
            static_cast<unsigned>(cpu.highCornerKhz / kKhzPerMhz));
@@ -84,14 +87,14 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
   }
   Append(&line, L",%u", static_cast<unsigned>(figures.memoryLoadPercent));
   for (uint32_t d = 0; d < kClockDomainCount; ++d) {
-    if (hardware == nullptr) {
+    if (hardware == NULL) {
       Append(&line, L",,");
       continue;
     }
     Append(&line, L",%u,%u", static_cast<unsigned>(DomainMhz(hardware->usage[d])),
            static_cast<unsigned>(DomainPercent(hardware->usage[d])));
   }
-  if (hardware != nullptr) {
+  if (hardware != NULL) {
     Append(&line, L",%d,%d", static_cast<int>(hardware->tModule), static_cast<int>(hardware->tCpu));
     for (uint32_t s = 0; s < kMemStatCount; ++s) Append(&line, L",%d", static_cast<int>(PoolKb(hardware->stat[s])));
   } else {

@@ -5,17 +5,17 @@
 #define SELVANE_SAMPLER_RECORD_LINE_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "sampler/status_format.h"
 
 // One cycle's figures as the record writes them.
 struct RecordFigures {
-  uint32_t elapsedMs;       // since the sampler started
-  uint32_t processorCount;  // 1..kMaxProcessors
-  float load[kMaxProcessors];  // as the gauges show them: scaled by the CPU clock
-  float busy[kMaxProcessors];  // before the clock scale
+  uint32_t elapsedMs;                // since the sampler started
+  uint32_t processorCount;           // 1..kMaxProcessors
+  float load[kMaxProcessors];        // as the gauges show them: scaled by the CPU clock
+  float busy[kMaxProcessors];        // before the clock scale
   const HardwareReadings* hardware;  // null without the chip's library
   uint32_t memoryLoadPercent;
   uint32_t countsKnown;  // the process and thread totals below are known

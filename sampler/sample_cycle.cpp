@@ -4,31 +4,29 @@
 
 static void Advance(const CycleState* state, const CycleReadings* readings, CycleResults* results) {
   results->statusReady = 0;
-  if (readings->hardware != nullptr) {
+  if (readings->hardware != NULL) {
     FormatHardwareStatus(*readings->hardware, state->reportBuffer, kReportBufferChars);
     results->statusReady = 1;
-    const float previous = state->frequencyScale->load(std::memory_order_relaxed);
-    state->frequencyScale->store(ComputeFrequencyScale(readings->hardware->usage[kDomainCpu - 1], previous),
-                                 std::memory_order_relaxed);
+    const float previous = LoadShared(*state->frequencyScale);
+    StoreShared(state->frequencyScale, ComputeFrequencyScale(readings->hardware->usage[kDomainCpu - 1], previous));
   }
 
   LoadSample* sample = state->loadSample;
-  sample->memLoad.store(ComputeMemLoad(readings->memory.loadPercent), std::memory_order_relaxed);
+  StoreShared(&sample->memLoad, ComputeMemLoad(readings->memory.loadPercent));
   IdleCounters* idle = state->idle;
   for (uint32_t i = 0; i < kMaxProcessors; ++i) idle->curIdle[i] = readings->idle[i];
   idle->curUnread = readings->unread;
-  AdvanceCpuLoads(idle, readings->nowMs, state->processorCount,
-                  state->frequencyScale->load(std::memory_order_relaxed), sample);
+  AdvanceCpuLoads(idle, readings->nowMs, state->processorCount, LoadShared(*state->frequencyScale), sample);
   idle->prevTick = readings->nowMs;
 
   float cpuLoads[kMaxProcessors];
-  for (uint32_t i = 0; i < kMaxProcessors; ++i) cpuLoads[i] = sample->cpuLoad[i].load(std::memory_order_relaxed);
-  const float memLoad = sample->memLoad.load(std::memory_order_relaxed);
+  for (uint32_t i = 0; i < kMaxProcessors; ++i) cpuLoads[i] = LoadShared(sample->cpuLoad[i]);
+  const float memLoad = LoadShared(sample->memLoad);
   const ClientSize* sizes = readings->sizes;
   PagePictures* pictures = state->pictures;
   if (readings->graphs & (1u << kGraphCpuGauge)) {
-    ComputeCpuGaugePicture(sizes[kGraphCpuGauge].width, sizes[kGraphCpuGauge].height, state->processorCount,
-                           cpuLoads, &pictures->cpuGauge);
+    ComputeCpuGaugePicture(sizes[kGraphCpuGauge].width, sizes[kGraphCpuGauge].height, state->processorCount, cpuLoads,
+                           &pictures->cpuGauge);
     MarkPictureDrawn(pictures, kGraphCpuGauge);
   }
   if (readings->graphs & (1u << kGraphCpuHistory)) {
@@ -37,8 +35,7 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
     MarkPictureDrawn(pictures, kGraphCpuHistory);
   }
   if (readings->graphs & (1u << kGraphMemGauge)) {
-    ComputeMemoryGaugePicture(sizes[kGraphMemGauge].width, sizes[kGraphMemGauge].height, memLoad,
-                              &pictures->memGauge);
+    ComputeMemoryGaugePicture(sizes[kGraphMemGauge].width, sizes[kGraphMemGauge].height, memLoad, &pictures->memGauge);
     MarkPictureDrawn(pictures, kGraphMemGauge);
   }
   if (readings->graphs & (1u << kGraphMemHistory)) {
@@ -47,12 +44,14 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
     MarkPictureDrawn(pictures, kGraphMemHistory);
   }
 
-  if (readings->pass != nullptr) {
+  if (readings->pass != NULL) {
     const PassSettings settings = {state->processorCount, readings->nowMs, state->processTimesFromThreads};
     UpdateProcessTable(state->processTable, state->threadTable, readings->pass, &settings);
   }
 }
 
 void AdvanceCycle(const CycleState* state, const CycleReadings* readings, CycleResults* results) {
-  WithStateLock(state->lock, [&] { Advance(state, readings, results); });
+  EnterStateLock(state->lock);
+  Advance(state, readings, results);
+  LeaveStateLock(state->lock);
 }

@@ -5,12 +5,11 @@
 #ifndef SELVANE_SAMPLER_SAMPLE_CYCLE_H
 #define SELVANE_SAMPLER_SAMPLE_CYCLE_H
 
-#include <atomic>
-#include <cstdint>
-
 #include "app/constants.h"
 #include "app/state_lock.h"
+#include "platform/fixed_width.h"
 #include "platform/memory_figures.h"
+#include "platform/shared_word.h"
 #include "sampler/load_math.h"
 #include "sampler/status_format.h"
 #include "ui/performance/gauge_geometry.h"
@@ -30,10 +29,10 @@ struct CycleReadings {
   uint32_t idle[kMaxProcessors];     // idle ms per processor
   uint32_t unread;                   // bit i: processor i's idle count could not be read
   MemoryFigures memory;
-  uint32_t graphs;                  // bit g: the Performance page's graphic control g is there to draw
-  ClientSize sizes[kGraphCount];    // their client sizes
-  const PassReading* pass;          // this cycle's process reading; null: no pass
-  uint32_t counted;                 // without a pass: the snapshot was counted, as follows
+  uint32_t graphs;                // bit g: the Performance page's graphic control g is there to draw
+  ClientSize sizes[kGraphCount];  // their client sizes
+  const PassReading* pass;        // this cycle's process reading; null: no pass
+  uint32_t counted;               // without a pass: the snapshot was counted, as follows
   uint32_t processCount;
   uint32_t threadTotal;
 };
@@ -44,9 +43,9 @@ struct CycleState {
   uint32_t processorCount;
   uint32_t processTimesFromThreads;
   IdleCounters* idle;
-  std::atomic<float>* frequencyScale;
+  SharedWord<float>* frequencyScale;
   LoadSample* loadSample;
-  wchar_t* reportBuffer;  // kReportBufferChars; takes the status block
+  wchar_t* reportBuffer;      // kReportBufferChars; takes the status block
   HistorySeries* cpuHistory;  // kMaxProcessors series
   uint32_t* cpuHistoryReset;
   HistorySeries* memHistory;

@@ -36,20 +36,19 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailu
 }
 
 static CycleState MonitorCycleState(SamplerContext* context) {
-  return CycleState{&g_stateLock, g_state.processorCount,  ProcessTimesFromThreads() ? 1u : 0u,
-                    &context->idle,          &g_state.frequencyScale,
-                    &g_state.loadSample,     g_state.reportBuffer,
-                    g_state.cpuHistory,      &g_state.cpuHistoryReset,
-                    &g_state.memHistory,     &g_state.memHistoryReset,
-                    &g_state.processTable,   &g_state.threadTable,
-                    &g_state.pictures};
+  const CycleState state = {&g_stateLock,         g_state.processorCount,   ProcessTimesFromThreads() ? 1u : 0u,
+                            &context->idle,       &g_state.frequencyScale,  &g_state.loadSample,
+                            g_state.reportBuffer, g_state.cpuHistory,       &g_state.cpuHistoryReset,
+                            &g_state.memHistory,  &g_state.memHistoryReset, &g_state.processTable,
+                            &g_state.threadTable, &g_state.pictures};
+  return state;
 }
 
 // Everything the cycle needs from the platform, in the cycle's order: the
 // chip, the tick count and idle counters, the memory status, the graphic
 // controls of the Performance page, the snapshot of the Processes page.
 static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[kGraphCount]) {
-  readings->hardware = nullptr;
+  readings->hardware = NULL;
   if (g_state.rmAvailable) {
     ReadHardware(&context->hardware);
     readings->hardware = &context->hardware;
@@ -61,23 +60,24 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   readings->memory = context->memory;
 
   readings->graphs = 0;
-  HWND page = g_state.performancePage.load(std::memory_order_relaxed);
+  HWND page = LoadShared(g_state.performancePage);
   for (uint32_t g = 0; g < kGraphCount; ++g) {
-    controls[g] = page != nullptr ? GetDlgItem(page, kGraphControls[g]) : nullptr;
-    if (controls[g] == nullptr) continue;  // a missing control neither draws nor advances
+    controls[g] = page != NULL ? GetDlgItem(page, kGraphControls[g]) : NULL;
+    if (controls[g] == NULL) continue;  // a missing control neither draws nor advances
     RECT client;
     GetClientRect(controls[g], &client);
-    readings->sizes[g] = ClientSize{client.right, client.bottom};
+    readings->sizes[g].width = client.right;
+    readings->sizes[g].height = client.bottom;
     readings->graphs |= 1u << g;
   }
 
-  PassReading* pass = nullptr;
-  readings->pass = nullptr;
+  PassReading* pass = NULL;
+  readings->pass = NULL;
   readings->counted = 0;
-  if (g_state.processesPage.load(std::memory_order_relaxed) != nullptr) {
+  if (LoadShared(g_state.processesPage) != NULL) {
     if (ReadProcessPass(&pass)) readings->pass = pass;
     context->cyclesToCount = 0;
-  } else if (page != nullptr || g_state.recordFigures) {
+  } else if (page != NULL || g_state.recordFigures) {
     // The Performance page's process and thread totals, and the record's,
     // are counted afresh (the count is most of a cycle's cost) when the
     // platform's process records change size, at least every
@@ -117,12 +117,12 @@ static void RecordCycle(const SamplerContext* context, const CycleReadings* read
   figures.elapsedMs = readings->nowMs - context->startMs;
   figures.processorCount = g_state.processorCount;
   for (uint32_t i = 0; i < kMaxProcessors; ++i) {
-    figures.load[i] = g_state.loadSample.cpuLoad[i].load(std::memory_order_relaxed);
+    figures.load[i] = LoadShared(g_state.loadSample.cpuLoad[i]);
     figures.busy[i] = context->idle.busy[i];
   }
   figures.hardware = readings->hardware;
   figures.memoryLoadPercent = readings->memory.loadPercent;
-  figures.countsKnown = readings->counted || readings->pass != nullptr;
+  figures.countsKnown = readings->counted || readings->pass != NULL;
   CurrentCounts(readings, &figures.processCount, &figures.threadTotal);
   if (FormatRecordLine(g_recordLine, kRecordLineChars, figures) > 0) WriteDiagnostic("%s", g_recordLine);
 }
@@ -131,18 +131,18 @@ static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HW
   if (context->results.statusReady) ReportHardwareStatus(&context->status);
   for (uint32_t g = 0; g < kGraphCount; ++g) {
     // A page left since the read gets nothing more.
-    if (controls[g] == nullptr || g_state.performancePage.load(std::memory_order_relaxed) == nullptr) continue;
+    if (controls[g] == NULL || LoadShared(g_state.performancePage) == NULL) continue;
     const RECT client = {0, 0, readings->sizes[g].width, readings->sizes[g].height};
     PaintGraphControl(controls[g], client, g);
   }
-  if (g_state.performancePage.load(std::memory_order_relaxed) != nullptr) {
+  if (LoadShared(g_state.performancePage) != NULL) {
     uint32_t processes, threads;
     CurrentCounts(readings, &processes, &threads);
     const uint64_t totals[kTotalFieldCount] = {processes, threads, readings->memory.totalPhysical,
                                                readings->memory.availPhysical};
-    ShowTotals(&context->totals, g_state.performancePage.load(std::memory_order_relaxed), totals);
+    ShowTotals(&context->totals, LoadShared(g_state.performancePage), totals);
   }
-  if (readings->pass != nullptr) PresentProcessPass();
+  if (readings->pass != NULL) PresentProcessPass();
   if (g_state.recordFigures) RecordCycle(context, readings);
 }
 

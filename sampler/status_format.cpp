@@ -1,7 +1,9 @@
 #include "sampler/status_format.h"
 
 #include <cwchar>
-#include <limits>
+
+#include "app/text_format.h"
+#include "platform/static_check.h"
 
 // The groups after the first line are set apart by a blank, seven tabs and
 // three blanks: the status field's word wrap puts each group on its own line.
@@ -15,9 +17,10 @@ static const wchar_t kStatusFormat[] =
     L"GART [%d/%dkB, lfb %dkB]";
 #undef STATUS_GAP
 
-static_assert(sizeof kStatusFormat / sizeof kStatusFormat[0] - 1 + kStatusNumberCount * kIntChars <
-                  kReportBufferChars,
-              "the status block fits the report buffer");
+// The status block fits the report buffer.
+SELVANE_STATIC_CHECK(sizeof kStatusFormat / sizeof kStatusFormat[0] - 1 + kStatusNumberCount * kIntChars <
+                         kReportBufferChars,
+                     status_block_fits);
 
 uint32_t DomainMhz(const ClockUsage& usage) { return usage.currentKhz / kKhzPerMhz; }
 
@@ -25,7 +28,7 @@ uint32_t DomainPercent(const ClockUsage& usage) {
   if (usage.currentKhz == 0) return 0;
   const uint64_t percent = usage.averageKhz * kPercent / usage.currentKhz;
   // An activity far above the clock would not fit the field's signed number.
-  const uint64_t largest = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+  const uint64_t largest = kLargestInt32;
   return static_cast<uint32_t>(percent > largest ? largest : percent);
 }
 
@@ -41,20 +44,17 @@ size_t FormatHardwareStatus(const HardwareReadings& r, wchar_t* out, size_t capa
   if (capacity == 0) return 0;
   const ClockUsage* u = r.usage;
   const int32_t* stat = r.stat;
-  const int written = swprintf(
-      out, capacity, kStatusFormat,
-      Shown(DomainMhz(u[kDomainCpu - 1])), Shown(DomainMhz(u[kDomainSys - 1])),
+  const int written = FormatWide(
+      out, capacity, kStatusFormat, Shown(DomainMhz(u[kDomainCpu - 1])), Shown(DomainMhz(u[kDomainSys - 1])),
       Shown(DomainPercent(u[kDomainAvp - 1])), Shown(DomainMhz(u[kDomainAvp - 1])),
       Shown(DomainPercent(u[kDomainAhb - 1])), Shown(DomainMhz(u[kDomainAhb - 1])),
       Shown(DomainPercent(u[kDomainApb - 1])), Shown(DomainMhz(u[kDomainApb - 1])),
       Shown(DomainPercent(u[kDomainVid - 1])), Shown(DomainMhz(u[kDomainVid - 1])),
-      Shown(DomainPercent(u[kDomainEmc - 1])), Shown(DomainMhz(u[kDomainEmc - 1])),
-      static_cast<int>(r.tModule), static_cast<int>(r.tCpu),
-      static_cast<int>(PoolKb(stat[kStatCarveoutUsed - 1])),
+      Shown(DomainPercent(u[kDomainEmc - 1])), Shown(DomainMhz(u[kDomainEmc - 1])), static_cast<int>(r.tModule),
+      static_cast<int>(r.tCpu), static_cast<int>(PoolKb(stat[kStatCarveoutUsed - 1])),
       static_cast<int>(PoolKb(stat[kStatCarveoutTotal - 1])),
-      static_cast<int>(PoolKb(stat[kStatCarveoutLargestFree - 1])),
-      static_cast<int>(PoolKb(stat[kStatGartUsed - 1])), static_cast<int>(PoolKb(stat[kStatGartTotal - 1])),
-      static_cast<int>(PoolKb(stat[kStatGartLargestFree - 1])));
+      static_cast<int>(PoolKb(stat[kStatCarveoutLargestFree - 1])), static_cast<int>(PoolKb(stat[kStatGartUsed - 1])),
+      static_cast<int>(PoolKb(stat[kStatGartTotal - 1])), static_cast<int>(PoolKb(stat[kStatGartLargestFree - 1])));
   if (written < 0 || static_cast<size_t>(written) >= capacity) {
     out[0] = L'\0';
     return 0;

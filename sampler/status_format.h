@@ -3,9 +3,9 @@
 #define SELVANE_SAMPLER_STATUS_FORMAT_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "platform/resource_manager_api.h"
 
 // One cycle's readings. The clock-usage records persist from cycle to cycle

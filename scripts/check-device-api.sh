@@ -1,13 +1,32 @@
 #!/usr/bin/env bash
-# The device-API gate: every external function that the program's object files
-# use, outside the desktop's own files (platform/desktop/, which the device's
-# build replaces with platform/device/, and the desktop's field adjustments),
-# must be on platform/device_api.txt.
+# The device-API gate.
+# - Every external function that the program's object files use, outside the
+#   desktop's own files (platform/desktop/, which the device's build replaces
+#   with platform/device/, and the desktop's field adjustments), must be on
+#   platform/device_api.txt, and not as a name bound at run time.
+# - The names the sources pass to GetProcAddressW are exactly the list's
+#   by-name names.
+# - The program's sources use what the device's compilers and C run-time
+#   have: no 64-bit or size printf format, no ISO swprintf or vswprintf (the
+#   device's take no count), no std::isnan, no C++11 keyword or header.
 # Usage: scripts/check-device-api.sh [build-dir]   (a windows or device-check build)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/windows}"
 nm=llvm-nm
+list="$root/platform/device_api.txt"
+sources=("$root/app" "$root/platform" "$root/sampler" "$root/ui")
+status=0
+
+entries=$(grep -vE '^\s*(#|$)' "$list")
+bad=$(awk 'NF < 2 || NF > 3 || $2 !~ /^(coredll|commctrl|toolhelp|ws2|libnvrm)$/ || (NF == 3 && $3 != "by-name")' <<<"$entries")
+if [ -n "$bad" ]; then
+  echo "platform/device_api.txt: lines that are not 'NAME LIBRARY [by-name]' with a device library:"
+  echo "$bad"
+  status=1
+fi
+imported=$(awk 'NF == 2 {print $1}' <<<"$entries" | sort -u)
+byName=$(awk '$3 == "by-name" {print $1}' <<<"$entries" | sort -u)
 
 folders=()
 for folder in selvane_app.dir selvane_core.dir selvane-monitor.dir; do
@@ -17,11 +36,9 @@ done
 mapfile -t objects < <(find "${folders[@]}" -name '*.obj' | sort)
 [ ${#objects[@]} -gt 0 ] || { echo "no object files under $build" >&2; exit 1; }
 
-allowed=$(grep -vE '^\s*(#|$)' "$root/platform/device_api.txt" | sort -u)
 # Symbols the program defines itself (the desktop's files included).
 own=$("$nm" --defined-only "${objects[@]}" 2>/dev/null | awk 'NF == 3 {print $3}' | sort -u)
 
-status=0
 checked=0
 for object in "${objects[@]}"; do
   case "$object" in */platform/desktop/*.obj | */ui/performance/desktop_fields.cpp.obj) continue ;; esac
@@ -33,20 +50,48 @@ for object in "${objects[@]}"; do
     # The compilers' own helpers: C++ support, stack probes, and the ARM
     # run-time's 64-bit division and conversions.
     case "$name" in _Z* | __cxa_* | __gxx_* | .refptr.* | __chkstk* | ___chkstk* | __stack_chk_* | __rt_*div* | __u64to* | __i64to* ) continue ;; esac
-    if ! grep -qxF "$name" <<<"$allowed"; then
+    if grep -qxF "$name" <<<"$byName"; then
+      echo "${object#"$build"/CMakeFiles/}: $name is imported, but the device may lack it: bind it by name"
+      status=1
+    elif ! grep -qxF "$name" <<<"$imported"; then
       echo "${object#"$build"/CMakeFiles/}: $name is not on the device's API (platform/device_api.txt)"
       status=1
     fi
   done < <("$nm" -u "$object" | awk '{print $2}')
 done
-# The device's C run-time may lack the 64-bit and size formats: none in the
-# program's format strings (64-bit figures go through FormatUnsigned64).
-formats=$(grep -rnE '"[^"]*%[-+ #0-9.*]*(ll|z|j|I64|L)[a-zA-Z]' "$root/app" "$root/platform" "$root/sampler" "$root/ui" \
-  --include='*.cpp' --include='*.h' || true)
-if [ -n "$formats" ]; then
-  echo "formats the device's C run-time may lack:"
-  echo "$formats"
+
+# The entry points the sources bind by name: the wide names given to the
+# binding helpers, and the names given to BIND_ENTRY.
+bound=$(grep -rhE '(Bind\(|BIND_ENTRY\()' "${sources[@]}" --include='*.cpp' | grep -v '#define' | grep -oE '(Bind\([^,]+, L"[A-Za-z_][A-Za-z0-9_]*"|BIND_ENTRY\([^,]+, [A-Za-z_][A-Za-z0-9_]*\))' | sed -E 's/.*(L"|, )([A-Za-z_][A-Za-z0-9_]*)"?\)?$/\2/' | sort -u)
+if [ "$bound" != "$byName" ]; then
+  echo "names bound by GetProcAddressW and the list's by-name names differ (< sources, > list):"
+  diff <(echo "$bound") <(echo "$byName") | grep -E '^[<>]' || true
   status=1
 fi
-[ "$status" -eq 0 ] && echo "device API gate: $checked object files, every external call is on the list, no 64-bit format"
+
+# What the device's compilers and run-time lack, in the program's sources
+# (comments left out). The one wide formatter and the desktop's shared word
+# are where the platforms' forms are chosen.
+code=$(grep -rnE '' "${sources[@]}" --include='*.cpp' --include='*.h' | sed -E 's#^([^:]+:[0-9]+:)(.*)$#\1 \2#; s#//.*$##')
+lacking() {
+  local what=$1 pattern=$2 exempt=$3 found
+  found=$(grep -E "$pattern" <<<"$code" | grep -vE "^$root/($exempt):" || true)
+  if [ -n "$found" ]; then
+    echo "$what:"
+    echo "$found"
+    status=1
+  fi
+}
+lacking "formats the device's C run-time may lack (64-bit figures go through FormatUnsigned64)" \
+  '"[^"]*%[-+ #0-9.*]*(ll|z|j|I64|L)[a-zA-Z]' '^$'
+lacking "ISO wide printers, which take a count the device's lack (use FormatWide)" \
+  '(^|[^A-Za-z0-9_])v?swprintf[[:space:]]*\(' 'app/text_format.cpp'
+lacking "std::isnan, which the device's compilers lack" 'std::isnan' '^$'
+lacking "C++11 in the program, which the Compact 7 compiler rejects" \
+  '(^|[^A-Za-z0-9_])(constexpr|nullptr|static_assert|decltype|noexcept|alignas|alignof|thread_local|char16_t|char32_t)([^A-Za-z0-9_]|$)|(^|[^A-Za-z0-9_])auto[[:space:]]+[A-Za-z_&*]|\[[&=][^]]*\][[:space:]]*[({]' '^$'
+lacking "C++11 library headers in the program" \
+  '#include[[:space:]]*<(atomic|thread|mutex|chrono|array|cstdint|cinttypes|type_traits|unordered_map|unordered_set|tuple|random|regex|initializer_list|condition_variable|future|ratio|system_error|forward_list|cuchar)>' \
+  'platform/desktop/shared_word.h'
+
+[ "$status" -eq 0 ] && echo "device API gate: $checked object files, every external call on the list, $(wc -l <<<"$byName") names bound by name, the sources in the device's language and run-time"
 exit "$status"

@@ -97,18 +97,22 @@ if build windows; then
   check "device API gate" bash scripts/check-device-api.sh build/windows
 fi
 
-# The device's own build: every program source compiled for 32-bit ARM with
-# the device's branch selected, to objects (nothing links: no ARM run-time
-# here), checked against platform/device/ce_api.h rather than the device's SDK.
-stage "device-check: the program compiled for the device (ARMv7 Thumb-2, _WIN32_WCE), objects only"
-if build device-check; then
-  check "device objects are 32-bit ARM" bash -c '
-    objects=$(find build/device-check -name "*.obj")
-    [ -n "$objects" ] || exit 1
-    for object in $objects; do llvm-objdump -f "$object" | grep -q "file format coff-arm" || { echo "not ARM: $object"; exit 1; }; done
-    echo "$(wc -w <<<"$objects") objects, all coff-arm; not linked: no ARM run-time is installable here"'
-  check "device API gate (device objects)" bash scripts/check-device-api.sh build/device-check
-fi
+# The device's own build, as each SDK's compiler sees it: every program
+# source compiled at C++03 for 32-bit ARM with the device's branch selected,
+# to objects (nothing links: no ARM run-time here), against the stand-ins of
+# the SDK's headers in platform/device/sdk/ rather than the device's SDK.
+for version in "device-check:Compact 2013 (_WIN32_WCE=0x0800)" "device-check-7:Compact 7 (_WIN32_WCE=0x0700)"; do
+  preset=${version%%:*}
+  stage "$preset: the program compiled for the device, ${version#*:}, C++03, ARMv7 Thumb-2, objects only"
+  if build "$preset"; then
+    check "$preset objects are 32-bit ARM" bash -c '
+      objects=$(find "build/$1" -name "*.obj")
+      [ -n "$objects" ] || exit 1
+      for object in $objects; do llvm-objdump -f "$object" | grep -q "file format coff-arm" || { echo "not ARM: $object"; exit 1; }; done
+      echo "$(wc -w <<<"$objects") objects, all coff-arm; not linked: no ARM run-time is installable here"' _ "$preset"
+    check "device API gate ($preset objects)" bash scripts/check-device-api.sh "build/$preset"
+  fi
+done
 
 # The device is 32-bit: the i686 build must stay warning-free. Its programs
 # cannot run here (no 32-bit emulation in this kernel), so it is built only.

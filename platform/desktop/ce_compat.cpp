@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "app/constants.h"
+#include "app/text_format.h"
 #include "platform/file_time.h"
 
 DWORD GetIdleTime() {
@@ -24,14 +25,14 @@ void NKDbgPrintfW(const wchar_t* format, ...) {
   wchar_t text[kDebugPrintChars];
   va_list args;
   va_start(args, format);
-  const int length = vswprintf(text, kDebugPrintChars, format, args);
+  const int length = FormatWideList(text, kDebugPrintChars, format, args);
   va_end(args);
   if (length < 0) return;
   OutputDebugStringW(text);
   // Standard error is a byte stream in binary mode (fputws would write the
   // 16-bit characters as they are): the text goes as UTF-8, line ends as written.
   char bytes[sizeof text];
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, NULL, NULL);
   if (size <= 0) return;
   fwrite(bytes, 1, static_cast<size_t>(size), stderr);
   fflush(stderr);
@@ -41,11 +42,17 @@ FARPROC GetProcAddressW(HMODULE module, const wchar_t* name) {
   char narrow[kEntryNameChars];
   size_t i = 0;
   for (; name[i] != L'\0'; ++i) {
-    if (i + 1 >= sizeof narrow || name[i] > 0x7F) return nullptr;  // entry names are ASCII
+    if (i + 1 >= sizeof narrow || name[i] > 0x7F) return NULL;  // entry names are ASCII
     narrow[i] = static_cast<char>(name[i]);
   }
   narrow[i] = '\0';
   return GetProcAddress(module, narrow);
+}
+
+void SetWindowUserData(HWND window, LONG value) { SetWindowLongPtrW(window, GWLP_USERDATA, value); }
+
+WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
+  return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 // Loads by bare name ("coredll.dll", "libnvrm.dll") search the working
@@ -56,7 +63,15 @@ static void RestrictLibrarySearch() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   const SetDefaultDllDirectoriesFunction setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) SetDllDirectoryW(L"");
+  if (setDefault == NULL || !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) SetDllDirectoryW(L"");
+}
+
+void WriteDiagnostic(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  fflush(stdout);
 }
 
 void InitPlatform() {

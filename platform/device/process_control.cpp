@@ -1,7 +1,8 @@
 #include "platform/process_control.h"
 
+#include <tlhelp32.h>
+
 #include "app/constants.h"
-#include "platform/device/ce_api.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HA
     if (entry.th32OwnerProcessID != processId) continue;
     HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, entry.th32ThreadID);
     const bool goOn = visit(thread, context);
-    if (thread != nullptr) CloseHandle(thread);
+    if (thread != NULL) CloseHandle(thread);
     if (!goOn) break;
   }
   CloseToolhelp32Snapshot(snapshot);
@@ -47,13 +48,13 @@ static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HA
 static bool SetThreadLevel(HANDLE thread, void* context) {
   LevelSetting* setting = static_cast<LevelSetting*>(context);
   ++setting->threads;
-  if (thread == nullptr || !SetThreadPriority(thread, setting->level)) setting->all = FALSE;
+  if (thread == NULL || !SetThreadPriority(thread, setting->level)) setting->all = FALSE;
   return true;
 }
 
 static bool ReadThreadLevel(HANDLE thread, void* context) {
   LevelReading* reading = static_cast<LevelReading*>(context);
-  const int level = thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
+  const int level = thread != NULL ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
   if (level == THREAD_PRIORITY_ERROR_RETURN || (reading->threads > 0 && level != reading->level)) {
     reading->same = false;
     return false;

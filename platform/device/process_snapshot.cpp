@@ -2,6 +2,10 @@
 
 #include <cwchar>
 
+#include "platform/static_check.h"
+
+SELVANE_STATIC_CHECK(sizeof(PROCESSENTRY32().szExeFile) == kSnapshotNameChars * sizeof(WCHAR), snapshot_name_field);
+
 // The first record of a walk, then the next ones. False when none is left.
 template <typename Record, typename Step>
 static bool NextRecord(HANDLE snapshot, bool* started, Record* record, Step first, Step next) {
@@ -15,7 +19,7 @@ bool ProcessTimesFromThreads() { return true; }
 bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
   HANDLE handle = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  *snapshot = ProcessSnapshot{};
+  *snapshot = ProcessSnapshot();
   snapshot->handle = handle;
   snapshot->process.dwSize = sizeof snapshot->process;  // 564 on the device
   snapshot->thread.dwSize = sizeof snapshot->thread;
@@ -25,20 +29,20 @@ bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
 bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
   PROCESSENTRY32* record = &snapshot->process;
   if (!NextRecord(snapshot->handle, &snapshot->processesStarted, record, Process32First, Process32Next)) return false;
-  *entry = SnapshotEntry{};  // the device's toolhelp record carries no times and no memory figure
+  *entry = SnapshotEntry();  // the device's toolhelp record carries no times and no memory figure
   entry->processId = record->th32ProcessID;
   entry->threadCount = record->cntThreads;
-  constexpr size_t kChars = sizeof record->szExeFile / sizeof record->szExeFile[0];
-  static_assert(kChars == kSnapshotNameChars, "the snapshot's name field");
-  wcsncpy(entry->name, record->szExeFile, kChars);
-  entry->name[kChars - 1] = L'\0';
+  wcsncpy(entry->name, record->szExeFile, kSnapshotNameChars);
+  entry->name[kSnapshotNameChars - 1] = L'\0';
   return true;
 }
 
 bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
   THREADENTRY32* record = &snapshot->thread;
   if (!NextRecord(snapshot->handle, &snapshot->threadsStarted, record, Thread32First, Thread32Next)) return false;
-  *thread = SnapshotThread{record->th32ThreadID, record->th32OwnerProcessID, ThreadFigures{}};
+  *thread = SnapshotThread();  // the walk gives no figures
+  thread->threadId = record->th32ThreadID;
+  thread->ownerId = record->th32OwnerProcessID;
   return true;
 }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-float Load(const LoadSample& sample, int i) { return sample.cpuLoad[i].load(); }
+float Load(const LoadSample& sample, int i) { return LoadShared(sample.cpuLoad[i]); }
 
 TEST(CpuLoad, BusyShareScaledAndGuarded) {
   EXPECT_EQ(0.25f, ComputeCpuLoad(1000, 750, 1.0f, 0.0f));

@@ -95,7 +95,7 @@ void Churn(const std::atomic<bool>* stop, std::atomic<int>* started) {
   std::deque<std::unique_ptr<Helper>> alive;
   while (!stop->load()) {
     std::unique_ptr<Helper> helper(new Helper());
-    if (g_state.processesPage.load() != nullptr && helper->Start(L"threads 1")) {
+    if (LoadShared(g_state.processesPage) != nullptr && helper->Start(L"threads 1")) {
       alive.push_back(std::move(helper));
       started->fetch_add(1);
     }

@@ -115,12 +115,12 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
   for (uint32_t g = 0; g < kGraphCount; ++g) {
     EXPECT_EQ(g >= 2 ? 1 : 0, GetWindowLongPtrW(GetDlgItem(performance, kGraphIds[g]), GWLP_USERDATA)) << kGraphIds[g];
   }
-  g_state.performancePage.store(performance);
+  StoreShared(&g_state.performancePage, performance);
 
   SamplerContext context = {};
   g_state.recordFigures = 1;
-  for (auto& load : g_state.loadSample.cpuLoad) load.store(kUntouched);
-  g_state.frequencyScale.store(kScaleBefore);
+  for (auto& load : g_state.loadSample.cpuLoad) StoreShared(&load, kUntouched);
+  StoreShared(&g_state.frequencyScale, kScaleBefore);
   const HardwareReadings chip = ReadChip(c.silent);
   StdoutCapture record;
   StartSampling(&context);
@@ -136,17 +136,17 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
   EXPECT_EQ(c.rmLoaded ? std::to_string(cpu.currentKhz / 1000) : "", Field(text.substr(line), 1 + 2 * processors));
   const float scale = !c.rmLoaded || cpu.highCornerKhz == 0 ? kScaleBefore
                                                               : static_cast<float>(cpu.currentKhz) / cpu.highCornerKhz;
-  EXPECT_EQ(scale, g_state.frequencyScale.load());
+  EXPECT_EQ(scale, LoadShared(g_state.frequencyScale));
   for (uint32_t i = 0; i < kMaxProcessors; ++i) {
-    const float load = g_state.loadSample.cpuLoad[i].load();
+    const float load = LoadShared(g_state.loadSample.cpuLoad[i]);
     EXPECT_TRUE(i >= processors ? load == kUntouched : c.unread >> i & 1u ? load == 0.0f : load >= 0.0f && load <= scale)
         << i << ": " << load;
   }
   g_state.recordFigures = 0;
 
   ProcessesPage processes;
-  g_state.performancePage.store(nullptr);
-  g_state.processesPage.store(processes.Page());
+  StoreShared(&g_state.performancePage, nullptr);
+  StoreShared(&g_state.processesPage, processes.Page());
   StdoutCapture output;
   RunSamplingCycle(&context);
   EXPECT_EQ(c.cycleLines, output.Text());

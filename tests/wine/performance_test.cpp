@@ -93,7 +93,7 @@ TEST_F(Pixels, TheCyclePaintsTheActivePage) {
   Sleep(50);
   RunSamplingCycle(&context);
   EXPECT_EQ(0u, g_state.pictures.drawn);
-  g_state.performancePage.store(page_);
+  StoreShared(&g_state.performancePage, page_);
   Sleep(50);
   RunSamplingCycle(&context);
   EXPECT_EQ((1u << kGraphCount) - 1, g_state.pictures.drawn);
@@ -276,7 +276,7 @@ TEST(BusyCpu2, ReadsBusyAndHalfLoadedAtHalfTheClock) {
   BindPlatform();
   ASSERT_GE(g_state.processorCount, 2u);
   HWND page = ShowPerformancePage();
-  g_state.performancePage.store(page);
+  StoreShared(&g_state.performancePage, page);
   SamplerContext context = {};
   StartSampling(&context);
   // Stopped, then the CPU's target set through the page's own controls; two cycles.
@@ -291,12 +291,12 @@ TEST(BusyCpu2, ReadsBusyAndHalfLoadedAtHalfTheClock) {
     }
   };
   setCpu(L"1000");
-  EXPECT_GE(g_state.loadSample.cpuLoad[1].load(), 0.9f);
-  EXPECT_LT(g_state.loadSample.cpuLoad[0].load(), g_state.loadSample.cpuLoad[1].load());
+  EXPECT_GE(LoadShared(g_state.loadSample.cpuLoad[1]), 0.9f);
+  EXPECT_LT(LoadShared(g_state.loadSample.cpuLoad[0]), LoadShared(g_state.loadSample.cpuLoad[1]));
   setCpu(L"500");
-  EXPECT_EQ(0.5f, g_state.frequencyScale.load());
-  EXPECT_GE(g_state.loadSample.cpuLoad[1].load(), 0.45f);
-  EXPECT_LE(g_state.loadSample.cpuLoad[1].load(), 0.5f);
+  EXPECT_EQ(0.5f, LoadShared(g_state.frequencyScale));
+  EXPECT_GE(LoadShared(g_state.loadSample.cpuLoad[1]), 0.45f);
+  EXPECT_LE(LoadShared(g_state.loadSample.cpuLoad[1]), 0.5f);
   EXPECT_EQ(0u, ControlText(page, IDC_STATUS_TEXT).find(L"CPU[500Mhz]\r\n"));
   DestroyWindow(page);
 }

@@ -131,7 +131,7 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_NEAR(static_cast<double>(own / kTicksPerSecond), hours * 3600.0 + minutes * 60 + seconds, 1.0);
   EXPECT_EQ(L"2", Text(list, idle.Id(), kColumnThreads));
 
-  g_state.processesPage.store(nullptr);
+  StoreShared(&g_state.processesPage, nullptr);
   ASSERT_EQ(kHelperExitCode, idle.Exit());
   RunProcessPass();
   EXPECT_EQ(-1, FindItem(list, idle.Id()));
@@ -225,9 +225,9 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
     return WaitForMenuClosed() && opened && marks;
   };
   EXPECT_TRUE(marksOnOpening(2));
-  WithStateLock(&g_stateLock, [&] {
-    g_state.processTable.rows[FindProcessRow(&g_state.processTable, sleeper.Id())].affinity = kMaxProcessors + 1;
-  });
+  EnterStateLock(&g_stateLock);
+  g_state.processTable.rows[FindProcessRow(&g_state.processTable, sleeper.Id())].affinity = kMaxProcessors + 1;
+  LeaveStateLock(&g_stateLock);
   EXPECT_TRUE(marksOnOpening(-1));
   ChooseAffinity(page.List(), item, 0);
   EXPECT_TRUE(WaitUntil([&] { return AffinityMask(sleeper) == 3; }));

@@ -106,14 +106,14 @@ TEST(Program, PagesSteerTheSamplerAndTheIconsLiveWithTheSheet) {
   EXPECT_EQ(1u, g_state.serialTemperature);
   EXPECT_EQ(1u, g_state.dfsOffAtStart);
   HWND performance = monitor.Page();
-  EXPECT_EQ(performance, g_state.performancePage.load());
-  EXPECT_EQ(nullptr, g_state.processesPage.load());
+  EXPECT_EQ(performance, LoadShared(g_state.performancePage));
+  EXPECT_EQ(nullptr, LoadShared(g_state.processesPage));
   monitor.Select(0);
-  EXPECT_EQ(monitor.Page(), g_state.processesPage.load());
-  EXPECT_EQ(nullptr, g_state.performancePage.load());
+  EXPECT_EQ(monitor.Page(), LoadShared(g_state.processesPage));
+  EXPECT_EQ(nullptr, LoadShared(g_state.performancePage));
   monitor.Select(1);
-  EXPECT_EQ(performance, g_state.performancePage.load());
-  EXPECT_EQ(nullptr, g_state.processesPage.load());
+  EXPECT_EQ(performance, LoadShared(g_state.performancePage));
+  EXPECT_EQ(nullptr, LoadShared(g_state.processesPage));
   for (HICON icon : g_state.icons) EXPECT_NE(nullptr, icon);  // icons 108 to 119
   EXPECT_EQ(0u, monitor.Close());
 }

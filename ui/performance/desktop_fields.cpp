@@ -11,13 +11,13 @@ static void WidenByteFields(HWND page) {
   RECT left = {static_cast<LONG>(kByteFieldLeftDlu), 0, 0, 0};
   MapDialogRect(page, &left);
   static const int kFields[] = {IDC_PHYS_TOTAL, IDC_PHYS_AVAILABLE};
-  for (int id : kFields) {
-    HWND field = GetDlgItem(page, id);
+  for (size_t f = 0; f < sizeof kFields / sizeof kFields[0]; ++f) {
+    HWND field = GetDlgItem(page, kFields[f]);
     RECT rect;
     GetWindowRect(field, &rect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+    MapWindowPoints(NULL, page, reinterpret_cast<POINT*>(&rect), 2);
     if (rect.left <= left.left) continue;
-    SetWindowPos(field, nullptr, left.left, rect.top, rect.right - left.left, rect.bottom - rect.top,
+    SetWindowPos(field, NULL, left.left, rect.top, rect.right - left.left, rect.bottom - rect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
@@ -33,16 +33,16 @@ static void PaintStatusField(HWND field) {
 
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(field, &paint);
-  if (dc == nullptr) return;
+  if (dc == NULL) return;
   RECT client;
   GetClientRect(field, &client);
   HBRUSH brush = reinterpret_cast<HBRUSH>(
       SendMessageW(GetParent(field), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
-  FillRect(dc, &client, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  FillRect(dc, &client, brush != NULL ? brush : GetSysColorBrush(COLOR_BTNFACE));
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0));
-  HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+  HGDIOBJ previous = font != NULL ? SelectObject(dc, font) : NULL;
   DrawTextW(dc, lines, -1, &client, DT_LEFT | DT_WORDBREAK);
-  if (previous != nullptr) SelectObject(dc, previous);
+  if (previous != NULL) SelectObject(dc, previous);
   EndPaint(field, &paint);
 }
 
@@ -51,7 +51,7 @@ static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam,
     case WM_SETTEXT:
       // Stores the text without the control's own drawing, then repaints.
       DefWindowProcW(field, message, wParam, lParam);
-      InvalidateRect(field, nullptr, FALSE);
+      InvalidateRect(field, NULL, FALSE);
       return TRUE;
     case WM_PAINT: PaintStatusField(field); return 0;
     case WM_NCDESTROY: RemoveWindowSubclass(field, StatusFieldProc, 0); break;

@@ -2,9 +2,8 @@
 #ifndef SELVANE_UI_PERFORMANCE_DFS_TARGETS_H
 #define SELVANE_UI_PERFORMANCE_DFS_TARGETS_H
 
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 
 // The domain list's items in order: item i is clock domain i + 1.
 extern const wchar_t* const kDomainLabels[kClockDomainCount];

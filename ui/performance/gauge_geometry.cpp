@@ -2,8 +2,10 @@
 
 #include <cwchar>
 
-uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount,
-                        PixelRect bars[kMaxProcessors], PixelRect figures[kMaxProcessors]) {
+#include "app/text_format.h"
+
+uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount, PixelRect bars[kMaxProcessors],
+                        PixelRect figures[kMaxProcessors]) {
   if (processorCount == 1) {
     MemoryGaugeLayout(width, height, &bars[0], &figures[0]);
     return 1;
@@ -29,15 +31,15 @@ uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount,
     bars[k].top = kGaugeBarTop;
     bars[k].right = k == n - 1 ? width - right : columnRight - kGaugeBarGapHalf;
     bars[k].bottom = height - kGaugeFigure;
-    figures[k] = {columnLeft, height - kGaugeFigure, columnRight, height};
+    figures[k] = MakePixelRect(columnLeft, height - kGaugeFigure, columnRight, height);
   }
   return processorCount;
 }
 
 void MemoryGaugeLayout(int32_t width, int32_t height, PixelRect* bar, PixelRect* figure) {
-  *bar = {kGaugeSingleBarSide, kGaugeSingleBarTop, width - kGaugeSingleBarSide,
-          height - kGaugeSingleBarBottom};
-  *figure = {0, height - kGaugeSingleFigure, width, height};
+  *bar = MakePixelRect(kGaugeSingleBarSide, kGaugeSingleBarTop, width - kGaugeSingleBarSide,
+                       height - kGaugeSingleBarBottom);
+  *figure = MakePixelRect(0, height - kGaugeSingleFigure, width, height);
 }
 
 int32_t GaugeLevelTop(const PixelRect& bar, float fraction) {
@@ -49,12 +51,12 @@ int32_t GaugeLevelTop(const PixelRect& bar, float fraction) {
 
 void FormatPercentFigure(wchar_t* out, size_t capacity, float fraction) {
   // No integer conversion here, so the fraction needs no bound.
-  if (swprintf(out, capacity, L"%.1f%%", static_cast<double>(fraction) * kPercentPerFraction) < 0) out[0] = L'\0';
+  if (FormatWide(out, capacity, L"%.1f%%", static_cast<double>(fraction) * kPercentPerFraction) < 0) out[0] = L'\0';
 }
 
 void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction) {
   const double percent = static_cast<double>(BoundFraction(fraction)) * kPercentPerFraction;
-  if (swprintf(out, capacity, L"%d", static_cast<int>(percent)) < 0) out[0] = L'\0';
+  if (FormatWide(out, capacity, L"%d", static_cast<int>(percent)) < 0) out[0] = L'\0';
 }
 
 void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCount, const float* cpuLoads,

@@ -3,17 +3,17 @@
 #define SELVANE_UI_PERFORMANCE_GAUGE_GEOMETRY_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "ui/performance/pixel_math.h"
 
 // The CPU gauge's bars and figure rectangles in a width x height client area:
 // bars[k] and figures[k] belong to processor k + 1. Returns how many there
 // are: 1, 2 or 4 for those processor counts, 0 for any other (the gauge is
 // then plain black).
-uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount,
-                        PixelRect bars[kMaxProcessors], PixelRect figures[kMaxProcessors]);
+uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount, PixelRect bars[kMaxProcessors],
+                        PixelRect figures[kMaxProcessors]);
 
 // The memory gauge: the one-processor layout.
 void MemoryGaugeLayout(int32_t width, int32_t height, PixelRect* bar, PixelRect* figure);

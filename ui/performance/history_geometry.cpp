@@ -1,21 +1,20 @@
 #include "ui/performance/history_geometry.h"
 
-uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount,
-                         PixelRect areas[kMaxProcessors]) {
+uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount, PixelRect areas[kMaxProcessors]) {
   const uint32_t count = processorCount > kMaxProcessors ? kMaxProcessors : processorCount;
-  // cppcheck-suppress knownConditionTrueFalse ; cppcheck 2.10 misreads the constexpr bound above
+  // cppcheck-suppress knownConditionTrueFalse ; cppcheck 2.10 misreads the const bound above
   const int32_t side = count <= 2 ? kHistorySideWide : kHistorySideNarrow;
   const int32_t n = static_cast<int32_t>(count);
   // Column k spans k*W/n to (k+1)*W/n, multiplied before dividing.
   for (int32_t k = 0; k < n; ++k) {
-    areas[k] = {ColumnEdge(k, width, n) + side, kHistoryMarginY, ColumnEdge(k + 1, width, n) - side,
-                height - kHistoryMarginY};
+    areas[k] = MakePixelRect(ColumnEdge(k, width, n) + side, kHistoryMarginY, ColumnEdge(k + 1, width, n) - side,
+                             height - kHistoryMarginY);
   }
   return count;
 }
 
 PixelRect MemoryHistoryArea(int32_t width, int32_t height) {
-  return {kHistorySideWide, kHistoryMarginY, width - kHistorySideWide, height - kHistoryMarginY};
+  return MakePixelRect(kHistorySideWide, kHistoryMarginY, width - kHistorySideWide, height - kHistoryMarginY);
 }
 
 void LayOutSeries(HistorySeries* series, const PixelRect& area) {
@@ -31,8 +30,8 @@ void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area) {
   const uint32_t span = static_cast<uint32_t>(area.right) - static_cast<uint32_t>(area.left);
   uint32_t sum = 0;
   for (int j = 0; j < kHistoryPoints; ++j) {
-    series->points[j].x = static_cast<int32_t>(static_cast<uint32_t>(area.left) +
-                                               sum / static_cast<uint32_t>(kHistoryPoints));
+    series->points[j].x =
+        static_cast<int32_t>(static_cast<uint32_t>(area.left) + sum / static_cast<uint32_t>(kHistoryPoints));
     series->points[j].y = area.bottom;
     sum += span;
   }

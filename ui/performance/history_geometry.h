@@ -2,9 +2,8 @@
 #ifndef SELVANE_UI_PERFORMANCE_HISTORY_GEOMETRY_H
 #define SELVANE_UI_PERFORMANCE_HISTORY_GEOMETRY_H
 
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "ui/performance/history_series.h"
 #include "ui/performance/pixel_math.h"
 
@@ -12,8 +11,7 @@
 // side by side: areas[k] belongs to processor k + 1. Returns the number of
 // series, the processor count limited to kMaxProcessors. Three processors get
 // thirds, spaced like the quarters of four.
-uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount,
-                         PixelRect areas[kMaxProcessors]);
+uint32_t CpuHistoryAreas(int32_t width, int32_t height, uint32_t processorCount, PixelRect areas[kMaxProcessors]);
 
 // The memory history's one area, the same as one processor's.
 PixelRect MemoryHistoryArea(int32_t width, int32_t height);

@@ -1,15 +1,19 @@
 #include "ui/performance/history_graphs.h"
 
 #include "app/monitor_state.h"
+#include "platform/static_check.h"
 
 // The history points are two signed 32-bit coordinates, as Polyline reads them.
-static_assert(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), "history point is a POINT");
-static_assert(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), "a series is 60 POINTs");
+SELVANE_STATIC_CHECK(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), history_point_is_a_point);
+SELVANE_STATIC_CHECK(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), series_of_points);
 
 void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   // POINT is the platform's own record; copying keeps the series' type free of it.
   POINT points[kHistoryPoints];
-  for (int j = 0; j < kHistoryPoints; ++j) points[j] = {series->points[j].x, series->points[j].y};
+  for (int j = 0; j < kHistoryPoints; ++j) {
+    points[j].x = series->points[j].x;
+    points[j].y = series->points[j].y;
+  }
   HPEN pen = CreatePen(PS_SOLID, kHistoryPenWidth, kColourLevel);
   HGDIOBJ previous = SelectObject(dc, pen);
   Polyline(dc, points, kHistoryPoints);

@@ -3,8 +3,7 @@
 #ifndef SELVANE_UI_PERFORMANCE_HISTORY_GRAPHS_H
 #define SELVANE_UI_PERFORMANCE_HISTORY_GRAPHS_H
 
-#include <cstdint>
-
+#include "platform/fixed_width.h"
 #include "platform/win32.h"
 #include "ui/performance/history_series.h"
 

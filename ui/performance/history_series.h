@@ -2,9 +2,8 @@
 #ifndef SELVANE_UI_PERFORMANCE_HISTORY_SERIES_H
 #define SELVANE_UI_PERFORMANCE_HISTORY_SERIES_H
 
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 
 struct GraphPoint {
   int32_t x;

@@ -7,12 +7,16 @@
 // One line, centred, on the figure rectangle's bottom edge.
 static const UINT kFigureFormat = DT_SINGLELINE | DT_BOTTOM | DT_CENTER;
 
-static RECT ToRect(const PixelRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+static RECT ToRect(const PixelRect& rect) {
+  const RECT result = {rect.left, rect.top, rect.right, rect.bottom};
+  return result;
+}
 
 void DrawGaugeBar(HDC dc, RECT bar, float fraction, HBRUSH levelBrush, HBRUSH troughBrush) {
   FillRect(dc, &bar, troughBrush);
   RECT level = bar;
-  level.top = GaugeLevelTop({bar.left, bar.top, bar.right, bar.bottom}, fraction);
+  const PixelRect pixels = {bar.left, bar.top, bar.right, bar.bottom};
+  level.top = GaugeLevelTop(pixels, fraction);
   FillRect(dc, &level, levelBrush);
 }
 
@@ -33,42 +37,38 @@ void PaintGauge(HDC dc, const RECT& client, const GaugePicture& picture) {
   }
 }
 
-// Works out graphic control `graph`'s picture for its client size, keeps it,
-// and paints it.
-template <typename Compute>
-static void DrawGraph(HWND page, uint32_t graph, int controlId, Compute compute) {
+// Works out graphic control `graph`'s picture from `cpuLoads` or `memLoad`
+// for its client size, keeps it, and paints it.
+static void DrawGraph(HWND page, uint32_t graph, int controlId, const float* cpuLoads, float memLoad) {
   HWND control = GetDlgItem(page, controlId);
-  if (control == nullptr) return;
+  if (control == NULL) return;
   RECT client;
   GetClientRect(control, &client);
-  WithStateLock(&g_stateLock, [&] {
-    compute(client.right, client.bottom);
-    MarkPictureDrawn(&g_state.pictures, graph);
-  });
+  const int32_t width = client.right;
+  const int32_t height = client.bottom;
+  PagePictures* pictures = &g_state.pictures;
+  EnterStateLock(&g_stateLock);
+  if (graph == kGraphCpuGauge) {
+    ComputeCpuGaugePicture(width, height, g_state.processorCount, cpuLoads, &pictures->cpuGauge);
+  } else if (graph == kGraphMemGauge) {
+    ComputeMemoryGaugePicture(width, height, memLoad, &pictures->memGauge);
+  } else if (graph == kGraphCpuHistory) {
+    pictures->cpuSeries = AdvanceCpuHistory(g_state.cpuHistory, &g_state.cpuHistoryReset, width, height,
+                                            g_state.processorCount, cpuLoads);
+  } else {
+    AdvanceMemoryHistory(&g_state.memHistory, &g_state.memHistoryReset, width, height, memLoad);
+  }
+  MarkPictureDrawn(pictures, graph);
+  LeaveStateLock(&g_stateLock);
   PaintGraphControl(control, client, graph);
 }
 
-void DrawCpuGauge(HWND page, const float* cpuLoads) {
-  DrawGraph(page, kGraphCpuGauge, IDC_CPU_GAUGE, [&](int32_t width, int32_t height) {
-    ComputeCpuGaugePicture(width, height, g_state.processorCount, cpuLoads, &g_state.pictures.cpuGauge);
-  });
-}
+void DrawCpuGauge(HWND page, const float* cpuLoads) { DrawGraph(page, kGraphCpuGauge, IDC_CPU_GAUGE, cpuLoads, 0.0f); }
 
-void DrawMemoryGauge(HWND page, float memLoad) {
-  DrawGraph(page, kGraphMemGauge, IDC_MEM_GAUGE, [&](int32_t width, int32_t height) {
-    ComputeMemoryGaugePicture(width, height, memLoad, &g_state.pictures.memGauge);
-  });
-}
+void DrawMemoryGauge(HWND page, float memLoad) { DrawGraph(page, kGraphMemGauge, IDC_MEM_GAUGE, NULL, memLoad); }
 
 void DrawCpuHistory(HWND page, const float* cpuLoads) {
-  DrawGraph(page, kGraphCpuHistory, IDC_CPU_HISTORY, [&](int32_t width, int32_t height) {
-    g_state.pictures.cpuSeries = AdvanceCpuHistory(g_state.cpuHistory, &g_state.cpuHistoryReset, width, height,
-                                                   g_state.processorCount, cpuLoads);
-  });
+  DrawGraph(page, kGraphCpuHistory, IDC_CPU_HISTORY, cpuLoads, 0.0f);
 }
 
-void DrawMemoryHistory(HWND page, float memLoad) {
-  DrawGraph(page, kGraphMemHistory, IDC_MEM_HISTORY, [&](int32_t width, int32_t height) {
-    AdvanceMemoryHistory(&g_state.memHistory, &g_state.memHistoryReset, width, height, memLoad);
-  });
-}
+void DrawMemoryHistory(HWND page, float memLoad) { DrawGraph(page, kGraphMemHistory, IDC_MEM_HISTORY, NULL, memLoad); }

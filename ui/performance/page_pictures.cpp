@@ -6,25 +6,26 @@ void MarkPictureDrawn(PagePictures* pictures, uint32_t graph) {
 }
 
 void CopyKeptPicture(const StateLock* lock, const PagePictures* pictures, uint32_t graph, KeptPicture* kept) {
-  WithStateLock(lock, [&] {
-    kept->drawn = (pictures->drawn >> graph) & 1u;
-    kept->generation = pictures->generation;
-    kept->seriesCount = 0;
-    if (graph == kGraphCpuGauge) kept->gauge = pictures->cpuGauge;
-    if (graph == kGraphMemGauge) kept->gauge = pictures->memGauge;
-    if (graph == kGraphCpuHistory) {
-      kept->seriesCount = pictures->cpuSeries;
-      for (uint32_t k = 0; k < pictures->cpuSeries; ++k) kept->series[k] = pictures->cpuHistory[k];
-    }
-    if (graph == kGraphMemHistory) {
-      kept->seriesCount = 1;
-      kept->series[0] = *pictures->memHistory;
-    }
-  });
+  EnterStateLock(lock);
+  kept->drawn = (pictures->drawn >> graph) & 1u;
+  kept->generation = pictures->generation;
+  kept->seriesCount = 0;
+  if (graph == kGraphCpuGauge) kept->gauge = pictures->cpuGauge;
+  if (graph == kGraphMemGauge) kept->gauge = pictures->memGauge;
+  if (graph == kGraphCpuHistory) {
+    kept->seriesCount = pictures->cpuSeries;
+    for (uint32_t k = 0; k < pictures->cpuSeries; ++k) kept->series[k] = pictures->cpuHistory[k];
+  }
+  if (graph == kGraphMemHistory) {
+    kept->seriesCount = 1;
+    kept->series[0] = *pictures->memHistory;
+  }
+  LeaveStateLock(lock);
 }
 
 uint32_t PictureGeneration(const StateLock* lock, const PagePictures* pictures) {
-  uint32_t generation = 0;
-  WithStateLock(lock, [&] { generation = pictures->generation; });
+  EnterStateLock(lock);
+  const uint32_t generation = pictures->generation;
+  LeaveStateLock(lock);
   return generation;
 }

@@ -6,10 +6,9 @@
 #ifndef SELVANE_UI_PERFORMANCE_PAGE_PICTURES_H
 #define SELVANE_UI_PERFORMANCE_PAGE_PICTURES_H
 
-#include <cstdint>
-
 #include "app/constants.h"
 #include "app/state_lock.h"
+#include "platform/fixed_width.h"
 #include "ui/performance/gauge_geometry.h"
 #include "ui/performance/history_series.h"
 
@@ -27,8 +26,8 @@ struct PagePictures {
 struct KeptPicture {
   uint32_t drawn;  // 0: nothing drawn yet, the control shows its black background
   uint32_t generation;
-  GaugePicture gauge;                       // the gauges'
-  HistorySeries series[kMaxProcessors];    // the histories'
+  GaugePicture gauge;                    // the gauges'
+  HistorySeries series[kMaxProcessors];  // the histories'
   uint32_t seriesCount;
 };
 

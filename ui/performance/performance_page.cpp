@@ -15,10 +15,10 @@ static void ShowTargetControls(HWND page, int command) {
 }
 
 static void OnInitDialog(HWND page) {
-  SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_GAUGE), GWLP_USERDATA, kGraphTagCpu);
-  SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_GAUGE), GWLP_USERDATA, kGraphTagMemory);
-  SetWindowLongPtrW(GetDlgItem(page, IDC_CPU_HISTORY), GWLP_USERDATA, kGraphTagCpu);
-  SetWindowLongPtrW(GetDlgItem(page, IDC_MEM_HISTORY), GWLP_USERDATA, kGraphTagMemory);
+  SetWindowUserData(GetDlgItem(page, IDC_CPU_GAUGE), kGraphTagCpu);
+  SetWindowUserData(GetDlgItem(page, IDC_MEM_GAUGE), kGraphTagMemory);
+  SetWindowUserData(GetDlgItem(page, IDC_CPU_HISTORY), kGraphTagCpu);
+  SetWindowUserData(GetDlgItem(page, IDC_MEM_HISTORY), kGraphTagMemory);
   KeepGraphPictures(page);
   AdaptFieldsToDesktop(page);
 
@@ -31,8 +31,8 @@ static void OnInitDialog(HWND page) {
   }
 
   HWND domains = GetDlgItem(page, IDC_DOMAIN_LIST);
-  for (const wchar_t* label : kDomainLabels) {
-    SendMessageW(domains, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+  for (size_t d = 0; d < sizeof kDomainLabels / sizeof kDomainLabels[0]; ++d) {
+    SendMessageW(domains, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kDomainLabels[d]));
   }
   SendMessageW(domains, CB_SETCURSEL, 0, 0);
   SetDlgItemInt(page, IDC_TARGET_MHZ, kDefaultTargetMhz, FALSE);
@@ -65,7 +65,7 @@ static void OnSetClicked(HWND page) {
   if (!DfsControlsAvailable()) return;
   const LRESULT index = SendMessageW(GetDlgItem(page, IDC_DOMAIN_LIST), CB_GETCURSEL, 0, 0);
   // Text that is not an unsigned number reads as 0, sent as it is.
-  const uint32_t mhz = GetDlgItemInt(page, IDC_TARGET_MHZ, nullptr, FALSE);
+  const uint32_t mhz = GetDlgItemInt(page, IDC_TARGET_MHZ, NULL, FALSE);
   uint32_t targets[kTargetListCount];
   if (!BuildTargetList(static_cast<int32_t>(index), mhz, targets)) return;
   g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, targets);
@@ -74,17 +74,15 @@ static void OnSetClicked(HWND page) {
 // The sampling thread draws into this page only while it is the active page.
 static void OnNotify(HWND page, const NMHDR* header) {
   switch (header->code) {
-    case PSN_SETACTIVE: g_state.performancePage.store(page, std::memory_order_relaxed); break;
-    case PSN_KILLACTIVE: g_state.performancePage.store(nullptr, std::memory_order_relaxed); break;
+    case PSN_SETACTIVE: StoreShared(&g_state.performancePage, page); break;
+    case PSN_KILLACTIVE: StoreShared(&g_state.performancePage, NULL); break;
     default: break;
   }
 }
 
 INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      OnInitDialog(page);
-      return TRUE;
+    case WM_INITDIALOG: OnInitDialog(page); return TRUE;
     case WM_COMMAND:
       // The notification code (high word) is not examined.
       switch (LOWORD(wParam)) {
@@ -93,10 +91,7 @@ INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM wParam, LPA
         default: break;
       }
       return 0;
-    case WM_NOTIFY:
-      OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-      return 0;
-    default:
-      return 0;
+    case WM_NOTIFY: OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    default: return 0;
   }
 }

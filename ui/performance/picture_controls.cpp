@@ -32,14 +32,14 @@ static void RepaintKept(HWND control, uint32_t graph) {
   CopyKeptPicture(&g_stateLock, &g_state.pictures, graph, &kept);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(control, &paint);
-  if (dc != nullptr) {
+  if (dc != NULL) {
     RECT client;
     GetClientRect(control, &client);
     PaintKept(dc, client, graph, kept);
   }
   EndPaint(control, &paint);
   // A drawing that came while this one was painted may lie under it now.
-  if (PictureGeneration(&g_stateLock, &g_state.pictures) != kept.generation) InvalidateRect(control, nullptr, FALSE);
+  if (PictureGeneration(&g_stateLock, &g_state.pictures) != kept.generation) InvalidateRect(control, NULL, FALSE);
 }
 
 static LRESULT CALLBACK GraphControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -55,11 +55,10 @@ static LRESULT CALLBACK GraphControlProc(HWND control, UINT message, WPARAM wPar
 }
 
 void KeepGraphPictures(HWND page) {
-  for (int id : kGraphControls) {
-    HWND control = GetDlgItem(page, id);
-    if (control == nullptr) continue;
-    const WNDPROC previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphControlProc)));
+  for (uint32_t g = 0; g < kGraphCount; ++g) {
+    HWND control = GetDlgItem(page, kGraphControls[g]);
+    if (control == NULL) continue;
+    const WNDPROC previous = SetWindowProcedure(control, GraphControlProc);
     if (previous != GraphControlProc) g_staticProc = previous;
   }
 }

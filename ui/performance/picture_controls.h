@@ -5,8 +5,7 @@
 #ifndef SELVANE_UI_PERFORMANCE_PICTURE_CONTROLS_H
 #define SELVANE_UI_PERFORMANCE_PICTURE_CONTROLS_H
 
-#include <cstdint>
-
+#include "platform/fixed_width.h"
 #include "platform/win32.h"
 
 // Makes the page's graphic controls paint their kept pictures.

@@ -1,11 +1,9 @@
 #include "ui/performance/pixel_math.h"
 
-#include <cmath>
-
 #include "app/constants.h"
 
 float BoundFraction(float fraction) {
-  if (std::isnan(fraction)) return 0.0f;
+  if (fraction != fraction) return 0.0f;  // NaN, the one value unequal to itself
   if (fraction > kFractionLimit) return kFractionLimit;
   if (fraction < -kFractionLimit) return -kFractionLimit;
   return fraction;

@@ -3,7 +3,7 @@
 #ifndef SELVANE_UI_PERFORMANCE_PIXEL_MATH_H
 #define SELVANE_UI_PERFORMANCE_PIXEL_MATH_H
 
-#include <cstdint>
+#include "platform/fixed_width.h"
 
 // Client coordinates; right and bottom exclusive, as FillRect treats them.
 struct PixelRect {
@@ -12,6 +12,11 @@ struct PixelRect {
   int32_t right;
   int32_t bottom;
 };
+
+inline PixelRect MakePixelRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  const PixelRect rect = {left, top, right, bottom};
+  return rect;
+}
 
 // `fraction` limited to +-kFractionLimit, NaN as 0: a wrapped busy time can
 // give a load far outside 32-bit range, and converting that to an integer is

@@ -7,7 +7,7 @@ static const int kTotalControls[kTotalFieldCount] = {IDC_PROCESS_TOTAL, IDC_THRE
                                                      IDC_PHYS_AVAILABLE};
 
 void ShowTotals(ShownTotals* shown, HWND page, const uint64_t values[kTotalFieldCount]) {
-  if (page == nullptr) return;
+  if (page == NULL) return;
   if (page != shown->page) {
     shown->page = page;
     shown->written = 0;

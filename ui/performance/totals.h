@@ -3,9 +3,8 @@
 #ifndef SELVANE_UI_PERFORMANCE_TOTALS_H
 #define SELVANE_UI_PERFORMANCE_TOTALS_H
 
-#include <cstdint>
-
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "platform/win32.h"
 
 // The totals as last written, and the page they went to: a field is written

@@ -12,19 +12,18 @@
 #ifndef SELVANE_UI_PROCESSES_LIST_MODEL_H
 #define SELVANE_UI_PROCESSES_LIST_MODEL_H
 
-#include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
-#include <iterator>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
+#include "platform/static_check.h"
 
 // One list operation of a pass; `item` is the row's index after the pass.
-enum ListStepKind : uint32_t {
+enum ListStepKind {
   kListInsert = 1,  // insert the item, then write the texts of `texts`
   kListChange,      // rewrite the texts of `texts`
-  kListDelete,      // delete the item
+  kListDelete       // delete the item
 };
 struct ListStep {
   uint32_t kind;
@@ -42,7 +41,21 @@ struct ListOps {
   void (*deleteItem)(void* context, uint32_t item);
 };
 
-inline constexpr uint32_t TextBit(int subItem) { return 1u << subItem; }
+// Where a list's sub-item texts are formatted.
+struct ListTextBuffer {
+  wchar_t* text;
+  size_t chars;
+};
+
+inline uint32_t TextBit(int subItem) { return 1u << subItem; }
+
+// Appends one step to a pass's steps.
+inline void AddListStep(ListStep* steps, uint32_t* stepCount, uint32_t kind, uint32_t item, uint32_t texts) {
+  ListStep* step = &steps[(*stepCount)++];
+  step->kind = kind;
+  step->item = item;
+  step->texts = texts;
+}
 
 // Makes `*shown` (what a list column shows) `value`; the column's bit when
 // that changes its text, else 0.
@@ -65,8 +78,8 @@ struct RowList {
 };
 
 // Both tables' indexes stay at most half full, and a slot's row + 1 fits its 16 bits.
-static_assert(kProcessIndexSlots >= 2 * kProcessCapacity && kProcessCapacity < 0xFFFFu, "the process index");
-static_assert(kThreadIndexSlots >= 2 * kThreadCapacity && kThreadCapacity < 0xFFFFu, "the thread index");
+SELVANE_STATIC_CHECK(kProcessIndexSlots >= 2 * kProcessCapacity && kProcessCapacity < 0xFFFFu, process_index);
+SELVANE_STATIC_CHECK(kThreadIndexSlots >= 2 * kThreadCapacity && kThreadCapacity < 0xFFFFu, thread_index);
 
 inline uint32_t RowIndexSlot(uint32_t id, uint32_t bits) { return (id * kProcessIdHashMultiplier) >> (32 - bits); }
 
@@ -108,13 +121,14 @@ Row* MatchRow(const RowList<Row>& list, uint32_t id, bool* appended) {
     if (row->flags == ENTRY_UNSEEN) row->flags = 0;
     return row;
   }
-  if (*list.count >= list.capacity) return nullptr;
+  if (*list.count >= list.capacity) return NULL;
   const uint32_t at = *list.count;
   Row* row = &list.rows[at];
   row->flags = ENTRY_NEW;
   row->*Id = id;
   row->prevCpuTime = kNoFigure;
-  std::fill(std::begin(row->shown), std::end(row->shown), kNoFigure);  // a new item's figure texts are empty
+  // A new item's figure texts are empty.
+  for (size_t k = 0; k < sizeof row->shown / sizeof row->shown[0]; ++k) row->shown[k] = kNoFigure;
   *list.count = at + 1;
   IndexRow<Row, Id>(list, at);
   return row;
@@ -122,38 +136,38 @@ Row* MatchRow(const RowList<Row>& list, uint32_t id, bool* appended) {
 
 // Removes the unseen rows in one sweep: each kept row moves down over the
 // removed ones, and its step is recorded at the index it ends up at, with the
-// texts `texts(row, flags)` returns: an insertion for a new row, a change
-// when any text changes. The steps are those of removing rows one at a time
-// without advancing. Then the index is rebuilt.
-template <typename Row, uint32_t Row::*Id, typename Texts>
-void CloseUpRows(const RowList<Row>& list, Texts texts) {
+// texts `texts(context, row, flags)` returns: an insertion for a new row, a
+// change when any text changes. The steps are those of removing rows one at a
+// time without advancing. Then the index is rebuilt.
+template <typename Row, uint32_t Row::*Id>
+void CloseUpRows(const RowList<Row>& list, uint32_t (*texts)(void* context, Row* row, uint32_t flags), void* context) {
   uint32_t kept = 0;
   for (uint32_t i = 0; i < *list.count; ++i) {
     const uint32_t flags = list.rows[i].flags;
     if (flags == ENTRY_UNSEEN) {
-      list.steps[(*list.stepCount)++] = ListStep{kListDelete, kept, 0};
+      AddListStep(list.steps, list.stepCount, kListDelete, kept, 0);
       continue;
     }
     if (kept != i) list.rows[kept] = list.rows[i];
-    const uint32_t changed = texts(&list.rows[kept], flags);
+    const uint32_t changed = texts(context, &list.rows[kept], flags);
     if (flags == ENTRY_NEW) {
-      list.steps[(*list.stepCount)++] = ListStep{kListInsert, kept, changed};
+      AddListStep(list.steps, list.stepCount, kListInsert, kept, changed);
     } else if (changed != 0) {
-      list.steps[(*list.stepCount)++] = ListStep{kListChange, kept, changed};
+      AddListStep(list.steps, list.stepCount, kListChange, kept, changed);
     }
     ++kept;
   }
   *list.count = kept;
-  std::memset(list.index, 0, (size_t{1} << list.indexBits) * sizeof list.index[0]);
+  std::memset(list.index, 0, (static_cast<size_t>(1) << list.indexBits) * sizeof list.index[0]);
   for (uint32_t row = 0; row < kept; ++row) IndexRow<Row, Id>(list, row);
 }
 
-// Sends the `stepCount` recorded steps to `ops`. `text(row, item, subItem)`
-// gives a sub-item's text (sub-item 0 on insertion), or null to leave it
-// unwritten.
-template <typename Row, uint32_t Row::*Id, typename Text>
+// Sends the `stepCount` recorded steps to `ops`. `text(context, row, item,
+// subItem)` gives a sub-item's text (sub-item 0 on insertion), or null to
+// leave it unwritten.
+template <typename Row, uint32_t Row::*Id>
 void SyncRows(const Row* rows, const ListStep* steps, uint32_t stepCount, const ListOps* ops, int lastSubItem,
-              Text text) {
+              const wchar_t* (*text)(void* context, const Row& row, uint32_t item, int subItem), void* context) {
   for (uint32_t s = 0; s < stepCount; ++s) {
     const ListStep step = steps[s];
     if (step.kind == kListDelete) {
@@ -162,13 +176,13 @@ void SyncRows(const Row* rows, const ListStep* steps, uint32_t stepCount, const 
     }
     const Row& row = rows[step.item];
     if (step.kind == kListInsert) {
-      const wchar_t* first = text(row, step.item, 0);
-      ops->insertItem(ops->context, step.item, first != nullptr ? first : L"", row.*Id);
+      const wchar_t* first = text(context, row, step.item, 0);
+      ops->insertItem(ops->context, step.item, first != NULL ? first : L"", row.*Id);
     }
     for (int subItem = 1; subItem <= lastSubItem; ++subItem) {
       if ((step.texts & TextBit(subItem)) == 0) continue;
-      const wchar_t* shown = text(row, step.item, subItem);
-      if (shown != nullptr) ops->setItemText(ops->context, step.item, static_cast<uint32_t>(subItem), shown);
+      const wchar_t* shown = text(context, row, step.item, subItem);
+      if (shown != NULL) ops->setItemText(ops->context, step.item, static_cast<uint32_t>(subItem), shown);
     }
   }
 }

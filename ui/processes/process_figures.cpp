@@ -24,8 +24,9 @@ uint32_t ShowCpuShare(uint64_t* shown, uint64_t* prevCpuTime, bool known, uint64
 void FormatCpuTime(wchar_t* out, size_t capacity, uint64_t seconds) {
   const size_t hours = FormatUnsigned64(out, capacity, seconds / kSecondsPerHour);
   if (hours == 0) return;
-  swprintf(out + hours, capacity - hours, L":%02u:%02u", static_cast<unsigned>(seconds % kSecondsPerHour / kSecondsPerMinute),
-           static_cast<unsigned>(seconds % kSecondsPerMinute));
+  FormatWide(out + hours, capacity - hours, L":%02u:%02u",
+             static_cast<unsigned>(seconds % kSecondsPerHour / kSecondsPerMinute),
+             static_cast<unsigned>(seconds % kSecondsPerMinute));
 }
 
 void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t kilobytes) {
@@ -47,5 +48,5 @@ void FormatMemUsage(wchar_t* out, size_t capacity, uint64_t kilobytes) {
 }
 
 const wchar_t* DecimalText(wchar_t* out, size_t capacity, int value) {
-  return swprintf(out, capacity, L"%d", value) < 0 ? nullptr : out;
+  return FormatWide(out, capacity, L"%d", value) < 0 ? NULL : out;
 }

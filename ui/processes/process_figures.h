@@ -4,9 +4,9 @@
 #define SELVANE_UI_PROCESSES_PROCESS_FIGURES_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 
 // CPU time and elapsed time are in 100 ns units (kTicksPerSecond), as the platform counts them.
 

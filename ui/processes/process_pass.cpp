@@ -13,9 +13,9 @@ static bool g_snapshotFailed;
 
 // One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
 static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
-  *figures = ThreadFigures{};
+  *figures = ThreadFigures();
   HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, threadId);
-  if (thread == nullptr) return;
+  if (thread == NULL) return;
   FILETIME created, exited, kernel, user;
   if ((wanted & FIGURE_CPU_TIME) && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
     figures->cpuTime = FileTimeTicks(kernel) + FileTimeTicks(user);
@@ -63,26 +63,26 @@ static void DeleteItem(void* context, uint32_t item) {
 // once it has exited: its id may name another process by now, but the
 // handle held since the menu opened still names this one.
 static void FollowThreadOwner() {
-  ThreadRequest request;
-  WithStateLock(&g_stateLock, [&] {
-    request = g_state.threadRequest;
-    g_state.threadRequest = ThreadRequest{nullptr, 0};
-  });
-  if (request.process != nullptr) {
-    if (g_state.threadOwner != nullptr) CloseHandle(g_state.threadOwner);
+  EnterStateLock(&g_stateLock);
+  const ThreadRequest request = g_state.threadRequest;
+  g_state.threadRequest.process = NULL;
+  g_state.threadRequest.processId = 0;
+  LeaveStateLock(&g_stateLock);
+  if (request.process != NULL) {
+    if (g_state.threadOwner != NULL) CloseHandle(g_state.threadOwner);
     g_state.threadOwner = request.process;
     SelectThreadOwner(&g_state.threadTable, 1, request.processId);
   }
-  if (g_state.threadOwner != nullptr && WaitForSingleObject(g_state.threadOwner, 0) != WAIT_TIMEOUT) {
+  if (g_state.threadOwner != NULL && WaitForSingleObject(g_state.threadOwner, 0) != WAIT_TIMEOUT) {
     CloseHandle(g_state.threadOwner);
-    g_state.threadOwner = nullptr;
+    g_state.threadOwner = NULL;
     SelectThreadOwner(&g_state.threadTable, 0, 0);
   }
 }
 
 uint32_t ReadProcessAffinity(uint32_t processId) {
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
-  if (process == nullptr) return 0;
+  if (process == NULL) return 0;
   DWORD value = 0;
   if (!g_kernel.CeGetProcessAffinity(process, &value)) value = 0;
   CloseHandle(process);
@@ -125,7 +125,7 @@ static bool ReadPass(PassReading* reading, uint32_t processorCount, const Thread
 bool ReadProcessPass(PassReading** reading) {
   // The lists are held for the life of the page, so a page left during the
   // pass still gets every change the tables make.
-  if (g_state.processList.load(std::memory_order_relaxed) == nullptr) return false;
+  if (LoadShared(g_state.processList) == NULL) return false;
   FollowThreadOwner();
   // The list keeps its rows while no snapshot can be taken: said once, not
   // every second, and again if it happens again after a good pass.
@@ -157,12 +157,12 @@ bool CountProcesses(uint32_t* processes, uint32_t* threads) {
 void PresentProcessPass() {
   // Outside the lock: the main thread handles these messages while this
   // thread waits, and may itself be waiting for the lock to copy a row.
-  HWND list = g_state.processList.load(std::memory_order_relaxed);
-  if (list == nullptr) return;
+  HWND list = LoadShared(g_state.processList);
+  if (list == NULL) return;
   const ListOps ops = {list, InsertItem, SetItemText, DeleteItem};
   SyncProcessList(&g_state.processTable, &ops, g_state.reportBuffer, kReportBufferChars);
-  HWND threadList = g_state.threadList.load(std::memory_order_relaxed);
-  if (threadList != nullptr) {
+  HWND threadList = LoadShared(g_state.threadList);
+  if (threadList != NULL) {
     const ListOps threadOps = {threadList, InsertItem, SetItemText, DeleteItem};
     SyncThreadList(&g_state.threadTable, &threadOps, g_state.reportBuffer, kReportBufferChars);
   }
@@ -172,7 +172,8 @@ void RunProcessPass() {
   PassReading* reading;
   if (!ReadProcessPass(&reading)) return;
   const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
-  WithStateLock(&g_stateLock,
-                [&] { UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings); });
+  EnterStateLock(&g_stateLock);
+  UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings);
+  LeaveStateLock(&g_stateLock);
   PresentProcessPass();
 }

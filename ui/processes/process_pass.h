@@ -8,8 +8,7 @@
 #ifndef SELVANE_UI_PROCESSES_PROCESS_PASS_H
 #define SELVANE_UI_PROCESSES_PROCESS_PASS_H
 
-#include <cstdint>
-
+#include "platform/fixed_width.h"
 #include "ui/processes/process_table.h"
 
 // One pass: ReadProcessPass, the tables updated from the reading under

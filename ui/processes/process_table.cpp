@@ -2,13 +2,16 @@
 
 #include <cwchar>
 
+#include "app/text_format.h"
+#include "platform/static_check.h"
 #include "ui/processes/process_figures.h"
 
-static_assert(kColumnMemUsage - kColumnCpu + 1 == kProcessFigureColumns, "the figure columns are adjacent");
+SELVANE_STATIC_CHECK(kColumnMemUsage - kColumnCpu + 1 == kProcessFigureColumns, figure_columns_adjacent);
 
 static RowList<ProcessEntry> Rows(ProcessTable* table) {
-  return {table->rows,  &table->processCount, kProcessCapacity, table->index, kProcessIndexBits,
-          table->steps, &table->stepCount};
+  const RowList<ProcessEntry> rows = {table->rows,       &table->processCount, kProcessCapacity, table->index,
+                                      kProcessIndexBits, table->steps,         &table->stepCount};
+  return rows;
 }
 
 // The first kProcessNameChars characters; the rest of the field stays zero,
@@ -35,19 +38,38 @@ static uint64_t* Shown(ProcessEntry* row, int column) { return &row->shown[colum
 // the bits of the texts that change.
 static uint32_t UpdateShownFigures(ProcessEntry* row, uint64_t elapsed, uint32_t processors) {
   const bool timeKnown = (row->figures & FIGURE_CPU_TIME) != 0;
-  uint32_t texts = ShowCpuShare(Shown(row, kColumnCpu), &row->prevCpuTime, timeKnown, row->cpuTime, elapsed,
-                                processors, kColumnCpu);
-  texts |= ShowFigure(Shown(row, kColumnCpuTime), timeKnown ? row->cpuTime / kTicksPerSecond : kNoFigure,
-                      kColumnCpuTime);
-  texts |= ShowFigure(Shown(row, kColumnMemUsage),
-                      (row->figures & FIGURE_MEMORY) ? row->workingSet / kBytesPerKilobyte : kNoFigure,
-                      kColumnMemUsage);
+  uint32_t texts =
+      ShowCpuShare(Shown(row, kColumnCpu), &row->prevCpuTime, timeKnown, row->cpuTime, elapsed, processors, kColumnCpu);
+  texts |=
+      ShowFigure(Shown(row, kColumnCpuTime), timeKnown ? row->cpuTime / kTicksPerSecond : kNoFigure, kColumnCpuTime);
+  texts |=
+      ShowFigure(Shown(row, kColumnMemUsage),
+                 (row->figures & FIGURE_MEMORY) ? row->workingSet / kBytesPerKilobyte : kNoFigure, kColumnMemUsage);
   return texts;
 }
 
-static constexpr uint32_t kInsertTexts =
+static const uint32_t kInsertTexts =
     TextBit(kColumnId) | TextBit(kColumnPid) | TextBit(kColumnThreads) | TextBit(kColumnAffinity);
-static constexpr uint32_t kCountTexts = TextBit(kColumnThreads) | TextBit(kColumnAffinity);
+static const uint32_t kCountTexts = TextBit(kColumnThreads) | TextBit(kColumnAffinity);
+
+namespace {
+
+// What closing up a pass's rows works with and sums.
+struct CloseUp {
+  uint64_t elapsed;
+  uint32_t processorCount;
+  uint32_t threadSum;
+};
+
+}  // namespace
+
+// A kept row's texts to write, its figures brought to this pass.
+static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
+  CloseUp* closeUp = static_cast<CloseUp*>(context);
+  closeUp->threadSum += row->threadCount;
+  const uint32_t texts = flags == ENTRY_NEW ? kInsertTexts : flags == ENTRY_CHANGED ? kCountTexts : 0;
+  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount);
+}
 
 // The read threads: summed into their processes' times where the platform
 // keeps times per thread only, and reconciled with the thread table when
@@ -72,19 +94,23 @@ uint32_t FindProcessRow(const ProcessTable* table, uint32_t processId) {
 }
 
 bool CopyProcessRow(const StateLock* lock, const ProcessTable* table, uint32_t processId, ProcessEntry* row) {
-  uint32_t found = kNoProcessRow;
-  WithStateLock(lock, [&] {
-    found = FindProcessRow(table, processId);
-    if (found != kNoProcessRow) *row = table->rows[found];
-  });
+  EnterStateLock(lock);
+  const uint32_t found = FindProcessRow(table, processId);
+  if (found != kNoProcessRow) *row = table->rows[found];
+  LeaveStateLock(lock);
   return found != kNoProcessRow;
 }
 
 bool AddReadProcess(PassReading* reading, const SnapshotEntry& entry) {
   if (reading->processCount >= kProcessCapacity) return false;
   const uint32_t at = reading->processCount++;
-  reading->processes[at] = ProcessReading{entry.processId, entry.threadCount, entry.figures,
-                                          entry.affinity,  entry.cpuTime,     entry.workingSet};
+  ProcessReading* read = &reading->processes[at];
+  read->processId = entry.processId;
+  read->threadCount = entry.threadCount;
+  read->figures = entry.figures;
+  read->affinity = entry.affinity;
+  read->cpuTime = entry.cpuTime;
+  read->workingSet = entry.workingSet;
   // The name up to its terminator, which the walk puts within the field.
   wchar_t* name = reading->names[at];
   uint32_t i = 0;
@@ -97,7 +123,7 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
                            const PassSettings* settings) {
   bool appended;
   ProcessEntry* row = MatchRow<ProcessEntry, &ProcessEntry::processId>(Rows(table), entry->processId, &appended);
-  if (row == nullptr) return;  // the table is full
+  if (row == NULL) return;  // the table is full
   const bool multi = settings->processorCount >= 2;
   if (appended) {
     row->threadCount = entry->threadCount;
@@ -134,35 +160,38 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
   BeginThreadPass(threads);
   TakeThreads(table, threads, reading, settings);
 
-  const uint64_t elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
+  CloseUp closeUp;
+  closeUp.elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
+  closeUp.processorCount = settings->processorCount;
+  closeUp.threadSum = 0;
   table->lastPassMs = settings->nowMs;
-  uint32_t threadSum = 0;
-  CloseUpRows<ProcessEntry, &ProcessEntry::processId>(rows, [&](ProcessEntry* row, uint32_t flags) {
-    threadSum += row->threadCount;
-    const uint32_t texts = flags == ENTRY_NEW ? kInsertTexts : flags == ENTRY_CHANGED ? kCountTexts : 0;
-    return texts | UpdateShownFigures(row, elapsed, settings->processorCount);
-  });
-  table->threadTotal = threadSum;
-  CloseUpThreadTable(threads, elapsed, settings->processorCount);
+  CloseUpRows<ProcessEntry, &ProcessEntry::processId>(rows, CloseUpRow, &closeUp);
+  table->threadTotal = closeUp.threadSum;
+  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount);
+}
+
+static const wchar_t* ProcessText(void* context, const ProcessEntry& row, uint32_t item, int subItem) {
+  wchar_t* text = static_cast<ListTextBuffer*>(context)->text;
+  const size_t textChars = static_cast<ListTextBuffer*>(context)->chars;
+  if (subItem >= kColumnCpu && subItem <= kColumnMemUsage && row.shown[subItem - kColumnCpu] == kNoFigure) {
+    return L"";
+  }
+  switch (subItem) {
+    case kColumnName: return row.name;
+    case kColumnId: return DecimalText(text, textChars, static_cast<int>(item));  // written only at insertion
+    case kColumnPid:
+      return FormatWide(text, textChars, L"%.08X", static_cast<unsigned>(row.processId)) < 0 ? NULL : text;
+    case kColumnCpu: return DecimalText(text, textChars, static_cast<int>(row.shown[0]));
+    case kColumnCpuTime: FormatCpuTime(text, textChars, row.shown[kColumnCpuTime - kColumnCpu]); return text;
+    case kColumnMemUsage: FormatMemUsage(text, textChars, row.shown[kColumnMemUsage - kColumnCpu]); return text;
+    case kColumnThreads: return DecimalText(text, textChars, static_cast<int>(row.threadCount));
+    case kColumnAffinity: return DecimalText(text, textChars, static_cast<int>(row.affinity));
+    default: return NULL;
+  }
 }
 
 void SyncProcessList(const ProcessTable* table, const ListOps* ops, wchar_t* text, size_t textChars) {
-  SyncRows<ProcessEntry, &ProcessEntry::processId>(
-      table->rows, table->steps, table->stepCount, ops, kColumnAffinity, [&](const ProcessEntry& row, uint32_t item, int subItem) -> const wchar_t* {
-        if (subItem >= kColumnCpu && subItem <= kColumnMemUsage && row.shown[subItem - kColumnCpu] == kNoFigure) {
-          return L"";
-        }
-        switch (subItem) {
-          case kColumnName: return row.name;
-          case kColumnId: return DecimalText(text, textChars, static_cast<int>(item));  // written only at insertion
-          case kColumnPid:
-            return swprintf(text, textChars, L"%.08X", static_cast<unsigned>(row.processId)) < 0 ? nullptr : text;
-          case kColumnCpu: return DecimalText(text, textChars, static_cast<int>(row.shown[0]));
-          case kColumnCpuTime: FormatCpuTime(text, textChars, row.shown[kColumnCpuTime - kColumnCpu]); return text;
-          case kColumnMemUsage: FormatMemUsage(text, textChars, row.shown[kColumnMemUsage - kColumnCpu]); return text;
-          case kColumnThreads: return DecimalText(text, textChars, static_cast<int>(row.threadCount));
-          case kColumnAffinity: return DecimalText(text, textChars, static_cast<int>(row.affinity));
-          default: return nullptr;
-        }
-      });
+  ListTextBuffer buffer = {text, textChars};
+  SyncRows<ProcessEntry, &ProcessEntry::processId>(table->rows, table->steps, table->stepCount, ops, kColumnAffinity,
+                                                   ProcessText, &buffer);
 }

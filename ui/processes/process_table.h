@@ -7,19 +7,19 @@
 #define SELVANE_UI_PROCESSES_PROCESS_TABLE_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
 #include "app/state_lock.h"
+#include "platform/fixed_width.h"
 #include "platform/snapshot_entry.h"
 #include "ui/processes/list_model.h"
 #include "ui/processes/thread_table.h"
 
-constexpr uint32_t kProcessFigureColumns = 3;  // CPU, CPU Time, Mem Usage
+const uint32_t kProcessFigureColumns = 3;  // CPU, CPU Time, Mem Usage
 
 struct ProcessEntry {
-  uint32_t flags;      // this pass: 0, ENTRY_NEW, ENTRY_UNSEEN or ENTRY_CHANGED, never combined
-  uint32_t processId;  // the key snapshot entries are matched by
+  uint32_t flags;                       // this pass: 0, ENTRY_NEW, ENTRY_UNSEEN or ENTRY_CHANGED, never combined
+  uint32_t processId;                   // the key snapshot entries are matched by
   wchar_t name[kProcessNameChars + 1];  // as first seen; always terminated
   uint32_t threadCount;                 // as last seen
   uint32_t affinity;                    // 0 = any processor, n = processor n; read only with 2+ processors

@@ -3,8 +3,10 @@
 #include <windowsx.h>
 
 #include "app/monitor_state.h"
+#include "app/text_format.h"
 #include "platform/kernel_extensions.h"
 #include "platform/process_control.h"
+#include "platform/static_check.h"
 
 namespace {
 
@@ -22,12 +24,13 @@ static const Column kProcessColumns[] = {
 static const Column kThreadColumns[] = {
     {L"TID", LVCFMT_LEFT}, {L"Priority", LVCFMT_LEFT}, {L"CPU", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT}};
 
-static_assert(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
-                  sizeof kProcessColumnWidths / sizeof kProcessColumnWidths[0],
-              "a width per process column");
-static_assert(sizeof kThreadColumns / sizeof kThreadColumns[0] ==
-                  sizeof kThreadColumnWidths / sizeof kThreadColumnWidths[0],
-              "a width per thread column");
+// A width per column.
+SELVANE_STATIC_CHECK(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
+                         sizeof kProcessColumnWidths / sizeof kProcessColumnWidths[0],
+                     process_column_widths);
+SELVANE_STATIC_CHECK(sizeof kThreadColumns / sizeof kThreadColumns[0] ==
+                         sizeof kThreadColumnWidths / sizeof kThreadColumnWidths[0],
+                     thread_column_widths);
 
 // Inserts columns 0..count-1 of `columns`.
 static void InsertColumns(HWND list, const Column* columns, const int* widths, int count) {
@@ -50,8 +53,8 @@ static void OnInitDialog(HWND page) {
   HWND threadList = GetDlgItem(page, IDC_THREAD_LIST);
   InsertColumns(threadList, kThreadColumns, kThreadColumnWidths,
                 multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
-  g_state.processList.store(processList, std::memory_order_relaxed);
-  g_state.threadList.store(threadList, std::memory_order_relaxed);
+  StoreShared(&g_state.processList, processList);
+  StoreShared(&g_state.threadList, threadList);
 
   // Loaded for the life of the process; only the two pop-ups are kept.
   HMENU menu = LoadMenuW(g_state.instance, MAKEINTRESOURCEW(IDM_CONTEXT));
@@ -105,10 +108,10 @@ static void EnableProcessCommands(bool opened) {
 static void ShowRefusal(HWND page, const wchar_t* command, DWORD error) {
   wchar_t text[kRefusalChars];
   const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  if (error == ERROR_SUCCESS || FormatMessageW(flags, nullptr, error, 0, text, kRefusalChars, nullptr) == 0) {
+  if (error == ERROR_SUCCESS || FormatMessageW(flags, NULL, error, 0, text, kRefusalChars, NULL) == 0) {
     // A refusal the platform gave no reason for (the device's priority
     // levels when a thread is gone), or one it has no text for.
-    swprintf(text, kRefusalChars, L"The platform refused the command (error %u).", static_cast<unsigned>(error));
+    FormatWide(text, kRefusalChars, L"The platform refused the command (error %u).", static_cast<unsigned>(error));
   }
   MessageBoxW(page, text, command, MB_OK | MB_ICONERROR);
 }
@@ -116,12 +119,12 @@ static void ShowRefusal(HWND page, const wchar_t* command, DWORD error) {
 // Hands `process` over to the sampling thread, whose thread list follows it
 // from the next pass until it exits.
 static void RequestThreads(HANDLE process, uint32_t processId) {
-  HANDLE unclaimed;
-  WithStateLock(&g_stateLock, [&] {
-    unclaimed = g_state.threadRequest.process;
-    g_state.threadRequest = ThreadRequest{process, processId};
-  });
-  if (unclaimed != nullptr) CloseHandle(unclaimed);  // chosen again before a pass took it up
+  EnterStateLock(&g_stateLock);
+  HANDLE unclaimed = g_state.threadRequest.process;
+  g_state.threadRequest.process = process;
+  g_state.threadRequest.processId = processId;
+  LeaveStateLock(&g_stateLock);
+  if (unclaimed != NULL) CloseHandle(unclaimed);  // chosen again before a pass took it up
 }
 
 // Carries out a menu command on `process`, which was opened when the menu
@@ -167,13 +170,13 @@ static void ShowContextMenu(HWND page, HWND list) {
   // Opened now, the handle keeps naming this process even if it exits and
   // its id is given to another before the command.
   HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
-  EnableProcessCommands(process != nullptr);
+  EnableProcessCommands(process != NULL);
   MarkRadio(g_state.affinityMenu, kMaxProcessors, row.affinity);
   MarkRadio(g_state.priorityMenu, kPriorityLevelCount - 1,
-            process != nullptr ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
-  const UINT command = static_cast<UINT>(
-      TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, nullptr));
-  if (process != nullptr && !RunCommand(page, command, row, process)) CloseHandle(process);
+            process != NULL ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
+  const UINT command =
+      static_cast<UINT>(TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, NULL));
+  if (process != NULL && !RunCommand(page, command, row, process)) CloseHandle(process);
 }
 
 static void OnNotify(HWND page, const NMHDR* header) {
@@ -186,26 +189,21 @@ static void OnNotify(HWND page, const NMHDR* header) {
   // Notifications from the sheet steer the sampling thread: a process pass
   // runs each second while this page is active.
   switch (header->code) {
-    case PSN_SETACTIVE: g_state.processesPage.store(page, std::memory_order_relaxed); break;
-    case PSN_KILLACTIVE: g_state.processesPage.store(nullptr, std::memory_order_relaxed); break;
+    case PSN_SETACTIVE: StoreShared(&g_state.processesPage, page); break;
+    case PSN_KILLACTIVE: StoreShared(&g_state.processesPage, NULL); break;
     default: break;
   }
 }
 
 INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      OnInitDialog(page);
-      return TRUE;
-    case WM_NOTIFY:
-      OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
-      return 0;
+    case WM_INITDIALOG: OnInitDialog(page); return TRUE;
+    case WM_NOTIFY: OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)); return 0;
     case WM_DESTROY:
       // The lists go with the page: the sampling thread stops sending to them.
-      g_state.processList.store(nullptr, std::memory_order_relaxed);
-      g_state.threadList.store(nullptr, std::memory_order_relaxed);
+      StoreShared(&g_state.processList, NULL);
+      StoreShared(&g_state.threadList, NULL);
       return 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }

@@ -6,13 +6,13 @@
 #define SELVANE_UI_PROCESSES_THREAD_TABLE_H
 
 #include <cstddef>
-#include <cstdint>
 
 #include "app/constants.h"
+#include "platform/fixed_width.h"
 #include "platform/snapshot_entry.h"
 #include "ui/processes/list_model.h"
 
-constexpr uint32_t kThreadFigureColumns = 3;  // Priority, CPU, Affinity
+const uint32_t kThreadFigureColumns = 3;  // Priority, CPU, Affinity
 
 struct ThreadEntry {
   uint32_t flags;  // this pass: 0, ENTRY_NEW or ENTRY_UNSEEN
@@ -39,9 +39,6 @@ struct ThreadTable {
 // Chooses the process whose threads the next pass lists (`chosen` 0: none).
 // A different process's threads replace the rows at that pass.
 void SelectThreadOwner(ThreadTable* table, uint32_t chosen, uint32_t processId);
-
-// The row of `threadId`, or kNoProcessRow.
-uint32_t FindThreadRow(const ThreadTable* table, uint32_t threadId);
 
 // The three steps of a pass over the chosen process's threads: begin (the
 // rows of another process are deleted, the rest marked unseen), one reconcile

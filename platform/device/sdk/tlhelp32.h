@@ -1,28 +1,20 @@
-// The device's own API that the desktop's headers lack, as the platform
-// documents it: what the program calls and nothing more. The device's SDK
-// declares all of this itself; the device-check build compiles against these
-// declarations instead, with the desktop's <windows.h> for the rest.
-#ifndef SELVANE_PLATFORM_DEVICE_CE_API_H
-#define SELVANE_PLATFORM_DEVICE_CE_API_H
+// Stand-in for the device SDK's tlhelp32.h (toolhelp.dll): its records are
+// wide and carry the device's own fields after the name, so PROCESSENTRY32 is
+// 564 bytes there, and a snapshot is closed with CloseToolhelp32Snapshot.
+// learn.microsoft.com/en-us/previous-versions/windows/embedded/ee487995(v=winembedded.60)
+#ifndef SELVANE_DEVICE_SDK_TLHELP32_H
+#define SELVANE_DEVICE_SDK_TLHELP32_H
 
 #include <windows.h>
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 
-// Milliseconds the processor has been idle since start.
-DWORD WINAPI GetIdleTime(void);
+#define TH32CS_SNAPPROCESS 0x00000002
+#define TH32CS_SNAPTHREAD 0x00000004
 
-// Writes to the debug serial port.
-void NKDbgPrintfW(LPCWSTR format, ...);
-
-// Entry-point lookup by wide name.
-FARPROC WINAPI GetProcAddressW(HMODULE module, LPCWSTR name);
-
-// Toolhelp: the device's records are wide and carry its own fields after the
-// name, so PROCESSENTRY32 is 564 bytes there (the desktop's differs).
-constexpr DWORD TH32CS_SNAPPROCESS = 0x00000002;
-constexpr DWORD TH32CS_SNAPTHREAD = 0x00000004;
-
+// learn.microsoft.com/en-us/previous-versions/windows/embedded/aa911518(v=msdn.10)
 typedef struct tagPROCESSENTRY32 {
   DWORD dwSize;
   DWORD cntUsage;
@@ -38,6 +30,7 @@ typedef struct tagPROCESSENTRY32 {
   DWORD th32AccessKey;
 } PROCESSENTRY32, *LPPROCESSENTRY32;
 
+// learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488795(v=winembedded.60)
 typedef struct tagTHREADENTRY32 {
   DWORD dwSize;
   DWORD cntUsage;
@@ -57,6 +50,8 @@ BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry);
 BOOL WINAPI Thread32First(HANDLE snapshot, LPTHREADENTRY32 entry);
 BOOL WINAPI Thread32Next(HANDLE snapshot, LPTHREADENTRY32 entry);
 
-}  // extern "C"
+#ifdef __cplusplus
+}
+#endif
 
 #endif
