@@ -6,6 +6,7 @@
 #include "app/options.h"
 #include "platform/kernel_extensions.h"
 #include "platform/resource_manager.h"
+#include "remote/http_server.h"
 #include "sampler/sampling_loop.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
@@ -15,6 +16,10 @@ int ParseOptions(wchar_t* commandLine) {
   if (scan.serialTemperature) g_state.serialTemperature = 1;
   if (scan.dfsOffAtStart) g_state.dfsOffAtStart = 1;
   if (scan.recordFigures) g_state.recordFigures = 1;
+  if (scan.remoteEndpoint && scan.remotePort == 0) {
+    WriteDiagnostic("remote: /r takes a port from 1 to 65535 right after the letter, as /r9231; the endpoint is off\r\n");
+  }
+  if (scan.remoteEndpoint) g_state.remotePort = scan.remotePort;
   for (uint32_t i = 0; i < scan.usageRequests; ++i) WriteDiagnostic("%s", kUsageText);
   return 1;
 }
@@ -61,6 +66,7 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
   ParseOptions(commandLine);
   BindKernelExtensions();
   BindResourceManager();
+  if (g_state.remotePort != 0) StartRemoteEndpoint(g_state.remotePort);
 
   for (uint32_t i = 0; i < kGaugeIconCount; ++i) {
     g_state.icons[i] = LoadIconW(instance, MAKEINTRESOURCEW(IDI_GAUGE_FIRST + i));

@@ -26,6 +26,7 @@ void ResetMonitorState() {
   g_state.dfsOffAtStart = 0;
   g_state.serialTemperature = 0;
   g_state.recordFigures = 0;
+  g_state.remotePort = 0;
   StoreShared(&g_state.processesPage, NULL);
   StoreShared(&g_state.performancePage, NULL);
   for (uint32_t i = 0; i < kMaxProcessors; ++i) StoreShared(&g_state.loadSample.cpuLoad[i], 0.0f);

@@ -2,7 +2,7 @@
 //
 // Ownership by thread:
 // - written only at start-up, before the sampling thread exists: instance,
-//   processorCount, dfsOffAtStart, serialTemperature, recordFigures, rmHandle,
+//   processorCount, dfsOffAtStart, serialTemperature, recordFigures, remotePort, rmHandle,
 //   rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
 //   processList, threadList, contextMenu, affinityMenu, priorityMenu;
@@ -51,6 +51,7 @@ struct MonitorState {
   uint32_t dfsOffAtStart;            // /d
   uint32_t serialTemperature;        // /s
   uint32_t recordFigures;            // /l: every cycle's figures on standard output
+  uint32_t remotePort;               // /r: the remote endpoint's port; 0: none
   SharedWord<HWND> processesPage;    // the Processes page while it is active, else null
   SharedWord<HWND> performancePage;  // the Performance page while it is active, else null
   LoadSample loadSample;

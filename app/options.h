@@ -1,4 +1,4 @@
-// Command-line switches /s, /d, /h and /l. Pure: no Windows header.
+// Command-line switches /s, /d, /h, /l and /r. Pure: no Windows header.
 #ifndef SELVANE_APP_OPTIONS_H
 #define SELVANE_APP_OPTIONS_H
 
@@ -9,6 +9,8 @@ struct OptionScan {
   uint32_t dfsOffAtStart;      // /d
   uint32_t usageRequests;      // how many times /h was given
   uint32_t recordFigures;      // /l
+  uint32_t remoteEndpoint;     // /r
+  uint32_t remotePort;         // its port: the digits after the letter, or the default; 0 when they are no port
 };
 
 // Printed once per /h, exactly, with the 8-bit printf.

@@ -15,7 +15,7 @@ static void BindSocketCall(HMODULE library, const wchar_t* name, const char* pri
   }
 }
 
-#define BIND_SOCKET_CALL(entry) BindSocketCall(library, L## #entry, #entry, &bound.entry, &whole)
+#define BIND_ENTRY(library, entry) BindSocketCall(library, L## #entry, #entry, &bound.entry, &whole)
 
 bool BindWinsock() {
   // Stays loaded for the life of the process.
@@ -26,20 +26,20 @@ bool BindWinsock() {
   }
   Winsock bound;
   bool whole = true;
-  BIND_SOCKET_CALL(WSAStartup);
-  BIND_SOCKET_CALL(WSAGetLastError);
-  BIND_SOCKET_CALL(socket);
-  BIND_SOCKET_CALL(bind);
-  BIND_SOCKET_CALL(listen);
-  BIND_SOCKET_CALL(accept);
-  BIND_SOCKET_CALL(recv);
-  BIND_SOCKET_CALL(send);
-  BIND_SOCKET_CALL(select);
-  BIND_SOCKET_CALL(ioctlsocket);
-  BIND_SOCKET_CALL(setsockopt);
-  BIND_SOCKET_CALL(shutdown);
-  BIND_SOCKET_CALL(closesocket);
-  BIND_SOCKET_CALL(gethostname);
+  BIND_ENTRY(library, WSAStartup);
+  BIND_ENTRY(library, WSAGetLastError);
+  BIND_ENTRY(library, socket);
+  BIND_ENTRY(library, bind);
+  BIND_ENTRY(library, listen);
+  BIND_ENTRY(library, accept);
+  BIND_ENTRY(library, recv);
+  BIND_ENTRY(library, send);
+  BIND_ENTRY(library, select);
+  BIND_ENTRY(library, ioctlsocket);
+  BIND_ENTRY(library, setsockopt);
+  BIND_ENTRY(library, shutdown);
+  BIND_ENTRY(library, closesocket);
+  BIND_ENTRY(library, gethostname);
   if (!whole) return false;
   WSADATA data;
   const int started = bound.WSAStartup(MAKEWORD(kWinsockMajor, kWinsockMinor), &data);
@@ -51,4 +51,4 @@ bool BindWinsock() {
   return true;
 }
 
-#undef BIND_SOCKET_CALL
+#undef BIND_ENTRY

@@ -56,25 +56,25 @@ bool RemoteEndpointOn() { return g_endpointOn != 0; }
 
 void PublishRemoteRecord(const RecordFigures& figures) {
   if (!g_endpointOn) return;
-  g_stateLock.enter(g_stateLock.lock);
+  EnterStateLock(&g_stateLock);
   PublishRecord(&g_recordRing, figures);
-  g_stateLock.leave(g_stateLock.lock);
+  LeaveStateLock(&g_stateLock);
 }
 
 static uint32_t PublishedSamples() {
-  g_stateLock.enter(g_stateLock.lock);
+  EnterStateLock(&g_stateLock);
   const uint32_t published = g_recordRing.published;
-  g_stateLock.leave(g_stateLock.lock);
+  LeaveStateLock(&g_stateLock);
   return published;
 }
 
 // Copies up to `capacity` samples from `*from` on into the batch, under the
 // lock. Returns how many; `*published` takes the ring's count.
 static uint32_t CopySamples(uint32_t* from, uint32_t capacity, uint32_t* published) {
-  g_stateLock.enter(g_stateLock.lock);
+  EnterStateLock(&g_stateLock);
   const uint32_t count = CopyRecords(g_recordRing, from, g_server.batch, capacity);
   *published = g_recordRing.published;
-  g_stateLock.leave(g_stateLock.lock);
+  LeaveStateLock(&g_stateLock);
   return count;
 }
 

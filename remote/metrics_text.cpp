@@ -44,7 +44,8 @@ static void PutSampleName(ByteText* out, const char* name, const char* label, co
 
 static void PutRatio(ByteText* out, float fraction) {
   const float bounded = BoundFraction(fraction) * static_cast<float>(kRatioScale);
-  PutScaled(out, static_cast<int64_t>(bounded < 0 ? bounded - 0.5f : bounded + 0.5f), kRatioDecimals);
+  // Bounded, so that it fits 32 bits (a 64-bit conversion is a run-time call on the device).
+  PutScaled(out, static_cast<int32_t>(bounded < 0 ? bounded - 0.5f : bounded + 0.5f), kRatioDecimals);
   PutText(out, "\n");
 }
 

@@ -4,6 +4,7 @@
 #include "platform/kernel_extensions.h"
 #include "platform/memory_status.h"
 #include "platform/process_snapshot.h"
+#include "remote/http_server.h"
 #include "sampler/hardware_status.h"
 #include "sampler/record_line.h"
 #include "ui/performance/history_graphs.h"
@@ -77,7 +78,7 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   if (LoadShared(g_state.processesPage) != NULL) {
     if (ReadProcessPass(&pass)) readings->pass = pass;
     context->cyclesToCount = 0;
-  } else if (page != NULL || g_state.recordFigures) {
+  } else if (page != NULL || g_state.recordFigures || RemoteEndpointOn()) {
     // The Performance page's process and thread totals, and the record's,
     // are counted afresh (the count is most of a cycle's cost) when the
     // platform's process records change size, at least every
@@ -111,7 +112,8 @@ static void CurrentCounts(const CycleReadings* readings, uint32_t* processes, ui
 // The sampling thread's record line.
 static char g_recordLine[kRecordLineChars];
 
-// One line of figures on standard output, whole and flushed.
+// The cycle's figures: one line on standard output (/l), whole and flushed,
+// and the remote endpoint's copy (/r).
 static void RecordCycle(const SamplerContext* context, const CycleReadings* readings) {
   RecordFigures figures = {};
   figures.elapsedMs = readings->nowMs - context->startMs;
@@ -124,7 +126,10 @@ static void RecordCycle(const SamplerContext* context, const CycleReadings* read
   figures.memoryLoadPercent = readings->memory.loadPercent;
   figures.countsKnown = readings->counted || readings->pass != NULL;
   CurrentCounts(readings, &figures.processCount, &figures.threadTotal);
-  if (FormatRecordLine(g_recordLine, kRecordLineChars, figures) > 0) WriteDiagnostic("%s", g_recordLine);
+  if (g_state.recordFigures && FormatRecordLine(g_recordLine, kRecordLineChars, figures) > 0) {
+    WriteDiagnostic("%s", g_recordLine);
+  }
+  PublishRemoteRecord(figures);
 }
 
 static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
@@ -143,7 +148,7 @@ static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HW
     ShowTotals(&context->totals, LoadShared(g_state.performancePage), totals);
   }
   if (readings->pass != NULL) PresentProcessPass();
-  if (g_state.recordFigures) RecordCycle(context, readings);
+  if (g_state.recordFigures || RemoteEndpointOn()) RecordCycle(context, readings);
 }
 
 void StartSampling(SamplerContext* context) {

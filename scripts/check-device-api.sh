@@ -15,7 +15,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/windows}"
 nm=llvm-nm
 list="$root/platform/device_api.txt"
-sources=("$root/app" "$root/platform" "$root/sampler" "$root/ui")
+sources=("$root/app" "$root/platform" "$root/remote" "$root/sampler" "$root/ui")
 status=0
 
 entries=$(grep -vE '^\s*(#|$)' "$list")

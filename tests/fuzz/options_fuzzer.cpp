@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/constants.h"
 #include "app/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const OptionScan scan = ScanOptions(line);
 
-  if (scan.serialTemperature > 1 || scan.dfsOffAtStart > 1 || scan.recordFigures > 1 || scan.usageRequests > slashes) {
+  if (scan.serialTemperature > 1 || scan.dfsOffAtStart > 1 || scan.recordFigures > 1 || scan.remoteEndpoint > 1 ||
+      (scan.remotePort != 0 && !scan.remoteEndpoint) || scan.remotePort > kRemotePortMax || scan.usageRequests > slashes) {
     std::abort();
   }
   for (size_t i = 0; i <= length; ++i) {

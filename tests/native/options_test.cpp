@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/constants.h"
 #include "app/options.h"
 
 namespace {
@@ -30,6 +31,32 @@ TEST(Options, OnlyTheFirstLetterAfterEachLeadingSlashCounts) {
     EXPECT_EQ(c.dfs, scan.dfsOffAtStart) << c.line;
     EXPECT_EQ(c.usage, scan.usageRequests) << c.line;
     EXPECT_EQ(c.record, scan.recordFigures) << c.line;
+  }
+}
+
+TEST(Options, RemoteTakesThePortWrittenRightAfterItsLetter) {
+  struct Case {
+    const wchar_t* line;
+    uint32_t remote, port;  // port 0: not a port
+  } cases[] = {
+      {L"/s", 0, 0},
+      {L"/r", 1, kRemoteDefaultPort},
+      {L"/R /l", 1, kRemoteDefaultPort},
+      {L"/r9123/s", 1, 9123},
+      {L"/l /r65535 ", 1, 65535},
+      {L"/r1 9", 1, 1},  // what follows a space is not the port
+      {L"/r0", 1, 0},
+      {L"/r65536", 1, 0},
+      {L"/r000009123", 1, 0},
+      {L"/r91x", 1, 0},
+      {L"/remote", 1, 0},
+      {L"/r-1", 1, 0},
+  };
+  for (const Case& c : cases) {
+    std::wstring line(c.line);
+    const OptionScan scan = ScanOptions(line.data());
+    EXPECT_EQ(c.remote, scan.remoteEndpoint) << c.line;
+    EXPECT_EQ(c.port, scan.remotePort) << c.line;
   }
 }
 
