@@ -207,7 +207,7 @@ HttpVerdict JudgeHttpRequest(const char* data, size_t length, const char* ownNam
   const size_t limit = length < kHttpHeadBytes ? length : kHttpHeadBytes;
   const size_t lineEnd = LineEnd(data, 0, limit);
   if (lineEnd == limit) {
-    return Verdict(limit >= kHttpRequestLineBytes ? kHttpUriTooLong : kHttpIncomplete, ROUTE_NONE);
+    return Verdict(length >= kHttpRequestLineBytes ? kHttpUriTooLong : kHttpIncomplete, ROUTE_NONE);
   }
   if (lineEnd + 1 > kHttpRequestLineBytes) return Verdict(kHttpUriTooLong, ROUTE_NONE);
 

@@ -28,18 +28,21 @@ static void PutLabelValue(ByteText* out, const char* value) {
   }
 }
 
-// "selvane_NAME{LABEL="VALUE"} " or, without a label, "selvane_NAME ".
-static void PutSampleName(ByteText* out, const char* name, const char* label, const char* value) {
+static void PutSampleName(ByteText* out, const char* name) {
   PutText(out, "selvane_");
   PutText(out, name);
-  if (label != NULL) {
-    PutText(out, "{");
-    PutText(out, label);
-    PutText(out, "=\"");
-    PutLabelValue(out, value);
-    PutText(out, "\"}");
-  }
   PutText(out, " ");
+}
+
+// "selvane_NAME{LABEL="VALUE"} "
+static void PutLabelledName(ByteText* out, const char* name, const char* label, const char* value) {
+  PutText(out, "selvane_");
+  PutText(out, name);
+  PutText(out, "{");
+  PutText(out, label);
+  PutText(out, "=\"");
+  PutLabelValue(out, value);
+  PutText(out, "\"} ");
 }
 
 static void PutRatio(ByteText* out, float fraction) {
@@ -55,18 +58,17 @@ static void PutWhole(ByteText* out, int64_t value) {
 }
 
 static void PutProcessors(ByteText* out, const RecordFigures& figures) {
-  const uint32_t count = figures.processorCount < kMaxProcessors ? figures.processorCount : kMaxProcessors;
   char label[2] = {'1', '\0'};  // processors 1..kMaxProcessors
   PutFamily(out, "processor_load_ratio", "Each processor's load as the gauges show it: busy share scaled by the CPU clock.");
-  for (uint32_t p = 0; p < count; ++p) {
+  for (uint32_t p = 0; p < figures.processorCount && p < kMaxProcessors; ++p) {
     label[0] = static_cast<char>('1' + p);
-    PutSampleName(out, "processor_load_ratio", "processor", label);
+    PutLabelledName(out, "processor_load_ratio", "processor", label);
     PutRatio(out, figures.load[p]);
   }
   PutFamily(out, "processor_busy_ratio", "Each processor's busy share of the last cycle.");
-  for (uint32_t p = 0; p < count; ++p) {
+  for (uint32_t p = 0; p < figures.processorCount && p < kMaxProcessors; ++p) {
     label[0] = static_cast<char>('1' + p);
-    PutSampleName(out, "processor_busy_ratio", "processor", label);
+    PutLabelledName(out, "processor_busy_ratio", "processor", label);
     PutRatio(out, figures.busy[p]);
   }
 }
@@ -74,27 +76,27 @@ static void PutProcessors(ByteText* out, const RecordFigures& figures) {
 static void PutHardware(ByteText* out, const HardwareReadings& hardware) {
   const ClockUsage& cpu = hardware.usage[kDomainCpu - 1];
   PutFamily(out, "cpu_clock_hertz", "The CPU clock.");
-  PutSampleName(out, "cpu_clock_hertz", NULL, NULL);
+  PutSampleName(out, "cpu_clock_hertz");
   PutWhole(out, static_cast<int64_t>(cpu.currentKhz) * kHertzPerKhz);
   PutFamily(out, "cpu_high_corner_hertz", "The CPU clock's high corner, the most frequency scaling gives it.");
-  PutSampleName(out, "cpu_high_corner_hertz", NULL, NULL);
+  PutSampleName(out, "cpu_high_corner_hertz");
   PutWhole(out, static_cast<int64_t>(cpu.highCornerKhz) * kHertzPerKhz);
   PutFamily(out, "clock_domain_hertz", "Each clock domain's current clock.");
   for (uint32_t d = 0; d < kClockDomainCount; ++d) {
-    PutSampleName(out, "clock_domain_hertz", "domain", kDomainLabels[d]);
+    PutLabelledName(out, "clock_domain_hertz", "domain", kDomainLabels[d]);
     PutWhole(out, static_cast<int64_t>(hardware.usage[d].currentKhz) * kHertzPerKhz);
   }
   PutFamily(out, "clock_domain_activity_ratio", "Each clock domain's average activity as a share of its current clock.");
   for (uint32_t d = 0; d < kClockDomainCount; ++d) {
     const ClockUsage& usage = hardware.usage[d];
-    PutSampleName(out, "clock_domain_activity_ratio", "domain", kDomainLabels[d]);
+    PutLabelledName(out, "clock_domain_activity_ratio", "domain", kDomainLabels[d]);
     PutRatio(out, usage.currentKhz == 0 ? 0.0f
                                         : static_cast<float>(usage.averageKhz) / static_cast<float>(usage.currentKhz));
   }
   PutFamily(out, "temperature_celsius", "The module's and the CPU's temperature.");
   const int32_t temperatures[kTemperatureZoneCount] = {hardware.tModule, hardware.tCpu};
   for (uint32_t z = 0; z < kTemperatureZoneCount; ++z) {
-    PutSampleName(out, "temperature_celsius", "zone", kZoneLabels[z]);
+    PutLabelledName(out, "temperature_celsius", "zone", kZoneLabels[z]);
     PutWhole(out, temperatures[z]);
   }
   const char* const names[kPoolFigureCount] = {"pool_size_bytes", "pool_used_bytes", "pool_largest_free_bytes"};
@@ -103,7 +105,7 @@ static void PutHardware(ByteText* out, const HardwareReadings& hardware) {
   for (uint32_t f = 0; f < kPoolFigureCount; ++f) {
     PutFamily(out, names[f], helps[f]);
     for (uint32_t pool = 0; pool < kPoolCount; ++pool) {
-      PutSampleName(out, names[f], "pool", kPoolLabels[pool]);
+      PutLabelledName(out, names[f], "pool", kPoolLabels[pool]);
       PutWhole(out, hardware.stat[pool * kPoolFigureCount + f]);
     }
   }
@@ -118,19 +120,19 @@ void FormatMetrics(ByteText* out, const RecordFigures* figures, const char* vers
   PutText(out, "\"} 1\n");
   if (figures == NULL) return;
   PutFamily(out, "record_seconds", "Seconds from the sampler's start to the cycle these figures come from.");
-  PutSampleName(out, "record_seconds", NULL, NULL);
+  PutSampleName(out, "record_seconds");
   PutScaled(out, figures->elapsedMs, kMsDecimals);
   PutText(out, "\n");
   PutProcessors(out, *figures);
   PutFamily(out, "memory_load_ratio", "The share of physical memory in use.");
-  PutSampleName(out, "memory_load_ratio", NULL, NULL);
+  PutSampleName(out, "memory_load_ratio");
   PutRatio(out, static_cast<float>(figures->memoryLoadPercent) * kFractionPerPercent);
   if (figures->hardware != NULL) PutHardware(out, *figures->hardware);
   if (!figures->countsKnown) return;
   PutFamily(out, "processes", "The processes running.");
-  PutSampleName(out, "processes", NULL, NULL);
+  PutSampleName(out, "processes");
   PutWhole(out, figures->processCount);
   PutFamily(out, "threads", "The threads of every process.");
-  PutSampleName(out, "threads", NULL, NULL);
+  PutSampleName(out, "threads");
   PutWhole(out, figures->threadTotal);
 }

@@ -7,5 +7,5 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 cppcheck --quiet --enable=warning,performance,portability,style --std=c++17 \
   --library=windows -D_WIN32 -DUNICODE -D_UNICODE -I . --inline-suppr --error-exitcode=1 \
-  app platform sampler ui standins
+  app platform remote sampler ui standins
 echo "cppcheck: no findings"
