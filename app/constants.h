@@ -189,8 +189,10 @@ const uint32_t kHttpHostChars = 255;           // a Host value
 const uint32_t kRemoteSendBytes = 8192;        // each client's unsent response
 const int kRemoteSocketSendBytes = 16384;      // the socket's own send buffer, kept small so a
                                                // stream client that stops reading shows soon
-const uint32_t kRemoteTickMs = 250;            // the server's select timeout while a client is busy
-const uint32_t kRemoteIdleTickMs = 1000;       // with no client
+const uint32_t kRemoteTickMs = 250;            // the server's select timeout while a request or answer is under way
+const uint32_t kRemoteIdleTickMs = 5000;       // with no client: nothing to do but accept
+const uint32_t kRemoteSampleLateMs = 40;       // an event stream looks for the next sample this long after it is due,
+const uint32_t kRemoteSamplePollMs = 40;       // then this often while it is late
 const uint32_t kRequestTimeoutMs = 5000;       // a whole request within this, or the client is dropped
 const uint32_t kSendStallMs = 10000;           // a response that makes no progress this long: dropped
 const uint32_t kRemoteLingerMs = 1000;         // after the last byte: reading what the client still sends

@@ -5,7 +5,9 @@
 #     for the first half and the Processes page for the second
 #     (tools/sheet_control.exe switches and closes the sheet);
 #   - top -b -d 1;
-#   - htop -d 10 (a refresh a second), in a terminal of its own (script).
+#   - htop -d 10 (a refresh a second), in a terminal of its own (script);
+#   - the monitor again, with the remote endpoint (/r) and one client reading
+#     its event stream (curl, outside Wine) from the SETTLE-th second on.
 # CPU time per second is counted from the SETTLE-th second to the end, so
 # start-up is left out (and shown apart), from each thread's run time in
 # /proc/<pid>/task/*/sched (nanoseconds: /proc/<pid>/stat counts 10 ms ticks,
@@ -68,13 +70,19 @@ sum_tick_us() {
   echo "$total"
 }
 
+# run_monitor [LABEL OPTION]: "monitor" without options, or LABEL with OPTION
+# (/rPORT) and one event-stream client of that port.
 run_monitor() {
-  local start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2
+  local label=${1:-monitor} option=${2:-} start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2 client=""
   start=$(now_ms)
-  wine ./selvane-monitor.exe >/dev/null 2>&1 &
+  wine ./selvane-monitor.exe $option >/dev/null 2>&1 &
   pid=$!
   sleep_until $(( start + settle * 1000 ))
   [ "$(cat "/proc/$pid/comm")" = selvane-monitor ] || { echo "the monitor did not start" >&2; exit 1; }
+  if [ -n "$option" ]; then
+    curl -sN "http://127.0.0.1:${option#/r}/events" >/dev/null &
+    client=$!
+  fi
   servers=$(prefix_processes "$pid" | awk '$2 ~ /^wineserver/ { print $1 }')
   others=$(prefix_processes "$pid" | awk '$2 !~ /^wineserver/ { print $1 }')
   t1=$(now_ms); c1=$(cpu_us "$pid"); k1=$(tick_us "$pid"); s1=$(sum_tick_us $servers); o1=$(sum_tick_us $others)
@@ -91,7 +99,8 @@ run_monitor() {
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  echo "monitor $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(milliseconds "$c1") $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cm)) $((t2 - tm))) $(per_second $((s2 - s1)) $((t2 - t1))) $(per_second $((o2 - o1)) $((t2 - t1))) $(per_second $((c2 - cs)) $((t2 - ts))) $(milliseconds $((cs - cm))) $(per_second $((k2 - k1)) $((t2 - t1)))"
+  [ -z "$client" ] || { kill "$client" 2>/dev/null || true; wait "$client" 2>/dev/null || true; }
+  echo "$label $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(milliseconds "$c1") $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cm)) $((t2 - tm))) $(per_second $((s2 - s1)) $((t2 - t1))) $(per_second $((o2 - o1)) $((t2 - t1))) $(per_second $((c2 - cs)) $((t2 - ts))) $(milliseconds $((cs - cm))) $(per_second $((k2 - k1)) $((t2 - t1)))"
 }
 
 # A Linux program: "$1" is its label, the rest how its pid is found and ended.
@@ -131,6 +140,7 @@ for run in $(seq "$repeats"); do
   run_monitor | tee -a "$runs"
   run_top | tee -a "$runs"
   run_htop | tee -a "$runs"
+  run_monitor remote /r9377 | tee -a "$runs"
 done
 echo "load average after: $(load_average)"
 
@@ -143,6 +153,8 @@ echo
 echo "| process | CPU time per second | peak RSS | start-up CPU |"
 echo "|---|---|---|---|"
 echo "| monitor under Wine (Performance ${half} s, then Processes) | $mon ms/s | $(mb "$(field monitor 3)") MB | $(field monitor 4) ms |"
+echo "| monitor with /r and one /events client, same halves | $(field remote 2) ms/s | $(mb "$(field remote 3)") MB | $(field remote 4) ms |"
+echo "| monitor with /r against without, median of each run's ratio | $(awk '$1 == "monitor" { m[++i] = $2 } $1 == "remote" { r[++j] = $2 } END { for (k = 1; k <= j; ++k) print r[k] / m[k] }' "$runs" | median) | | |"
 echo "| monitor, whole run, from /proc/<pid>/stat ticks (check) | $(field monitor 11) ms/s | | |"
 echo "| monitor, Performance page half | $(field monitor 5) ms/s | | |"
 echo "| monitor, Processes page half (with the page's creation) | $(field monitor 6) ms/s | | |"

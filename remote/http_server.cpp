@@ -47,6 +47,7 @@ static uint32_t g_endpointOn;
 // Written by the sampling thread and copied out by the endpoint's, both under
 // the state lock and around pure code only.
 static RecordRing g_recordRing;
+static uint32_t g_publishedMs;  // the tick count of the newest sample's publication
 // The endpoint's thread's alone once it runs.
 static RemoteServer g_server;
 
@@ -56,14 +57,17 @@ bool RemoteEndpointOn() { return g_endpointOn != 0; }
 
 void PublishRemoteRecord(const RecordFigures& figures) {
   if (!g_endpointOn) return;
+  const uint32_t now = GetTickCount();
   EnterStateLock(&g_stateLock);
   PublishRecord(&g_recordRing, figures);
+  g_publishedMs = now;
   LeaveStateLock(&g_stateLock);
 }
 
-static uint32_t PublishedSamples() {
+static uint32_t PublishedSamples(uint32_t* publishedMs) {
   EnterStateLock(&g_stateLock);
   const uint32_t published = g_recordRing.published;
+  *publishedMs = g_publishedMs;
   LeaveStateLock(&g_stateLock);
   return published;
 }
@@ -162,7 +166,8 @@ static void AnswerRoute(RemoteClient* client, uint32_t route) {
   PutHeadLine(&out, "X-Selvane-Version", kVersion);
   PutText(&out, "\r\n");
 
-  uint32_t published = PublishedSamples();
+  uint32_t publishedMs = 0;
+  uint32_t published = PublishedSamples(&publishedMs);
   client->nextSequence = 0;  // the CSV: from the oldest held to the newest now; the rest owe none
   client->endSequence = route == ROUTE_RECORD ? published : 0;
   if (route == ROUTE_EVENTS || route == ROUTE_RECORD) {
@@ -336,6 +341,18 @@ static void AcceptClients(uint32_t now) {
   }
 }
 
+// An event stream waits for the sampling thread's next publication: due a
+// period after the last, looked for a little after that, and again soon
+// while it is late. One wake-up a cycle, not a poll.
+static uint32_t UntilNextSample() {
+  uint32_t publishedMs = 0;
+  PublishedSamples(&publishedMs);
+  const uint32_t since = GetTickCount() - publishedMs;
+  const uint32_t due = kSamplePeriodMs + kRemoteSampleLateMs;
+  if (since + kRemoteSamplePollMs < due) return due - since;
+  return since < 2 * kSamplePeriodMs ? kRemoteSamplePollMs : kRemoteTickMs;  // a sampler this late is not polled for
+}
+
 static void AddSocket(fd_set* set, SOCKET socket) { set->fd_array[set->fd_count++] = socket; }
 
 // The sets' own test, without the library's helper behind FD_ISSET.
@@ -352,15 +369,20 @@ static DWORD WINAPI RemoteThreadProc(LPVOID) {
     fd_set writable;
     readable.fd_count = writable.fd_count = 0;
     AddSocket(&readable, g_server.listener);
+    // A request, a linger or an unsent answer wakes the wait through its
+    // socket; the timeout serves the time limits and the event streams.
     bool busy = false;
+    bool streaming = false;
     for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
       const RemoteClient& client = g_server.clients[i];
       if (client.state == CLIENT_FREE) continue;
-      busy = true;
+      const bool waiting = client.state == CLIENT_SENDING && !HasPending(&client);
+      streaming = streaming || (waiting && client.route == ROUTE_EVENTS);
+      busy = busy || !waiting;
       if (client.state != CLIENT_SENDING) AddSocket(&readable, client.socket);
       if (client.state == CLIENT_SENDING && HasPending(&client)) AddSocket(&writable, client.socket);
     }
-    const uint32_t tickMs = busy ? kRemoteTickMs : kRemoteIdleTickMs;
+    const uint32_t tickMs = busy ? kRemoteTickMs : streaming ? UntilNextSample() : kRemoteIdleTickMs;
     timeval timeout;
     timeout.tv_sec = static_cast<long>(tickMs / kMsPerSecond);
     timeout.tv_usec = static_cast<long>(tickMs % kMsPerSecond * kUsPerMs);
@@ -424,6 +446,16 @@ bool StartRemoteEndpoint(uint32_t port) {
   }
   if (g_winsock.gethostname(g_server.hostName, kHostNameBytes) != 0) g_server.hostName[0] = '\0';
   g_server.hostName[kHostNameBytes - 1] = '\0';
+  // The name goes into a response header: anything but a host name's
+  // letters, digits, '-' and '.' ends it.
+  for (char* c = g_server.hostName; *c != '\0'; ++c) {
+    const bool allowed = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') ||
+                         *c == '-' || *c == '.';
+    if (!allowed) {
+      *c = '\0';
+      break;
+    }
+  }
   FindPage();
   for (uint32_t i = 0; i < kRemoteSlotCount; ++i) g_server.clients[i].state = CLIENT_FREE;
   g_endpointOn = 1;
