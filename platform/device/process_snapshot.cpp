@@ -40,9 +40,8 @@ bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
 bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
   THREADENTRY32* record = &snapshot->thread;
   if (!NextRecord(snapshot->handle, &snapshot->threadsStarted, record, Thread32First, Thread32Next)) return false;
-  *thread = SnapshotThread();  // the walk gives no figures
-  thread->threadId = record->th32ThreadID;
-  thread->ownerId = record->th32OwnerProcessID;
+  const SnapshotThread walked = {record->th32ThreadID, record->th32OwnerProcessID, ThreadFigures()};  // no figures
+  *thread = walked;
   return true;
 }
 
