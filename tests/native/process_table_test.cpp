@@ -166,6 +166,11 @@ TEST(ThreadList, FollowsTheChosenProcessWithTheFewestSteps) {
   m.threadFigures[0x104].cpuTime += kSecond / 2;
   m.Pass(processes, threads);
   EXPECT_EQ((Ops{L"set 0 1 10", L"set 0 2 25", L"delete 1", L"insert 2 00000110 272"}), m.threadOps);
+  // The process keeps what 0x108 used: 4.5 s, half a second more than before.
+  EXPECT_EQ((Ops{L"25", L"0:00:04"}), (Ops{m.Item(0)[kColumnCpu], m.Item(0)[kColumnCpuTime]}));
+  m.threadFigures[0x104].figures = 0;  // unreadable for a pass: its last time still counts
+  m.Pass(processes, threads);
+  EXPECT_EQ((Ops{L"0", L"0:00:04"}), (Ops{m.Item(0)[kColumnCpu], m.Item(0)[kColumnCpuTime]}));
 
   // Another process: its threads replace the rows, the old items go last first.
   SelectThreadOwner(m.threads.get(), 1, 0x20);
