@@ -36,11 +36,11 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailu
 }
 
 static CycleState MonitorCycleState(SamplerContext* context) {
-  const CycleState state = {&g_stateLock,         g_state.processorCount,   ProcessTimesFromThreads() ? 1u : 0u,
-                            &context->idle,       &g_state.frequencyScale,  &g_state.loadSample,
-                            g_state.reportBuffer, g_state.cpuHistory,       &g_state.cpuHistoryReset,
-                            &g_state.memHistory,  &g_state.memHistoryReset, &g_state.processTable,
-                            &g_state.threadTable, &g_state.pictures};
+  const CycleState state = {
+      &g_stateLock,          g_state.processorCount,   g_state.machineProcessors, ProcessTimesFromThreads() ? 1u : 0u,
+      &context->idle,        &g_state.frequencyScale,  &g_state.loadSample,       g_state.reportBuffer,
+      g_state.cpuHistory,    &g_state.cpuHistoryReset, &g_state.memHistory,       &g_state.memHistoryReset,
+      &g_state.processTable, &g_state.threadTable,     &g_state.pictures};
   return state;
 }
 

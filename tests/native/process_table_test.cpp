@@ -30,7 +30,7 @@ struct Monitor {
   RecordedList threadList{4, 0xE};
   std::map<uint32_t, SnapshotEntry> processFigures;
   std::map<uint32_t, ThreadFigures> threadFigures;
-  uint32_t processors = 1, timesFromThreads = 0, nowMs = 0;
+  uint32_t processors = 1, machine = 0, timesFromThreads = 0, nowMs = 0;  // machine 0: as many as `processors`
   Ops threadOps;  // the thread list's operations of the last pass
   wchar_t text[kReportBufferChars];
 
@@ -48,7 +48,7 @@ struct Monitor {
     for (const Thread& thread : walked) read.push_back({thread.id, thread.owner, threadFigures[thread.id]});
     FillReading(reading.get(), entries, read);
     nowMs += ms;
-    const PassSettings settings = {processors, nowMs, timesFromThreads};
+    const PassSettings settings = {processors, machine != 0 ? machine : processors, nowMs, timesFromThreads};
     const size_t before = list.log.size(), threadsBefore = threadList.log.size();
     UpdateProcessTable(table.get(), threads.get(), reading.get(), &settings);
     const ListOps ops = list.Ops(), threadListOps = threadList.Ops();
@@ -133,6 +133,10 @@ TEST(ProcessFigures, TextsFollowTheFiguresAndOnlyChangedTextsAreSent) {
   EXPECT_EQ((Ops{L"set 0 3 0", L"set 0 4 0:00:05", L"set 0 5 1,205 K"}), m.Pass(both));
   a.cpuTime += kSecond;
   EXPECT_EQ(Ops{L"set 0 4 0:00:06"}, m.Pass(both, {}, 0));  // no time elapsed: a share of 0
+  m.processors = 1;  // without the kernel's set the share is still of every processor the machine has
+  m.machine = 8;
+  a.cpuTime += 2 * kSecond;
+  EXPECT_EQ((Ops{L"set 0 3 25", L"set 0 4 0:00:08"}), m.Pass(both));
 }
 
 // Where times are kept per thread (the device), a process shows its read

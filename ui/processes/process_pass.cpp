@@ -171,7 +171,8 @@ void PresentProcessPass() {
 void RunProcessPass() {
   PassReading* reading;
   if (!ReadProcessPass(&reading)) return;
-  const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
+  const PassSettings settings = {g_state.processorCount, g_state.machineProcessors, GetTickCount(),
+                                 ProcessTimesFromThreads() ? 1u : 0u};
   EnterStateLock(&g_stateLock);
   UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings);
   LeaveStateLock(&g_stateLock);

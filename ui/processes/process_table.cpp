@@ -57,7 +57,7 @@ namespace {
 // What closing up a pass's rows works with and sums.
 struct CloseUp {
   uint64_t elapsed;
-  uint32_t processorCount;
+  uint32_t machineProcessors;
   uint32_t threadSum;
 };
 
@@ -68,7 +68,7 @@ static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
   CloseUp* closeUp = static_cast<CloseUp*>(context);
   closeUp->threadSum += row->threadCount;
   const uint32_t texts = flags == ENTRY_NEW ? kInsertTexts : flags == ENTRY_CHANGED ? kCountTexts : 0;
-  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount);
+  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->machineProcessors);
 }
 
 // Adds `cpuTime` to the row of process `processId`, if it has one.
@@ -187,12 +187,12 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
 
   CloseUp closeUp;
   closeUp.elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
-  closeUp.processorCount = settings->processorCount;
+  closeUp.machineProcessors = settings->machineProcessors;
   closeUp.threadSum = 0;
   table->lastPassMs = settings->nowMs;
   CloseUpRows<ProcessEntry, &ProcessEntry::processId>(rows, CloseUpRow, &closeUp);
   table->threadTotal = closeUp.threadSum;
-  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount);
+  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount, settings->machineProcessors);
 }
 
 static const wchar_t* ProcessText(void* context, const ProcessEntry& row, uint32_t item, int subItem) {

@@ -77,8 +77,9 @@ struct PassReading {
 bool AddReadProcess(PassReading* reading, const SnapshotEntry& entry);
 
 struct PassSettings {
-  uint32_t processorCount;
-  uint32_t nowMs;  // the tick count at this pass
+  uint32_t processorCount;     // 1..kMaxProcessors: the processors the kernel extension set serves
+  uint32_t machineProcessors;  // every processor the machine has: the CPU shares are of all of them
+  uint32_t nowMs;              // the tick count at this pass
   // A process's CPU time is the sum of its threads' in the reading (the
   // device keeps no per-process times).
   uint32_t processTimesFromThreads;

@@ -35,8 +35,8 @@ void AdvanceThreadTimes(ThreadTimes* times, const SnapshotThread* threads, uint3
   for (uint32_t l = 0; l < times->lastCount; ++l) {
     const ThreadTime& last = times->last[l];
     while (n < times->nowCount && times->now[n].threadId < last.threadId) ++n;
-    const bool alive = n < times->nowCount && times->now[n].threadId == last.threadId &&
-                       times->now[n].ownerId == last.ownerId;
+    const bool alive =
+        n < times->nowCount && times->now[n].threadId == last.threadId && times->now[n].ownerId == last.ownerId;
     if (!alive && last.cpuTime != kNoFigure) exited(context, last);
   }
   std::copy(times->now, times->now + times->nowCount, times->last);
