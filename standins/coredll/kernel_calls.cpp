@@ -83,7 +83,7 @@ static bool Track(HANDLE handle, DWORD access) {
 bool ThreadHandleAllows(HANDLE thread, DWORD right) {
   if (!StandinSetting("thread-rights")) return true;
   DWORD access = right;
-  {
+  if (thread != nullptr) {  // a null handle would find a free slot
     Locked lock;
     const TrackedHandle* tracked = FindHandle(thread);
     if (tracked != nullptr) access = tracked->access;
