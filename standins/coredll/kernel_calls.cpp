@@ -18,10 +18,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <type_traits>
 
 #include "standins/ce_levels.h"
@@ -37,6 +39,8 @@ static constexpr int kRealtimeLevel = 100;       // what `realtime-thread=TID` r
 static constexpr size_t kDebugPrintChars = 128;  // the device's output "must be smaller than ... 128 Unicode characters"
 static constexpr size_t kEntryNameChars = 256;
 static constexpr uint64_t kTicksPerMs = 10000;  // FILETIME units
+
+namespace {
 
 struct TrackedHandle {
   HANDLE handle;  // null while free
@@ -60,6 +64,8 @@ struct Locked {
   Locked() { EnterCriticalSection(&g_lock); }
   ~Locked() { LeaveCriticalSection(&g_lock); }
 };
+
+}  // namespace
 
 // ---- Handles ----
 
@@ -165,10 +171,10 @@ static uint64_t CreationOf(HANDLE thread) {
 
 // The level kept for the thread, or -1. Under the lock.
 static int KeptLevelOf(DWORD threadId, uint64_t created) {
-  for (const KeptLevel& kept : g_levels) {
-    if (kept.threadId == threadId && kept.created == created) return kept.level;
-  }
-  return -1;
+  const KeptLevel* kept = std::find_if(std::begin(g_levels), std::end(g_levels), [&](const KeptLevel& level) {
+    return level.threadId == threadId && level.created == created;
+  });
+  return kept != std::end(g_levels) ? kept->level : -1;
 }
 
 // The thread's level: kept, or `realtime-thread=TID`'s, or its desktop priority's; -1 on failure.
@@ -193,11 +199,9 @@ static bool SetLevel(HANDLE thread, int level) {
   if (threadId == 0 || !SetThreadPriority(thread, DesktopPriorityForLevel(level))) return false;
   const uint64_t created = CreationOf(thread);
   Locked lock;
-  KeptLevel* slot = nullptr;
-  for (KeptLevel& kept : g_levels) {
-    if (kept.threadId == threadId) slot = &kept;
-  }
-  if (slot == nullptr) slot = &g_levels[g_nextLevel++ % kKeptLevels];
+  KeptLevel* slot = std::find_if(std::begin(g_levels), std::end(g_levels),
+                                 [&](const KeptLevel& kept) { return kept.threadId == threadId; });
+  if (slot == std::end(g_levels)) slot = &g_levels[g_nextLevel++ % kKeptLevels];
   *slot = KeptLevel{threadId, created, level};
   return true;
 }
@@ -208,7 +212,8 @@ STANDIN_EXPORT int WINAPI StandinThreadLevel(DWORD threadId) {
   bool known = false;
   {
     Locked lock;
-    for (const KeptLevel& kept : g_levels) known = known || kept.threadId == threadId;
+    known = std::any_of(std::begin(g_levels), std::end(g_levels),
+                        [&](const KeptLevel& kept) { return kept.threadId == threadId; });
   }
   if (known) {
     HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId);
@@ -254,9 +259,7 @@ STANDIN_RENAMED int WINAPI StandinGetThreadPriority(HANDLE thread) {
 // It reaches only levels 248-255, so a real-time thread it is given leaves its level.
 STANDIN_RENAMED BOOL WINAPI StandinSetThreadPriority(HANDLE thread, int priority) {
   if (!ThreadHandleAllows(thread, THREAD_SET_INFORMATION)) return FALSE;
-  bool named = false;
-  for (const int legacy : kDesktopForLegacy) named = named || legacy == priority;
-  if (!named) {
+  if (std::find(std::begin(kDesktopForLegacy), std::end(kDesktopForLegacy), priority) == std::end(kDesktopForLegacy)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

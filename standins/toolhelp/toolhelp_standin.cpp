@@ -13,8 +13,10 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <type_traits>
 
 #include "standins/ce_levels.h"
@@ -31,6 +33,8 @@ static constexpr ULONG kFirstQueryBytes = 256u << 10;
 static constexpr ULONG kQueryBytesLimit = 64u << 20;
 static constexpr uint32_t kMaxRecords = 1u << 20;  // processes or threads in one snapshot
 
+namespace {
+
 template <typename Record>
 struct RecordList {
   Record* records;
@@ -44,6 +48,8 @@ struct Snapshot {
   RecordList<CeProcessEntry32> processes;
   RecordList<CeThreadEntry32> threads;
 };
+
+}  // namespace
 
 static CRITICAL_SECTION g_lock;
 static Snapshot g_snapshots[kMaxOpenSnapshots];
@@ -152,20 +158,20 @@ static bool FillSnapshot(Snapshot* snapshot, DWORD flags, ULONG length) {
   return true;
 }
 
-static Snapshot* Find(HANDLE handle) {
-  for (Snapshot& snapshot : g_snapshots) {
-    if (handle != nullptr && snapshot.handle == handle) return &snapshot;
-  }
-  return nullptr;
+// The slot holding `handle` (with null, a free slot), or null.
+static Snapshot* SlotOf(HANDLE handle) {
+  Snapshot* found = std::find_if(std::begin(g_snapshots), std::end(g_snapshots),
+                                 [&](const Snapshot& snapshot) { return snapshot.handle == handle; });
+  return found != std::end(g_snapshots) ? found : nullptr;
 }
+
+// The open snapshot of `handle`, or null.
+static Snapshot* Find(HANDLE handle) { return handle != nullptr ? SlotOf(handle) : nullptr; }
 
 // CreateToolhelp32Snapshot: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee487995(v=winembedded.60)
 STANDIN_EXPORT HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD) {
   EnterCriticalSection(&g_lock);
-  Snapshot* snapshot = nullptr;
-  for (Snapshot& slot : g_snapshots) {
-    if (snapshot == nullptr && slot.handle == nullptr) snapshot = &slot;
-  }
+  Snapshot* snapshot = SlotOf(nullptr);
   const ULONG length = snapshot != nullptr ? QueryProcessRecords() : 0;
   HANDLE handle = length > 0 && FillSnapshot(snapshot, flags, length) ? CreateEventW(nullptr, TRUE, FALSE, nullptr)
                                                                       : nullptr;
