@@ -257,3 +257,18 @@ TEST(CoredllStandin, DebugPrintFormatsToStandardErrorAsUtf8CutAtTheDevicesLimit)
   CloseHandle(readEnd);
   EXPECT_EQ(std::string(bytes, length), "T=42 \xc2\xb0" "C\r\n" + std::string(127, 'x'));
 }
+
+// As on Compact 2013, no-stdout leaves the monitor no standard output: its
+// record reaches no one, and the monitor runs and ends as usual.
+TEST(CoredllStandin, NoStdoutTakesTheMonitorsStandardOutputAway) {
+  SetStandinSettings("no-stdout");
+  Child monitor;
+  ASSERT_TRUE(monitor.Start(L"\"" + BinPath(L"selvane-monitor.exe") + L"\" /l"));
+  SetStandinSettings("");
+  HWND sheet = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr; }, 10000));
+  Sleep(2 * kSamplePeriodMs);  // a record header and a line, had it standard output
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(monitor.Wait(10000), 0u);
+  EXPECT_EQ(monitor.Output(), "");
+}
