@@ -11,8 +11,9 @@
 // links this library's import library ahead of kernel32 gets these.
 //
 // Kept here: the handles this library opened, with the rights asked for
-// (counted, and checked with `thread-rights`), and each thread's device level
-// where the desktop has none (0-247, and 254).
+// (counted, and checked with `thread-rights`), and, shared by every process
+// that loads the library, each thread's device level where the desktop has
+// none (0-247, and 254).
 #include "standins/coredll/kernel_calls.h"
 
 #include <fcntl.h>
@@ -35,6 +36,8 @@
 
 static constexpr uint32_t kTrackedHandles = 1024;
 static constexpr uint32_t kKeptLevels = 256;
+static constexpr uint32_t kLevelWaitTries = 100000;
+static const wchar_t kLevelTableName[] = L"Local\\selvane-standin-thread-levels";
 static constexpr int kRealtimeLevel = 100;       // what `realtime-thread=TID` reads: a driver's level
 static constexpr size_t kDebugPrintChars = 128;  // the device's output "must be smaller than ... 128 Unicode characters"
 static constexpr size_t kEntryNameChars = 256;
@@ -56,13 +59,31 @@ struct KeptLevel {
 static CRITICAL_SECTION g_lock;
 static TrackedHandle g_handles[kTrackedHandles];
 static uint32_t g_handlesUsed;  // slots below this may be in use
-static KeptLevel g_levels[kKeptLevels];
-static uint32_t g_nextLevel;  // the slot a new thread's level replaces when all are taken
+// The levels kept, in memory shared by every process that loads this
+// library, as the device's kernel holds them: a level one process sets
+// (a test's helper thread at a real-time level), another reads (the monitor).
+struct LevelTable {
+  volatile LONG busy;  // 1 while a process reads or writes it
+  uint32_t next;       // the slot a new thread's level replaces when all are taken
+  KeptLevel levels[kKeptLevels];
+};
+static LevelTable g_ownLevels;  // where no shared table could be made
+static LevelTable* g_levels = &g_ownLevels;
 static StandinCounts g_counts;
 
 struct Locked {
   Locked() { EnterCriticalSection(&g_lock); }
   ~Locked() { LeaveCriticalSection(&g_lock); }
+};
+
+// Holds the level table across processes. Each holder only scans or writes
+// the table, so the wait is short; one that ended while holding it (killed)
+// is waited for kLevelWaitTries yields, then overruled.
+struct LevelsLocked {
+  LevelsLocked() {
+    for (uint32_t i = 0; i < kLevelWaitTries && InterlockedCompareExchange(&g_levels->busy, 1, 0) != 0; ++i) Sleep(0);
+  }
+  ~LevelsLocked() { InterlockedExchange(&g_levels->busy, 0); }
 };
 
 }  // namespace
@@ -169,24 +190,22 @@ static uint64_t CreationOf(HANDLE thread) {
   return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }
 
-// The level kept for the thread, or -1. Under the lock.
+// The level kept for the thread, or -1.
 static int KeptLevelOf(DWORD threadId, uint64_t created) {
-  const KeptLevel* kept = std::find_if(std::begin(g_levels), std::end(g_levels), [&](const KeptLevel& level) {
+  LevelsLocked lock;
+  const KeptLevel* levels = g_levels->levels;
+  const KeptLevel* kept = std::find_if(levels, levels + kKeptLevels, [&](const KeptLevel& level) {
     return level.threadId == threadId && level.created == created;
   });
-  return kept != std::end(g_levels) ? kept->level : -1;
+  return kept != levels + kKeptLevels ? kept->level : -1;
 }
 
 // The thread's level: kept, or `realtime-thread=TID`'s, or its desktop priority's; -1 on failure.
 static int LevelOf(HANDLE thread) {
   const DWORD threadId = GetThreadId(thread);
   if (threadId == 0) return -1;
-  const uint64_t created = CreationOf(thread);
-  {
-    Locked lock;
-    const int kept = KeptLevelOf(threadId, created);
-    if (kept >= 0) return kept;
-  }
+  const int kept = KeptLevelOf(threadId, CreationOf(thread));
+  if (kept >= 0) return kept;
   unsigned long realtime = 0;
   if (StandinSetting("realtime-thread", &realtime) && realtime == threadId) return kRealtimeLevel;
   const int priority = GetThreadPriority(thread);
@@ -198,10 +217,11 @@ static bool SetLevel(HANDLE thread, int level) {
   const DWORD threadId = GetThreadId(thread);
   if (threadId == 0 || !SetThreadPriority(thread, DesktopPriorityForLevel(level))) return false;
   const uint64_t created = CreationOf(thread);
-  Locked lock;
-  KeptLevel* slot = std::find_if(std::begin(g_levels), std::end(g_levels),
+  LevelsLocked lock;
+  KeptLevel* levels = g_levels->levels;
+  KeptLevel* slot = std::find_if(levels, levels + kKeptLevels,
                                  [&](const KeptLevel& kept) { return kept.threadId == threadId; });
-  if (slot == std::end(g_levels)) slot = &g_levels[g_nextLevel++ % kKeptLevels];
+  if (slot == levels + kKeptLevels) slot = &levels[g_levels->next++ % kKeptLevels];
   *slot = KeptLevel{threadId, created, level};
   return true;
 }
@@ -211,15 +231,14 @@ static bool SetLevel(HANDLE thread, int level) {
 STANDIN_EXPORT int WINAPI StandinThreadLevel(DWORD threadId) {
   bool known = false;
   {
-    Locked lock;
-    known = std::any_of(std::begin(g_levels), std::end(g_levels),
-                        [&](const KeptLevel& kept) { return kept.threadId == threadId; });
+    LevelsLocked lock;
+    const KeptLevel* levels = g_levels->levels;
+    known = std::any_of(levels, levels + kKeptLevels, [&](const KeptLevel& kept) { return kept.threadId == threadId; });
   }
   if (known) {
     HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId);
     const uint64_t created = thread != nullptr ? CreationOf(thread) : 0;
     if (thread != nullptr) CloseHandle(thread);
-    Locked lock;
     const int kept = KeptLevelOf(threadId, created);
     if (kept >= 0) return kept;
   }
@@ -331,9 +350,21 @@ static void RemoveStandardOutput() {
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
 }
 
+// Maps the level table every process shares; a new one is zeroed, all free.
+static void ShareLevelTable() {
+  HANDLE mapping =
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LevelTable), kLevelTableName);
+  if (mapping == nullptr) return;
+  // The handle stays open for the life of the process: Wine forgets a
+  // section's name with its last handle, though views of it remain.
+  void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LevelTable));
+  if (view != nullptr) g_levels = static_cast<LevelTable*>(view);
+}
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     InitializeCriticalSection(&g_lock);
+    ShareLevelTable();
     if (StandinSetting("no-stdout")) RemoveStandardOutput();
   }
   // At process exit other threads may still hold the lock: leave it be.
