@@ -13,13 +13,26 @@
 
 static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
 
+// The platform said once that it keeps no idle count.
+static bool g_idleUnsupportedSaid;
+
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1). Returns a
 // bit for each processor whose query failed.
 static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   if (count < 2) {
-    idle[0] = GetIdleTime();
+    const DWORD idleMs = GetIdleTime();
+    // MAXDWORD: the platform's adaptation layer keeps no idle count, so no
+    // load can be measured (ee488013). Said once; the load reads 0.
+    if (idleMs == MAXDWORD) {
+      if (reportFailures && !g_idleUnsupportedSaid) {
+        WriteDiagnostic("the platform keeps no idle time: no processor load\r\n");
+        g_idleUnsupportedSaid = true;
+      }
+      return 1;
+    }
+    idle[0] = idleMs;
     return 0;
   }
   uint32_t failed = 0;

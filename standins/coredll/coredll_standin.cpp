@@ -70,7 +70,8 @@ STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return FALSE;
   *affinity = MaskToAffinity(info.affinityMask, systemMask);
-  return TRUE;
+  // "Zero indicates that no affinity is set" (gg154427).
+  return *affinity != 0;
 }
 
 STANDIN_EXPORT BOOL WINAPI CeSetThreadAffinity(HANDLE thread, DWORD affinity) {
