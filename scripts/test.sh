@@ -97,6 +97,19 @@ if build windows; then
   check "device API gate" bash scripts/check-device-api.sh build/windows
 fi
 
+# The device's branch built for the desktop, linked against the stand-ins of
+# the device's libraries (coredll.dll, toolhelp.dll), and the Wine suite run
+# on it: start-up, both pages, the lists, every command, the fault matrix, the
+# long run, and what a cycle costs the device's platform.
+stage "windows-device: the device's branch under Wine, over the device's stand-ins"
+if build windows-device; then
+  source scripts/wine-env.sh
+  wine_prefix null
+  wine_server_start
+  run_ctest windows-device
+  wine_server_stop
+fi
+
 # The device's own build, as each SDK's compiler sees it: every program
 # source compiled at C++03 for 32-bit ARM with the device's branch selected,
 # to objects (nothing links: no ARM run-time here), against the stand-ins of

@@ -94,7 +94,7 @@ static void SumThreadTimes(ProcessTable* table, const PassReading* reading) {
     table->rows[row].cpuTime = table->rows[row].exitedCpuTime;
     table->rows[row].figures |= FIGURE_CPU_TIME;
   }
-  ThreadTimes* times = &table->threadTimes;
+  PassThreadTimes* times = &table->threadTimes;
   AdvanceThreadTimes(times, reading->threads, reading->threadCount, TakeExitedThread, table);
   for (uint32_t i = 0; i < times->nowCount; ++i) {
     if (times->now[i].cpuTime != kNoFigure) AddProcessTime(table, times->now[i].ownerId, times->now[i].cpuTime, false);

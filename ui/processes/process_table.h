@@ -45,7 +45,7 @@ struct ProcessTable {
   // The list steps of the last pass, in the order the list must take them.
   uint32_t stepCount;
   ListStep steps[kProcessCapacity];
-  ThreadTimes threadTimes;  // where times are summed from threads
+  PassThreadTimes threadTimes;  // where times are summed from threads
 };
 
 // One process as a pass read it: the walk's entry without its name, which the

@@ -5,7 +5,7 @@
 static bool ById(const ThreadTime& a, const ThreadTime& b) { return a.threadId < b.threadId; }
 
 // The last pass's entry of `threadId`, or null.
-static const ThreadTime* FindLast(const ThreadTimes* times, uint32_t threadId) {
+static const ThreadTime* FindLast(const PassThreadTimes* times, uint32_t threadId) {
   ThreadTime key;
   key.threadId = threadId;
   const ThreadTime* end = times->last + times->lastCount;
@@ -13,7 +13,7 @@ static const ThreadTime* FindLast(const ThreadTimes* times, uint32_t threadId) {
   return found != end && found->threadId == threadId ? found : NULL;
 }
 
-void AdvanceThreadTimes(ThreadTimes* times, const SnapshotThread* threads, uint32_t count,
+void AdvanceThreadTimes(PassThreadTimes* times, const SnapshotThread* threads, uint32_t count,
                         void (*exited)(void* context, const ThreadTime& thread), void* context) {
   times->nowCount = 0;
   for (uint32_t i = 0; i < count && i < kPassThreadCapacity; ++i) {

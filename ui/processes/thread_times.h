@@ -18,7 +18,7 @@ struct ThreadTime {
 
 // Every thread of the last pass, by thread id, and this pass's as it is
 // gathered.
-struct ThreadTimes {
+struct PassThreadTimes {
   ThreadTime last[kPassThreadCapacity];
   uint32_t lastCount;
   ThreadTime now[kPassThreadCapacity];
@@ -29,7 +29,7 @@ struct ThreadTimes {
 // last read when it could not be read this time. Then calls `exited` with
 // each thread of the last pass that is gone (or whose id another process
 // has taken) and whose time was read, and makes this pass the last.
-void AdvanceThreadTimes(ThreadTimes* times, const SnapshotThread* threads, uint32_t count,
+void AdvanceThreadTimes(PassThreadTimes* times, const SnapshotThread* threads, uint32_t count,
                         void (*exited)(void* context, const ThreadTime& thread), void* context);
 
 #endif
