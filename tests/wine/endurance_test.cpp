@@ -30,8 +30,13 @@ constexpr SIZE_T kPrivateGrowthBound = 1 << 20;  // heaps settle in steps; a lea
 // modules (the program, here linked into the test, and the stand-ins): every
 // allocation their code or their static run-time asks for passes one. ----
 
+#ifdef SELVANE_DEVICE  // the device's toolhelp serves every snapshot there
+constexpr int kModules = 4;
+const wchar_t* const kModuleNames[kModules] = {nullptr, L"coredll.dll", L"libnvrm.dll", L"toolhelp.dll"};
+#else
 constexpr int kModules = 3;
 const wchar_t* const kModuleNames[kModules] = {nullptr, L"coredll.dll", L"libnvrm.dll"};
+#endif
 struct Range {
   const BYTE* base;
   size_t size;

@@ -36,7 +36,6 @@ struct Kernel {
   decltype(&SetThreadPriority) legacySet = Export<decltype(&SetThreadPriority)>(L"coredll.dll", "SetThreadPriority");
   int(WINAPI* ceGet)(HANDLE) = Export<int(WINAPI*)(HANDLE)>(L"coredll.dll", "CeGetThreadPriority");
   BOOL(WINAPI* ceSet)(HANDLE, int) = Export<BOOL(WINAPI*)(HANDLE, int)>(L"coredll.dll", "CeSetThreadPriority");
-  DWORD(WINAPI* idleTime)() = Export<DWORD(WINAPI*)()>(L"coredll.dll", "GetIdleTime");
 };
 
 StandinCounts TakeCounts() {
@@ -169,15 +168,6 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
   SetStandinSettings("");
 }
 
-TEST(CoredllStandin, IdleTimeIsMaxdwordOnlyWhereUnsupported) {
-  const Kernel kernel;
-  SetStandinSettings("");
-  EXPECT_NE(kernel.idleTime(), MAXDWORD);
-  SetStandinSettings("idle-unsupported");
-  EXPECT_EQ(kernel.idleTime(), MAXDWORD);
-  SetStandinSettings("");
-}
-
 TEST(CoredllStandin, LevelsRoundTripTheLegacyCallsSeeEightAndRightsAreEnforced) {
   const Kernel kernel;
   const Sleeper sleeper;
@@ -256,19 +246,4 @@ TEST(CoredllStandin, DebugPrintFormatsToStandardErrorAsUtf8CutAtTheDevicesLimit)
   while (length < sizeof bytes && ReadFile(readEnd, bytes + length, sizeof bytes - length, &read, nullptr)) length += read;
   CloseHandle(readEnd);
   EXPECT_EQ(std::string(bytes, length), "T=42 \xc2\xb0" "C\r\n" + std::string(127, 'x'));
-}
-
-// As on Compact 2013, no-stdout leaves the monitor no standard output: its
-// record reaches no one, and the monitor runs and ends as usual.
-TEST(CoredllStandin, NoStdoutTakesTheMonitorsStandardOutputAway) {
-  SetStandinSettings("no-stdout");
-  Child monitor;
-  ASSERT_TRUE(monitor.Start(L"\"" + BinPath(L"selvane-monitor.exe") + L"\" /l"));
-  SetStandinSettings("");
-  HWND sheet = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr; }, 10000));
-  Sleep(2 * kSamplePeriodMs);  // a record header and a line, had it standard output
-  PostMessageW(sheet, WM_CLOSE, 0, 0);
-  EXPECT_EQ(monitor.Wait(10000), 0u);
-  EXPECT_EQ(monitor.Output(), "");
 }
