@@ -100,7 +100,6 @@ const uint32_t kProcessNameChars = 130;
 const uint32_t ENTRY_NEW = 0x10000000u;
 const uint32_t ENTRY_UNSEEN = 0x20000000u;
 const uint32_t ENTRY_CHANGED = 0x40000000u;
-const uint32_t kSnapshotFlags = 6;        // processes | threads
 const uint32_t kSnapshotNameChars = 260;  // an executable name as the snapshot gives it (MAX_PATH)
 // Rows are found by process id through an open-addressing index at most half full.
 const uint32_t kProcessIndexBits = 11;
@@ -158,6 +157,8 @@ const uint32_t kMsPerSecond = 1000;
 
 // Platform text buffers
 const uint32_t kDebugPrintChars = 256;  // one line of the wide debug print
+const uint32_t kDebugPieceChars = 120;  // the device's debug print takes under 128 characters a call
+const uint32_t kDiagnosticChars = 768;  // one diagnostic or record line, formatted
 const uint32_t kEntryNameChars = 128;   // an entry-point name looked up by wide name
 
 // Context menu positions
@@ -173,6 +174,12 @@ const uint32_t kPriorityNormal = 1;
 const uint32_t kPriorityLow = 2;
 const uint32_t kPriorityLevelCount = 3;
 const uint32_t kPriorityUnknown = 3;  // a class or level none of the three stands for
+// The device's thread levels: 0 (highest) to 255; the legacy application
+// levels are 248 (time critical) to 255 (idle), the rest real-time and drivers'.
+const int kCeLevelApplicationFirst = 248;
+const int kCeLevelHighest = 249;
+const int kCeLevelNormal = 251;
+const int kCeLevelIdle = 255;
 
 // Remote endpoint (/r): a read-only HTTP server on its own thread.
 const uint32_t kRemoteDefaultPort = 9231;      // /r without a port

@@ -15,6 +15,7 @@ static const bool kStateInitialised = (InitializeCriticalSection(&g_state.proces
 void ResetMonitorState() {
   g_state.instance = NULL;
   g_state.processorCount = 1;
+  g_state.machineProcessors = 1;
   StoreShared(&g_state.frequencyScale, kFullClockScale);
   g_state.cpuHistoryReset = 1;
   g_state.memHistoryReset = 1;

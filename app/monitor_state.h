@@ -2,8 +2,8 @@
 //
 // Ownership by thread:
 // - written only at start-up, before the sampling thread exists: instance,
-//   processorCount, dfsOffAtStart, serialTemperature, recordFigures, remotePort, rmHandle,
-//   rmAvailable, icons;
+//   processorCount, machineProcessors, dfsOffAtStart, serialTemperature, recordFigures, remotePort,
+//   rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
 //   processList, threadList, contextMenu, affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
@@ -42,6 +42,7 @@ struct ThreadRequest {
 struct MonitorState {
   HINSTANCE instance;
   uint32_t processorCount;           // 1..kMaxProcessors, fixed after start-up
+  uint32_t machineProcessors;        // every processor the platform reports: CPU shares are of all of them
   SharedWord<float> frequencyScale;  // CPU clock / its high corner, applied to every CPU load
   uint32_t cpuHistoryReset;          // lay the CPU history out at its next drawing
   uint32_t memHistoryReset;          // the same for the memory history

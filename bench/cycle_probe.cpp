@@ -94,7 +94,7 @@ void Drain() {
 // The walk a pass makes while no thread list is shown: every process.
 uint32_t WalkOnce() {
   ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot)) return 0;
+  if (!TakeProcessSnapshot(&snapshot, true)) return 0;
   SnapshotEntry entry;
   uint32_t count = 0;
   while (NextSnapshotProcess(&snapshot, &entry)) ++count;

@@ -99,7 +99,7 @@ void ProcessPass(benchmark::State& state, PassKind kind) {
     if (figures) step += kTicksPerSecond;
     Advance(reading, step);
     nowMs += 1000;
-    const PassSettings settings = {2, nowMs, kind == kThreads ? 1u : 0u};
+    const PassSettings settings = {2, 2, nowMs, kind == kThreads ? 1u : 0u};
     UpdateProcessTable(table.get(), threads.get(), reading, &settings);
     SyncProcessList(table.get(), &ops, text, kReportBufferChars);
     SyncThreadList(threads.get(), &ops, text, kReportBufferChars);

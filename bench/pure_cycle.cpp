@@ -123,7 +123,7 @@ void RunPureCycle(PureCycle* cycle) {
     readings.pass = &cycle->reading;
   }
 
-  const CycleState state = {cycle->lock, cycle->processorCount, 1,  &cycle->counters,   &cycle->frequencyScale,
+  const CycleState state = {cycle->lock, cycle->processorCount, cycle->processorCount, 1, &cycle->counters,   &cycle->frequencyScale,
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
                             &cycle->table,         &cycle->threads,       &cycle->pictures};

@@ -4,8 +4,8 @@
 # (C++03, set in CMakeLists.txt). No ARM run-time is installable here, so it
 # compiles to object files and links nothing. The SDK's headers are the
 # desktop's Windows headers from mingw-w64 with platform/device/sdk/ ahead of
-# them: stand-ins, by the SDK's own names, for what the device declares
-# differently or the desktop lacks.
+# them (SELVANE_DEVICE_SDK_STANDINS): stand-ins, by the SDK's own names, for
+# what the device declares differently or the desktop lacks.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR armv7)
 set(SELVANE_DEVICE_TRIPLE armv7-w64-windows-gnu)
@@ -24,11 +24,10 @@ set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 # Windows ABI: 32-bit pointers, 16-bit wchar_t). The device's C run-time is
 # Microsoft's, so the program calls its printf family, not mingw-w64's own.
 set(SELVANE_CXX_HEADERS /usr/lib/gcc/i686-w64-mingw32/12-posix/include/c++)
-set(SELVANE_DEVICE_SDK ${CMAKE_CURRENT_LIST_DIR}/../platform/device/sdk)
 # -nostdlibinc keeps clang's own headers and drops the host's /usr/include;
 # the C++ headers come before the C headers they wrap.
 set(SELVANE_DEVICE_FLAGS "-mthumb -nostdlibinc -D_WIN32_WCE=${SELVANE_WCE_VERSION} -DUNDER_CE -D__USE_MINGW_ANSI_STDIO=0")
-set(SELVANE_WINDOWS_HEADERS "-isystem ${SELVANE_DEVICE_SDK} -isystem /usr/share/mingw-w64/include")
+set(SELVANE_WINDOWS_HEADERS "-isystem /usr/share/mingw-w64/include")
 set(CMAKE_C_FLAGS_INIT "${SELVANE_DEVICE_FLAGS} ${SELVANE_WINDOWS_HEADERS}")
 set(CMAKE_CXX_FLAGS_INIT
     "${SELVANE_DEVICE_FLAGS} -nostdinc++ -isystem ${SELVANE_CXX_HEADERS} -isystem ${SELVANE_CXX_HEADERS}/i686-w64-mingw32 ${SELVANE_WINDOWS_HEADERS}")

@@ -19,13 +19,13 @@ SELVANE_STATIC_CHECK(sizeof(SharedWord<HWND>) == sizeof(HWND) && __alignof(Share
                      page_words);
 
 // Handles and pointers are 32 bits on the device and its 32-bit desktop build.
-#if defined(_WIN32_WCE) || (defined(_WIN32) && !defined(_WIN64))
+#if !defined(_WIN64)
 SELVANE_STATIC_CHECK(sizeof(void*) == 4 && sizeof(HANDLE) == 4 && sizeof(LPARAM) == 4, handles_32_bit);
 #else
 SELVANE_STATIC_CHECK(sizeof(void*) == 8 && sizeof(HANDLE) == 8, handles_64_bit);
 #endif
 
-#if defined(_WIN32_WCE)
+#ifdef SELVANE_DEVICE
 // The device's toolhelp record, whose dwSize the walk sets to its size.
 SELVANE_STATIC_CHECK(sizeof(PROCESSENTRY32) == 564, device_process_record);
 SELVANE_STATIC_CHECK(sizeof(THREADENTRY32) == 36, device_thread_record);

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#ifdef _WIN32_WCE
+#ifdef SELVANE_DEVICE
 #include <dbgapi.h>  // NKDbgPrintfW; winbase.h declares GetIdleTime and GetProcAddressW
 #else
 // Milliseconds one processor has been idle since start. The desktop gives the

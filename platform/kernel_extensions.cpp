@@ -32,6 +32,10 @@ void BindKernelExtensionsFrom(const wchar_t* libraryName) {
   if (count == 0) count = 1;
   if (count > kMaxProcessors) count = kMaxProcessors;
   g_state.processorCount = count;
+  // The CPU shares are of the whole machine, whatever the gauges can show.
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  g_state.machineProcessors = system.dwNumberOfProcessors > 0 ? system.dwNumberOfProcessors : 1;
 }
 
 void BindKernelExtensions() { BindKernelExtensionsFrom(KERNEL_EXTENSION_LIBRARY); }

@@ -10,7 +10,7 @@
 #define SELVANE_PLATFORM_PROCESS_SNAPSHOT_H
 
 #include <windows.h>
-#ifdef _WIN32_WCE
+#ifdef SELVANE_DEVICE
 #include <tlhelp32.h>  // the device's toolhelp
 #endif
 
@@ -18,7 +18,7 @@
 #include "platform/snapshot_entry.h"
 
 struct ProcessSnapshot {
-#ifdef _WIN32_WCE
+#ifdef SELVANE_DEVICE
   HANDLE handle;
   bool processesStarted;
   bool threadsStarted;
@@ -40,8 +40,10 @@ struct ProcessSnapshot {
 // figure. The desktop's process records carry both.
 bool ProcessTimesFromThreads();
 
-// False when no snapshot could be taken (nothing to close).
-bool TakeProcessSnapshot(ProcessSnapshot* snapshot);
+// False when no snapshot could be taken (nothing to close). Without
+// `withThreads` the walk has processes only (the desktop's records hold
+// threads anyway).
+bool TakeProcessSnapshot(ProcessSnapshot* snapshot, bool withThreads);
 // The next process with what the walk knows of it; false when none is left.
 bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry);
 // The next thread (its id and its process; no figures); false when none is left.

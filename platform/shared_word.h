@@ -11,7 +11,7 @@ struct SharedValue {
   typedef T Type;
 };
 
-#ifdef _WIN32_WCE
+#ifdef SELVANE_DEVICE
 #include "platform/device/shared_word.h"
 #else
 #include "platform/desktop/shared_word.h"

@@ -8,6 +8,8 @@
 
 #include "platform/win32.h"
 
+// The library is the system's, not the program's branch: the device's
+// branch run on the desktop (SELVANE_DEVICE without _WIN32_WCE) has ws2_32.
 #ifdef _WIN32_WCE
 #define WINSOCK_LIBRARY L"ws2.dll"
 #define WINSOCK_LIBRARY_NAME "ws2.dll"

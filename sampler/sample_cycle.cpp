@@ -45,7 +45,8 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
   }
 
   if (readings->pass != NULL) {
-    const PassSettings settings = {state->processorCount, readings->nowMs, state->processTimesFromThreads};
+    const PassSettings settings = {state->processorCount, state->machineProcessors, readings->nowMs,
+                                   state->processTimesFromThreads};
     UpdateProcessTable(state->processTable, state->threadTable, readings->pass, &settings);
   }
 }

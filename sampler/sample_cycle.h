@@ -41,6 +41,7 @@ struct CycleReadings {
 struct CycleState {
   const StateLock* lock;  // held while the cycle writes; null: no other thread reads
   uint32_t processorCount;
+  uint32_t machineProcessors;
   uint32_t processTimesFromThreads;
   IdleCounters* idle;
   SharedWord<float>* frequencyScale;

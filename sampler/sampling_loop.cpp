@@ -14,13 +14,26 @@
 
 static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
 
+// The platform said once that it keeps no idle count.
+static bool g_idleUnsupportedSaid;
+
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1). Returns a
 // bit for each processor whose query failed.
 static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   if (count < 2) {
-    idle[0] = GetIdleTime();
+    const DWORD idleMs = GetIdleTime();
+    // MAXDWORD: the platform's adaptation layer keeps no idle count, so no
+    // load can be measured (ee488013). Said once; the load reads 0.
+    if (idleMs == MAXDWORD) {
+      if (reportFailures && !g_idleUnsupportedSaid) {
+        WriteDiagnostic("the platform keeps no idle time: no processor load\r\n");
+        g_idleUnsupportedSaid = true;
+      }
+      return 1;
+    }
+    idle[0] = idleMs;
     return 0;
   }
   uint32_t failed = 0;
@@ -37,11 +50,11 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailu
 }
 
 static CycleState MonitorCycleState(SamplerContext* context) {
-  const CycleState state = {&g_stateLock,         g_state.processorCount,   ProcessTimesFromThreads() ? 1u : 0u,
-                            &context->idle,       &g_state.frequencyScale,  &g_state.loadSample,
-                            g_state.reportBuffer, g_state.cpuHistory,       &g_state.cpuHistoryReset,
-                            &g_state.memHistory,  &g_state.memHistoryReset, &g_state.processTable,
-                            &g_state.threadTable, &g_state.pictures};
+  const CycleState state = {
+      &g_stateLock,          g_state.processorCount,   g_state.machineProcessors, ProcessTimesFromThreads() ? 1u : 0u,
+      &context->idle,        &g_state.frequencyScale,  &g_state.loadSample,       g_state.reportBuffer,
+      g_state.cpuHistory,    &g_state.cpuHistoryReset, &g_state.memHistory,       &g_state.memHistoryReset,
+      &g_state.processTable, &g_state.threadTable,     &g_state.pictures};
   return state;
 }
 

@@ -14,7 +14,7 @@ logs="$root/build/mutants"
 mkdir -p "$logs"
 
 bash scripts/deps.sh >/dev/null || exit 1
-for preset in native tsan windows; do
+for preset in native tsan windows windows-device; do
   cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" >"$logs/baseline-$preset.log" 2>&1 ||
     { echo "the unchanged tree does not build ($preset)"; exit 1; }
 done
@@ -37,19 +37,31 @@ open(path, 'w').write(text.replace(find, put))
 PY
 }
 
+# The Wine tests of one build preset.
+wine_suite() {
+  local preset=$1 log=$2 status
+  cmake --build --preset "$preset" >>"$log" 2>&1 || { echo "build ($preset)"; return 1; }
+  wine_server_start
+  ctest --preset "$preset" --stop-on-failure >>"$log" 2>&1
+  status=$?
+  wine_server_stop
+  [ "$status" -eq 0 ] || { echo "Wine tests ($preset)"; return 1; }
+}
+
+# A fault in the device's own files only the device's branch compiles: its
+# run under Wine alone. Any other: the native, stress and desktop suites, then
+# the device's run.
 suite() {
-  local log=$1
-  for preset in native tsan windows; do
+  local log=$1 file=$2
+  case "$file" in
+    platform/device/*) wine_suite windows-device "$log"; return ;;
+  esac
+  for preset in native tsan; do
     cmake --build --preset "$preset" >>"$log" 2>&1 || { echo "build ($preset)"; return 1; }
   done
   ctest --preset native --stop-on-failure >>"$log" 2>&1 || { echo "native tests"; return 1; }
   build/tsan/tests/tsan/table_stress >>"$log" 2>&1 || { echo "stress test"; return 1; }
-  wine_server_start
-  ctest --preset windows --stop-on-failure >>"$log" 2>&1
-  local status=$?
-  wine_server_stop
-  [ "$status" -eq 0 ] || { echo "Wine tests"; return 1; }
-  return 0
+  wine_suite windows "$log" && wine_suite windows-device "$log"
 }
 
 killed=0
@@ -73,7 +85,7 @@ while IFS= read -r line; do
   fi
   log="$logs/$number.log"
   : >"$log"
-  if reason=$(suite "$log"); then
+  if reason=$(suite "$log" "$file"); then
     echo "| $number | $area | SURVIVED |"
     survived=$((survived + 1))
   else
@@ -83,6 +95,6 @@ while IFS= read -r line; do
   restore
 done <scripts/mutants.txt
 # The restored tree, built again.
-for preset in native tsan windows; do cmake --build --preset "$preset" >/dev/null 2>&1; done
+for preset in native tsan windows windows-device; do cmake --build --preset "$preset" >/dev/null 2>&1; done
 echo
 echo "$killed killed, $survived survived"

@@ -9,6 +9,21 @@
 //   cpu-zero       libnvrm's CPU record reads current 0 and high corner 0
 //   record         libnvrm logs every call; StandinTakeCallLog reads and clears the log
 //   frozen         libnvrm's model does not move on with time: a reading changes only by a call that sets it
+// The device's kernel and toolhelp calls (coredll's kernel_calls.cpp, toolhelp.dll):
+//   heaps          every process heap list a snapshot gathers (a process
+//                  snapshot without TH32CS_SNAPNOHEAPS: one a process) costs
+//                  a few ms; the lists are counted with or without it
+//                  (standin_counts.h, StandinTakeCounts)
+//   idle-unsupported  GetIdleTime returns MAXDWORD, as where the platform lacks it
+//   realtime-thread=TID  thread TID reads level 100 (a driver's) until a
+//                  priority is set for it
+//   thread-rights  a handle from OpenThread may do only what it asked for:
+//                  GetThreadTimes, the priority and affinity reads without
+//                  THREAD_QUERY_INFORMATION, and the sets without
+//                  THREAD_SET_INFORMATION, fail with ERROR_ACCESS_DENIED
+//   no-stdout      read once, when coredll loads: standard output is gone, as
+//                  on Compact 2013 (writes to it fail and reach no one); the
+//                  debug print still reaches standard error
 // A missing entry point is a test's own doing: it hides the name from the
 // program's lookup, so every export stays.
 #ifndef SELVANE_STANDINS_STANDIN_SETTINGS_H

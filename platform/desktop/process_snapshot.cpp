@@ -60,7 +60,7 @@ static uint32_t NextRecord(const ProcessSnapshot* snapshot, uint32_t offset) {
 
 bool ProcessTimesFromThreads() { return false; }
 
-bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
+bool TakeProcessSnapshot(ProcessSnapshot* snapshot, bool) {
   ULONG length = 0;
   NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, g_records, g_recordCapacity, &length);
   while (status == kStatusInfoLengthMismatch && GrowRecords(length)) {

@@ -8,7 +8,8 @@ namespace {
 
 struct LevelSetting {
   int level;
-  uint32_t threads;
+  uint32_t moved;
+  uint32_t kept;  // at a real-time or driver level: left where they are
   BOOL all;
 };
 
@@ -20,15 +21,21 @@ struct LevelReading {
 
 }  // namespace
 
-// The device's levels for "High", "Normal" and "Low", by menu position.
-static const int kThreadLevels[kPriorityLevelCount] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_NORMAL,
-                                                       THREAD_PRIORITY_IDLE};
+// The device's levels (0-255) for "High", "Normal" and "Low", by menu
+// position: THREAD_PRIORITY_HIGHEST, _NORMAL and _IDLE as the legacy calls
+// map them (ms923856).
+static const int kThreadLevels[kPriorityLevelCount] = {kCeLevelHighest, kCeLevelNormal, kCeLevelIdle};
 
-// Calls `visit` with each thread of `processId` in a fresh snapshot, while
-// it returns true. False when the process has exited (the handle the command
-// holds tells, since its id may name another process by now) or no snapshot.
-static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HANDLE thread, void* context),
-                            void* context) {
+// An application's level, one of the legacy eight; the rest belong to
+// real-time threads and drivers, which "Set Priority" leaves alone.
+static bool ApplicationLevel(int level) { return level >= kCeLevelApplicationFirst && level <= kCeLevelIdle; }
+
+// Calls `visit` with each thread of `processId` in a fresh snapshot, opened
+// with `access`, while it returns true. False when the process has exited
+// (the handle the command holds tells, since its id may name another process
+// by now) or no snapshot.
+static bool ForEachThreadOf(HANDLE process, uint32_t processId, DWORD access,
+                            bool (*visit)(HANDLE thread, void* context), void* context) {
   if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT) return false;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return false;
@@ -36,7 +43,7 @@ static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HA
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
     if (entry.th32OwnerProcessID != processId) continue;
-    HANDLE thread = OpenThread(kThreadQueryAccess, FALSE, entry.th32ThreadID);
+    HANDLE thread = OpenThread(access, FALSE, entry.th32ThreadID);
     const bool goOn = visit(thread, context);
     if (thread != NULL) CloseHandle(thread);
     if (!goOn) break;
@@ -45,17 +52,39 @@ static bool ForEachThreadOf(HANDLE process, uint32_t processId, bool (*visit)(HA
   return true;
 }
 
+bool ReadThreadPriority(HANDLE thread, int32_t* priority) {
+  // The full 0-255 level: the legacy GetThreadPriority sees only the eight
+  // application levels (bb202731).
+  const int level = CeGetThreadPriority(thread);
+  if (level == THREAD_PRIORITY_ERROR_RETURN) return false;
+  *priority = level;
+  return true;
+}
+
 static bool SetThreadLevel(HANDLE thread, void* context) {
   LevelSetting* setting = static_cast<LevelSetting*>(context);
-  ++setting->threads;
-  if (thread == NULL || !SetThreadPriority(thread, setting->level)) setting->all = FALSE;
+  int32_t level = 0;
+  if (thread == NULL || !ReadThreadPriority(thread, &level)) {
+    setting->all = FALSE;
+  } else if (!ApplicationLevel(level)) {
+    ++setting->kept;
+  } else if (CeSetThreadPriority(thread, setting->level)) {
+    ++setting->moved;
+  } else {
+    setting->all = FALSE;
+  }
   return true;
 }
 
 static bool ReadThreadLevel(HANDLE thread, void* context) {
   LevelReading* reading = static_cast<LevelReading*>(context);
-  const int level = thread != NULL ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
-  if (level == THREAD_PRIORITY_ERROR_RETURN || (reading->threads > 0 && level != reading->level)) {
+  int32_t level = 0;
+  if (thread == NULL || !ReadThreadPriority(thread, &level)) {
+    reading->same = false;
+    return false;
+  }
+  if (!ApplicationLevel(level)) return true;  // a real-time thread says nothing of the process's level
+  if (reading->threads > 0 && level != reading->level) {
     reading->same = false;
     return false;
   }
@@ -64,17 +93,20 @@ static bool ReadThreadLevel(HANDLE thread, void* context) {
   return true;
 }
 
-BOOL SetProcessPriorityLevel(HANDLE process, uint32_t processId, uint32_t level) {
+BOOL SetProcessPriorityLevel(HANDLE process, uint32_t processId, uint32_t level, uint32_t* kept) {
   if (level >= kPriorityLevelCount) return FALSE;
-  LevelSetting setting = {kThreadLevels[level], 0, TRUE};
-  if (!ForEachThreadOf(process, processId, SetThreadLevel, &setting)) return FALSE;
-  return setting.all && setting.threads > 0;
+  LevelSetting setting = {kThreadLevels[level], 0, 0, TRUE};
+  if (!ForEachThreadOf(process, processId, kThreadSetAccess, SetThreadLevel, &setting)) return FALSE;
+  *kept = setting.kept;
+  return setting.all && setting.moved + setting.kept > 0;
 }
 
-// The level every thread runs at; threads at different levels have none.
+// The level every application thread runs at; threads at different levels
+// have none.
 uint32_t ReadProcessPriorityLevel(HANDLE process, uint32_t processId) {
   LevelReading reading = {0, 0, true};
-  if (!ForEachThreadOf(process, processId, ReadThreadLevel, &reading) || !reading.same || reading.threads == 0) {
+  if (!ForEachThreadOf(process, processId, kThreadQueryAccess, ReadThreadLevel, &reading) || !reading.same ||
+      reading.threads == 0) {
     return kPriorityUnknown;
   }
   for (uint32_t level = 0; level < kPriorityLevelCount; ++level) {

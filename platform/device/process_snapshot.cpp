@@ -16,8 +16,11 @@ static bool NextRecord(HANDLE snapshot, bool* started, Record* record, Step firs
 
 bool ProcessTimesFromThreads() { return true; }
 
-bool TakeProcessSnapshot(ProcessSnapshot* snapshot) {
-  HANDLE handle = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
+bool TakeProcessSnapshot(ProcessSnapshot* snapshot, bool withThreads) {
+  // Never the heaps: a process snapshot gathers every process's heap list
+  // unless told not to (ee487995), and the monitor reads none of it.
+  const DWORD flags = TH32CS_SNAPPROCESS | TH32CS_SNAPNOHEAPS | (withThreads ? TH32CS_SNAPTHREAD : 0);
+  HANDLE handle = CreateToolhelp32Snapshot(flags, 0);
   if (handle == INVALID_HANDLE_VALUE) return false;
   *snapshot = ProcessSnapshot();
   snapshot->handle = handle;
@@ -40,9 +43,8 @@ bool NextSnapshotProcess(ProcessSnapshot* snapshot, SnapshotEntry* entry) {
 bool NextSnapshotThread(ProcessSnapshot* snapshot, SnapshotThread* thread) {
   THREADENTRY32* record = &snapshot->thread;
   if (!NextRecord(snapshot->handle, &snapshot->threadsStarted, record, Thread32First, Thread32Next)) return false;
-  *thread = SnapshotThread();  // the walk gives no figures
-  thread->threadId = record->th32ThreadID;
-  thread->ownerId = record->th32OwnerProcessID;
+  const SnapshotThread walked = {record->th32ThreadID, record->th32OwnerProcessID, ThreadFigures()};  // no figures
+  *thread = walked;
   return true;
 }
 

@@ -6,13 +6,14 @@
 // thread affinity masks, which Wine applies to the Linux threads.
 //
 // Its test settings (another processor count, a failing idle query) are in
-// standin_settings.h.
+// standin_settings.h. The device's other kernel calls are in kernel_calls.cpp.
 #include <windows.h>
 #include <winternl.h>
 
 #include <type_traits>
 
 #include "platform/kernel_extension_api.h"
+#include "standins/coredll/kernel_calls.h"
 #include "standins/standin_settings.h"
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
@@ -61,6 +62,7 @@ static DWORD MaskToAffinity(DWORD_PTR mask, DWORD_PTR systemMask) {
 }
 
 STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
+  if (!ThreadHandleAllows(thread, THREAD_QUERY_INFORMATION)) return FALSE;
   ThreadBasics info;
   if (NtQueryInformationThread(thread, ThreadBasicInformation, &info, sizeof info, nullptr) != 0) {
     return FALSE;
@@ -68,10 +70,12 @@ STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return FALSE;
   *affinity = MaskToAffinity(info.affinityMask, systemMask);
-  return TRUE;
+  // "Zero indicates that no affinity is set" (gg154427).
+  return *affinity != 0;
 }
 
 STANDIN_EXPORT BOOL WINAPI CeSetThreadAffinity(HANDLE thread, DWORD affinity) {
+  if (!ThreadHandleAllows(thread, THREAD_SET_INFORMATION)) return FALSE;
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return FALSE;
   const DWORD_PTR mask = AffinityToMask(affinity, systemMask);

@@ -30,7 +30,7 @@ struct Monitor {
   RecordedList threadList{4, 0xE};
   std::map<uint32_t, SnapshotEntry> processFigures;
   std::map<uint32_t, ThreadFigures> threadFigures;
-  uint32_t processors = 1, timesFromThreads = 0, nowMs = 0;
+  uint32_t processors = 1, machine = 0, timesFromThreads = 0, nowMs = 0;  // machine 0: as many as `processors`
   Ops threadOps;  // the thread list's operations of the last pass
   wchar_t text[kReportBufferChars];
 
@@ -48,7 +48,7 @@ struct Monitor {
     for (const Thread& thread : walked) read.push_back({thread.id, thread.owner, threadFigures[thread.id]});
     FillReading(reading.get(), entries, read);
     nowMs += ms;
-    const PassSettings settings = {processors, nowMs, timesFromThreads};
+    const PassSettings settings = {processors, machine != 0 ? machine : processors, nowMs, timesFromThreads};
     const size_t before = list.log.size(), threadsBefore = threadList.log.size();
     UpdateProcessTable(table.get(), threads.get(), reading.get(), &settings);
     const ListOps ops = list.Ops(), threadListOps = threadList.Ops();
@@ -133,6 +133,10 @@ TEST(ProcessFigures, TextsFollowTheFiguresAndOnlyChangedTextsAreSent) {
   EXPECT_EQ((Ops{L"set 0 3 0", L"set 0 4 0:00:05", L"set 0 5 1,205 K"}), m.Pass(both));
   a.cpuTime += kSecond;
   EXPECT_EQ(Ops{L"set 0 4 0:00:06"}, m.Pass(both, {}, 0));  // no time elapsed: a share of 0
+  m.processors = 1;  // without the kernel's set the share is still of every processor the machine has
+  m.machine = 8;
+  a.cpuTime += 2 * kSecond;
+  EXPECT_EQ((Ops{L"set 0 3 25", L"set 0 4 0:00:08"}), m.Pass(both));
 }
 
 // Where times are kept per thread (the device), a process shows its read
@@ -166,6 +170,11 @@ TEST(ThreadList, FollowsTheChosenProcessWithTheFewestSteps) {
   m.threadFigures[0x104].cpuTime += kSecond / 2;
   m.Pass(processes, threads);
   EXPECT_EQ((Ops{L"set 0 1 10", L"set 0 2 25", L"delete 1", L"insert 2 00000110 272"}), m.threadOps);
+  // The process keeps what 0x108 used: 4.5 s, half a second more than before.
+  EXPECT_EQ((Ops{L"25", L"0:00:04"}), (Ops{m.Item(0)[kColumnCpu], m.Item(0)[kColumnCpuTime]}));
+  m.threadFigures[0x104].figures = 0;  // unreadable for a pass: its last time still counts
+  m.Pass(processes, threads);
+  EXPECT_EQ((Ops{L"0", L"0:00:04"}), (Ops{m.Item(0)[kColumnCpu], m.Item(0)[kColumnCpuTime]}));
 
   // Another process: its threads replace the rows, the old items go last first.
   SelectThreadOwner(m.threads.get(), 1, 0x20);

@@ -137,6 +137,15 @@ void ExpectPicturesKept(InProcessMonitor* monitor, int tries, Disturb disturb) {
 std::pair<uint32_t, uint32_t> ToolhelpCounts() {
   uint32_t processes = 0, threads = 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+#ifdef SELVANE_DEVICE  // the device's toolhelp: wide records by the plain names
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    ++processes;
+    threads += entry.cntThreads;
+  }
+  CloseToolhelp32Snapshot(snapshot);
+#else
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
@@ -144,6 +153,7 @@ std::pair<uint32_t, uint32_t> ToolhelpCounts() {
     threads += entry.cntThreads;
   }
   CloseHandle(snapshot);
+#endif
   return {processes, threads};
 }
 

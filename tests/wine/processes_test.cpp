@@ -47,7 +47,9 @@ void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
   for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
 }
 
-bool WaitForMenuClosed() { return WaitUntil([] { return VisibleMenu() == nullptr; }); }
+bool WaitForMenuClosed() {
+  return WaitUntil([] { return VisibleMenu() == nullptr; });
+}
 
 bool Checked(HMENU menu, UINT position) { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_CHECKED) != 0; }
 
@@ -72,7 +74,9 @@ struct BoxAnswers {
     g_askedCount.store(0);
     g_answer = answer;
   }
-  bool Asked(int count) const { return WaitUntil([=] { return g_askedCount.load() == count; }); }
+  bool Asked(int count) const {
+    return WaitUntil([=] { return g_askedCount.load() == count; });
+  }
   ImportPatch patch{"MessageBoxW", reinterpret_cast<void*>(AnswerBox)};
 };
 
@@ -118,9 +122,13 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_EQ(L"0", Text(list, idle.Id(), kColumnCpu));
 
   std::wstring memory = Text(list, toucher.Id(), kColumnMemUsage);
+#ifdef SELVANE_DEVICE
+  EXPECT_EQ(L"", memory);  // the device's toolhelp record carries no memory figure
+#else
   ASSERT_EQ(L" K", memory.substr(memory.size() - 2));
   memory.erase(std::remove(memory.begin(), memory.end(), L','), memory.end());
   EXPECT_GE(std::stoll(memory), 64000);
+#endif
 
   // Once it has stopped, its CPU Time ("h:mm:ss") is the time it counted itself.
   const unsigned long long own = std::stoull(burner.ReadLine());
@@ -139,7 +147,11 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
 }
 
 TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
+#ifdef SELVANE_DEVICE
+  BoundPage page("thread-rights");  // a thread's handle does only what it was opened for
+#else
   BoundPage page;
+#endif
   Helper worker;
   const int item = page.Listed(&worker, L"threads 3");
   std::istringstream line(worker.ReadLine());
@@ -156,7 +168,12 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   std::vector<std::wstring> shown;
   for (int i = 0; i < ListView_GetItemCount(page.ThreadList()); ++i) {
     shown.push_back(ItemText(page.ThreadList(), i, kThreadColumnTid));
-    for (int column : {kThreadColumnPriority, kThreadColumnCpu, kThreadColumnAffinity}) {  // normal, idle, any
+#ifdef SELVANE_DEVICE
+    EXPECT_EQ(L"251", ItemText(page.ThreadList(), i, kThreadColumnPriority));  // the device's level of a normal thread
+#else
+    EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, kThreadColumnPriority));
+#endif
+    for (int column : {kThreadColumnCpu, kThreadColumnAffinity}) {  // idle, no affinity set
       EXPECT_EQ(L"0", ItemText(page.ThreadList(), i, column));
     }
   }
@@ -165,7 +182,13 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   EXPECT_EQ(expected, shown);
 }
 
+const std::initializer_list<WPARAM> kToHigh = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN};
+const std::initializer_list<WPARAM> kToLow = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN};
+
 TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing) {
+#ifdef SELVANE_DEVICE
+  GTEST_SKIP() << "the device has no priority classes (SetPriority.MovesApplicationThreadsOnly...)";
+#endif
   BoundPage page("processors=1");
   Helper sleeper;
   const int item = page.Listed(&sleeper, L"threads 1");
@@ -174,17 +197,60 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing
     uint32_t marked;
     std::initializer_list<WPARAM> keys;
     DWORD after;
-  } steps[] = {{kPriorityNormal, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN}, HIGH_PRIORITY_CLASS},
-               {kPriorityHigh, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN}, IDLE_PRIORITY_CLASS},
+  } steps[] = {{kPriorityNormal, kToHigh, HIGH_PRIORITY_CLASS},
+               {kPriorityHigh, kToLow, IDLE_PRIORITY_CLASS},
                {kPriorityLow, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE}, IDLE_PRIORITY_CLASS}};
   for (const auto& step : steps) {
     HWND menu = OpenMenuOn(page.List(), item);
     ASSERT_NE(nullptr, menu);
-    for (uint32_t level = 0; level < kPriorityLevelCount; ++level) EXPECT_EQ(level == step.marked, Checked(priority, level));
+    for (uint32_t level = 0; level < kPriorityLevelCount; ++level)
+      EXPECT_EQ(level == step.marked, Checked(priority, level));
     Keys(menu, step.keys);
     ASSERT_TRUE(WaitForMenuClosed());
     EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == step.after; }));
   }
+}
+
+#ifdef SELVANE_DEVICE
+int Level(DWORD threadId) {
+  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+  const int level = CeGetThreadPriority(thread);
+  CloseHandle(thread);
+  return level;
+}
+#endif
+
+// The device has no classes: "Set Priority" moves the application threads to
+// the level chosen and leaves a real-time thread where it is, saying so; the
+// menu marks the level of the application threads.
+TEST(SetPriority, MovesApplicationThreadsOnlyAndSaysHowManyItLeft) {
+#ifndef SELVANE_DEVICE
+  GTEST_SKIP() << "the desktop sets a priority class, which moves every thread";
+#else
+  BoundPage page("processors=1");
+  Helper worker;
+  const int item = page.Listed(&worker, L"threads 2");
+  std::istringstream line(worker.ReadLine());
+  DWORD application = 0, realTime = 0;
+  ASSERT_TRUE(line >> application >> realTime);
+  SetStandinSettings(("processors=1 realtime-thread=" + std::to_string(realTime)).c_str());
+  const struct {
+    std::initializer_list<WPARAM> keys;
+    int level;
+  } steps[] = {{kToHigh, kCeLevelHighest}, {kToLow, kCeLevelIdle}};
+  for (const auto& step : steps) {
+    BoxAnswers boxes(IDOK);
+    Keys(OpenMenuOn(page.List(), item), step.keys);
+    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(boxes.Asked(1));
+    EXPECT_EQ(L"1 thread(s) at a real-time priority kept their level.", g_asked[0].text);
+    EXPECT_EQ(L"Set Priority", g_asked[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONINFORMATION), g_asked[0].style);
+    EXPECT_EQ(step.level, Level(application));
+    EXPECT_EQ(100, Level(realTime));
+  }
+  SetStandinSettings("");
+#endif
 }
 
 DWORD_PTR AffinityMask(const Child& process) {

@@ -1,7 +1,6 @@
 #include "tests/wine/support.h"
 
 #include <gtest/gtest.h>
-
 #include <io.h>
 #include <psapi.h>
 #include <sddl.h>
@@ -139,7 +138,8 @@ Helper::~Helper() {
 }
 
 static DWORD WINAPI MonitorThread(LPVOID parameter) {
-  return static_cast<DWORD>(RunMonitor(GetModuleHandleW(nullptr), static_cast<InProcessMonitor*>(parameter)->commandLine));
+  return static_cast<DWORD>(
+      RunMonitor(GetModuleHandleW(nullptr), static_cast<InProcessMonitor*>(parameter)->commandLine));
 }
 
 bool InProcessMonitor::Start(const wchar_t* options) {
@@ -161,7 +161,8 @@ DWORD InProcessMonitor::Close() {
 
 void** ImportSlot(HMODULE module, const char* function) {
   BYTE* base = reinterpret_cast<BYTE*>(module);
-  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const auto* headers =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
        library->Name != 0; ++library) {
@@ -195,14 +196,22 @@ ImportPatch::~ImportPatch() {
 
 // ---- The platform bound with faults ----
 
-static const char* const kKernelNames[] = {"CeGetThreadAffinity", "CeSetThreadAffinity", "CeGetProcessAffinity",
+static const char* const kKernelNames[] = {"CeGetThreadAffinity",  "CeSetThreadAffinity", "CeGetProcessAffinity",
                                            "CeSetProcessAffinity", "CeGetProcessorState", "CePowerOffProcessor",
-                                           "CePowerOnProcessor",  "CeGetIdleTimeEx",     "__GetUserKData"};
-const char* const kRmEntryNames[13] = {
-    "NvRmOpen",        "NvRmClose",           "NvRmMemGetStat",        "NvRmDfsGetClockUtilization",
-    "NvRmDiagGetTemperature", "NvRmDfsGetState", "NvRmDfsSetState",   "NvRmDfsSetLowCorner",
-    "NvRmDfsSetTarget", "NvRmDfsSetCpuEnvelope", "NvRmDfsSetEmcEnvelope", "NvRmDfsSetCpuEmcHighCorner",
-    "NvRmDfsSetAvHighCorner"};
+                                           "CePowerOnProcessor",   "CeGetIdleTimeEx",     "__GetUserKData"};
+const char* const kRmEntryNames[13] = {"NvRmOpen",
+                                       "NvRmClose",
+                                       "NvRmMemGetStat",
+                                       "NvRmDfsGetClockUtilization",
+                                       "NvRmDiagGetTemperature",
+                                       "NvRmDfsGetState",
+                                       "NvRmDfsSetState",
+                                       "NvRmDfsSetLowCorner",
+                                       "NvRmDfsSetTarget",
+                                       "NvRmDfsSetCpuEnvelope",
+                                       "NvRmDfsSetEmcEnvelope",
+                                       "NvRmDfsSetCpuEmcHighCorner",
+                                       "NvRmDfsSetAvHighCorner"};
 static uint32_t g_hiddenKernel, g_hiddenRm;
 static ImportPatch* g_lookupPatch;
 
@@ -213,10 +222,25 @@ static bool Hidden(const char* name, const char* const* names, size_t count, uin
   return false;
 }
 
+static bool HiddenEntry(const char* name) {
+  return Hidden(name, kKernelNames, 9, g_hiddenKernel) || Hidden(name, kRmEntryNames, 13, g_hiddenRm);
+}
+
+#ifdef SELVANE_DEVICE
+// The device's lookup, by wide name.
+const char kLookup[] = "GetProcAddressW";
+static FARPROC WINAPI LookUp(HMODULE module, LPCWSTR name) {
+  const std::string narrow(name, name + wcslen(name));  // entry names are ASCII
+  if (HiddenEntry(narrow.c_str())) return nullptr;
+  return reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCWSTR)>(g_lookupPatch->Original())(module, name);
+}
+#else
+const char kLookup[] = "GetProcAddress";
 static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
-  if (Hidden(name, kKernelNames, 9, g_hiddenKernel) || Hidden(name, kRmEntryNames, 13, g_hiddenRm)) return nullptr;
+  if (HiddenEntry(name)) return nullptr;
   return reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(g_lookupPatch->Original())(module, name);
 }
+#endif
 
 void SetStandinSettings(const char* settings) { SetEnvironmentVariableA("SELVANE_STANDIN", settings); }
 
@@ -226,7 +250,7 @@ void BindPlatform(const PlatformFaults& faults) {
   SetStandinSettings(faults.settings);
   g_hiddenKernel = faults.hiddenKernel;
   g_hiddenRm = faults.hiddenRm;
-  ImportPatch patch("GetProcAddress", reinterpret_cast<void*>(LookUp));
+  ImportPatch patch(kLookup, reinterpret_cast<void*>(LookUp));
   g_lookupPatch = &patch;
   BindKernelExtensionsFrom(BinPath(faults.coredll).c_str());
   BindResourceManagerFrom(BinPath(faults.libnvrm).c_str());
@@ -262,7 +286,8 @@ HardwareReadings ReadChip(uint32_t silent) {
     temperature(handle, kTemperatureCpu, &r.tCpu);
   }
   if (!(silent & kSilentPools)) {
-    for (uint32_t s = 1; s <= kMemStatCount; ++s) Export<PFN_NvRmMemGetStat>(library, "NvRmMemGetStat")(s, &r.stat[s - 1]);
+    for (uint32_t s = 1; s <= kMemStatCount; ++s)
+      Export<PFN_NvRmMemGetStat>(library, "NvRmMemGetStat")(s, &r.stat[s - 1]);
   }
   return r;
 }
@@ -276,18 +301,18 @@ std::wstring StatusBlock(const HardwareReadings& r) {
   const auto kb = [&](int s) { return std::to_wstring(r.stat[s - 1] >> 10); };
   const std::wstring gap = L" \t\t\t\t\t\t\t   ";
   return L"CPU[" + mhz(1) + L"Mhz]\r\nSYS[" + mhz(3) + L"Mhz]  AVP[" + pct(2) + L"%/" + mhz(2) + L"Mhz]" + gap +
-         L"AHB[" + pct(4) + L"%/" + mhz(4) + L"Mhz]  APB[" + pct(5) + L"%/" + mhz(5) + L"Mhz]" + gap + L"VID[" + pct(6) +
-         L"%/" + mhz(6) + L"Mhz]   EMC[" + pct(7) + L"%/" + mhz(7) + L"Mhz]" + gap + L"TModule=" +
-         std::to_wstring(r.tModule) + L"\u00B0C      Tcpu=" + std::to_wstring(r.tCpu) + L"\u00B0C" + gap + L"Carveout[" +
-         kb(2) + L"/" + kb(1) + L"kB, lfb " + kb(3) + L"kB]" + gap + L"GART [" + kb(5) + L"/" + kb(4) + L"kB, lfb " +
-         kb(6) + L"kB]";
+         L"AHB[" + pct(4) + L"%/" + mhz(4) + L"Mhz]  APB[" + pct(5) + L"%/" + mhz(5) + L"Mhz]" + gap + L"VID[" +
+         pct(6) + L"%/" + mhz(6) + L"Mhz]   EMC[" + pct(7) + L"%/" + mhz(7) + L"Mhz]" + gap + L"TModule=" +
+         std::to_wstring(r.tModule) + L"\u00B0C      Tcpu=" + std::to_wstring(r.tCpu) + L"\u00B0C" + gap +
+         L"Carveout[" + kb(2) + L"/" + kb(1) + L"kB, lfb " + kb(3) + L"kB]" + gap + L"GART [" + kb(5) + L"/" + kb(4) +
+         L"kB, lfb " + kb(6) + L"kB]";
 }
 
 // ---- The pages, their lists and the menu ----
 
 HWND ShowPerformancePage() {
-  HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PERFORMANCE), nullptr,
-                                 PerformancePageProc, 0);
+  HWND page =
+      CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PERFORMANCE), nullptr, PerformancePageProc, 0);
   ShowWindow(page, SW_SHOWNOACTIVATE);  // a hidden window keeps no pixels
   return page;
 }
@@ -296,7 +321,8 @@ ProcessesPage::ProcessesPage(const char* settings) {
   if (settings != nullptr) BindPlatform({L"coredll.dll", L"libnvrm.dll", settings});
   HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   thread_ = std::thread([this, ready] {
-    page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr, ProcessesPageProc, 0);
+    page_ =
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROCESSES), nullptr, ProcessesPageProc, 0);
     ShowWindow(page_, SW_SHOW);
     threadId_ = GetCurrentThreadId();
     SetEvent(ready);
@@ -321,7 +347,6 @@ std::wstring ItemText(HWND list, int item, int subItem) {
   ListView_GetItemText(list, item, subItem, text, 300);
   return text;
 }
-
 
 int FindItem(HWND list, DWORD processId) {
   for (int i = 0; i < ListView_GetItemCount(list); ++i) {

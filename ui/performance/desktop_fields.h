@@ -7,7 +7,7 @@
 
 #include "platform/win32.h"
 
-#ifdef _WIN32_WCE
+#ifdef SELVANE_DEVICE
 inline void AdaptFieldsToDesktop(HWND) {}  // the device's fields fit their figures
 #else
 // Widens the two byte-count fields to the free space up to their labels, and

@@ -21,16 +21,13 @@ static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures*
     figures->cpuTime = FileTimeTicks(kernel) + FileTimeTicks(user);
     figures->figures |= FIGURE_CPU_TIME;
   }
-  if (wanted & FIGURE_PRIORITY) {
-    const int priority = GetThreadPriority(thread);
-    if (priority != THREAD_PRIORITY_ERROR_RETURN) {
-      figures->priority = priority;
-      figures->figures |= FIGURE_PRIORITY;
-    }
+  if ((wanted & FIGURE_PRIORITY) && ReadThreadPriority(thread, &figures->priority)) {
+    figures->figures |= FIGURE_PRIORITY;
   }
-  DWORD affinity = 0;
-  if ((wanted & FIGURE_AFFINITY) && g_kernel.CeGetThreadAffinity(thread, &affinity)) {
-    figures->affinity = affinity;
+  if (wanted & FIGURE_AFFINITY) {
+    // Zero "indicates that no affinity is set" (gg154427): any processor.
+    DWORD affinity = 0;
+    figures->affinity = g_kernel.CeGetThreadAffinity(thread, &affinity) ? affinity : 0;
     figures->figures |= FIGURE_AFFINITY;
   }
   CloseHandle(thread);
@@ -96,7 +93,7 @@ uint32_t ReadProcessAffinity(uint32_t processId) {
 // could be taken.
 static bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
   ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot)) return false;
+  if (!TakeProcessSnapshot(&snapshot, true)) return false;
   reading->processCount = 0;
   SnapshotEntry entry;
   while (reading->processCount < kProcessCapacity && NextSnapshotProcess(&snapshot, &entry)) {
@@ -141,7 +138,7 @@ bool ReadProcessPass(PassReading** reading) {
 
 bool CountProcesses(uint32_t* processes, uint32_t* threads) {
   ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot)) return false;
+  if (!TakeProcessSnapshot(&snapshot, false)) return false;  // each process's record counts its threads
   SnapshotEntry entry;
   uint32_t processCount = 0, threadCount = 0;
   while (NextSnapshotProcess(&snapshot, &entry)) {
@@ -171,7 +168,8 @@ void PresentProcessPass() {
 void RunProcessPass() {
   PassReading* reading;
   if (!ReadProcessPass(&reading)) return;
-  const PassSettings settings = {g_state.processorCount, GetTickCount(), ProcessTimesFromThreads() ? 1u : 0u};
+  const PassSettings settings = {g_state.processorCount, g_state.machineProcessors, GetTickCount(),
+                                 ProcessTimesFromThreads() ? 1u : 0u};
   EnterStateLock(&g_stateLock);
   UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings);
   LeaveStateLock(&g_stateLock);

@@ -57,7 +57,7 @@ namespace {
 // What closing up a pass's rows works with and sums.
 struct CloseUp {
   uint64_t elapsed;
-  uint32_t processorCount;
+  uint32_t machineProcessors;
   uint32_t threadSum;
 };
 
@@ -68,7 +68,37 @@ static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
   CloseUp* closeUp = static_cast<CloseUp*>(context);
   closeUp->threadSum += row->threadCount;
   const uint32_t texts = flags == ENTRY_NEW ? kInsertTexts : flags == ENTRY_CHANGED ? kCountTexts : 0;
-  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount);
+  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->machineProcessors);
+}
+
+// Adds `cpuTime` to the row of process `processId`, if it has one.
+static void AddProcessTime(ProcessTable* table, uint32_t processId, uint64_t cpuTime, bool exited) {
+  const uint32_t owner = FindProcessRow(table, processId);
+  if (owner == kNoProcessRow) return;
+  ProcessEntry* row = &table->rows[owner];
+  if (exited) row->exitedCpuTime += cpuTime;
+  row->cpuTime += cpuTime;
+  row->figures |= FIGURE_CPU_TIME;
+}
+
+static void TakeExitedThread(void* context, const ThreadTime& thread) {
+  AddProcessTime(static_cast<ProcessTable*>(context), thread.ownerId, thread.cpuTime, true);
+}
+
+// Where the platform keeps times per thread only: each process's time is
+// what its exited threads used and its live threads' times summed.
+static void SumThreadTimes(ProcessTable* table, const PassReading* reading) {
+  // What exited threads used before this pass.
+  for (uint32_t row = 0; row < table->processCount; ++row) {
+    if (table->rows[row].exitedCpuTime == 0) continue;
+    table->rows[row].cpuTime = table->rows[row].exitedCpuTime;
+    table->rows[row].figures |= FIGURE_CPU_TIME;
+  }
+  PassThreadTimes* times = &table->threadTimes;
+  AdvanceThreadTimes(times, reading->threads, reading->threadCount, TakeExitedThread, table);
+  for (uint32_t i = 0; i < times->nowCount; ++i) {
+    if (times->now[i].cpuTime != kNoFigure) AddProcessTime(table, times->now[i].ownerId, times->now[i].cpuTime, false);
+  }
 }
 
 // The read threads: summed into their processes' times where the platform
@@ -76,15 +106,9 @@ static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
 // their process is the listed one.
 static void TakeThreads(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
                         const PassSettings* settings) {
+  if (settings->processTimesFromThreads) SumThreadTimes(table, reading);
   for (uint32_t i = 0; i < reading->threadCount; ++i) {
     const SnapshotThread& thread = reading->threads[i];
-    if (settings->processTimesFromThreads && (thread.read.figures & FIGURE_CPU_TIME)) {
-      const uint32_t owner = FindProcessRow(table, thread.ownerId);
-      if (owner != kNoProcessRow) {
-        table->rows[owner].cpuTime += thread.read.cpuTime;
-        table->rows[owner].figures |= FIGURE_CPU_TIME;
-      }
-    }
     if (threads->listedChosen && thread.ownerId == threads->listedOwnerId) ReconcileThreadEntry(threads, &thread);
   }
 }
@@ -128,6 +152,7 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
   if (appended) {
     row->threadCount = entry->threadCount;
     row->affinity = multi ? entry->affinity : 0;
+    row->exitedCpuTime = 0;
     CopyName(row->name, name);
   } else {
     // A row appended earlier in this walk keeps its insertion.
@@ -162,12 +187,12 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
 
   CloseUp closeUp;
   closeUp.elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
-  closeUp.processorCount = settings->processorCount;
+  closeUp.machineProcessors = settings->machineProcessors;
   closeUp.threadSum = 0;
   table->lastPassMs = settings->nowMs;
   CloseUpRows<ProcessEntry, &ProcessEntry::processId>(rows, CloseUpRow, &closeUp);
   table->threadTotal = closeUp.threadSum;
-  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount);
+  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount, settings->machineProcessors);
 }
 
 static const wchar_t* ProcessText(void* context, const ProcessEntry& row, uint32_t item, int subItem) {

@@ -14,6 +14,7 @@
 #include "platform/snapshot_entry.h"
 #include "ui/processes/list_model.h"
 #include "ui/processes/thread_table.h"
+#include "ui/processes/thread_times.h"
 
 const uint32_t kProcessFigureColumns = 3;  // CPU, CPU Time, Mem Usage
 
@@ -25,6 +26,7 @@ struct ProcessEntry {
   uint32_t affinity;                    // 0 = any processor, n = processor n; read only with 2+ processors
   uint32_t figures;                     // FIGURE_CPU_TIME and FIGURE_MEMORY: this pass could read them
   uint64_t cpuTime;                     // this pass's, 100 ns
+  uint64_t exitedCpuTime;               // summed from threads: what its exited threads used
   uint64_t workingSet;                  // this pass's, bytes
   uint64_t prevCpuTime;                 // at the last pass, the base of the CPU share; kNoFigure: none
   // What the list shows in CPU, CPU Time and Mem Usage, in the units they are
@@ -43,6 +45,7 @@ struct ProcessTable {
   // The list steps of the last pass, in the order the list must take them.
   uint32_t stepCount;
   ListStep steps[kProcessCapacity];
+  PassThreadTimes threadTimes;  // where times are summed from threads
 };
 
 // One process as a pass read it: the walk's entry without its name, which the
@@ -74,8 +77,9 @@ struct PassReading {
 bool AddReadProcess(PassReading* reading, const SnapshotEntry& entry);
 
 struct PassSettings {
-  uint32_t processorCount;
-  uint32_t nowMs;  // the tick count at this pass
+  uint32_t processorCount;     // 1..kMaxProcessors: the processors the kernel extension set serves
+  uint32_t machineProcessors;  // every processor the machine has: the CPU shares are of all of them
+  uint32_t nowMs;              // the tick count at this pass
   // A process's CPU time is the sum of its threads' in the reading (the
   // device keeps no per-process times).
   uint32_t processTimesFromThreads;

@@ -141,8 +141,14 @@ static bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE 
     return true;
   } else if (command >= IDM_PRIORITY_HIGH && command < IDM_PRIORITY_HIGH + kPriorityLevelCount) {
     SetLastError(ERROR_SUCCESS);
-    if (!SetProcessPriorityLevel(process, row.processId, command - IDM_PRIORITY_HIGH)) {
+    uint32_t kept = 0;
+    if (!SetProcessPriorityLevel(process, row.processId, command - IDM_PRIORITY_HIGH, &kept)) {
       ShowRefusal(page, L"Set Priority", GetLastError());
+    } else if (kept > 0) {
+      wchar_t text[kRefusalChars];
+      FormatWide(text, kRefusalChars, L"%u thread(s) at a real-time priority kept their level.",
+                 static_cast<unsigned>(kept));
+      MessageBoxW(page, text, L"Set Priority", MB_OK | MB_ICONINFORMATION);
     }
   } else if (command >= IDM_AFFINITY_NONE && command <= IDM_AFFINITY_NONE + kMaxProcessors &&
              g_state.processorCount >= 2) {

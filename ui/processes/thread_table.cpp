@@ -18,13 +18,13 @@ static uint64_t* Shown(ThreadEntry* row, int column) { return &row->shown[column
 
 // Brings the row's Priority, CPU and Affinity to this pass; the bits of the
 // texts that change.
-static uint32_t UpdateShownFigures(ThreadEntry* row, uint64_t elapsed, uint32_t processors) {
+static uint32_t UpdateShownFigures(ThreadEntry* row, uint64_t elapsed, uint32_t processors, uint32_t machine) {
   const ThreadFigures& read = row->read;
   uint32_t texts = ShowFigure(Shown(row, kThreadColumnPriority),
                               (read.figures & FIGURE_PRIORITY) ? static_cast<uint32_t>(read.priority) : kNoFigure,
                               kThreadColumnPriority);
   texts |= ShowCpuShare(Shown(row, kThreadColumnCpu), &row->prevCpuTime, (read.figures & FIGURE_CPU_TIME) != 0,
-                        read.cpuTime, elapsed, processors, kThreadColumnCpu);
+                        read.cpuTime, elapsed, machine, kThreadColumnCpu);
   // An affinity means something only where the kernel extension set is bound.
   const bool affinity = (read.figures & FIGURE_AFFINITY) != 0 && processors >= 2;
   texts |= ShowFigure(Shown(row, kThreadColumnAffinity), affinity ? read.affinity : kNoFigure, kThreadColumnAffinity);
@@ -64,17 +64,18 @@ namespace {
 struct CloseUp {
   uint64_t elapsed;
   uint32_t processorCount;
+  uint32_t machineProcessors;
 };
 
 }  // namespace
 
 static uint32_t CloseUpRow(void* context, ThreadEntry* row, uint32_t) {
   const CloseUp* closeUp = static_cast<const CloseUp*>(context);
-  return UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount);
+  return UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount, closeUp->machineProcessors);
 }
 
-void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount) {
-  CloseUp closeUp = {elapsed, processorCount};
+void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount, uint32_t machineProcessors) {
+  CloseUp closeUp = {elapsed, processorCount, machineProcessors};
   CloseUpRows<ThreadEntry, &ThreadEntry::threadId>(Rows(table), CloseUpRow, &closeUp);
 }
 

@@ -46,7 +46,7 @@ void SelectThreadOwner(ThreadTable* table, uint32_t chosen, uint32_t processId);
 // compared with what the list shows, list steps recorded).
 void BeginThreadPass(ThreadTable* table);
 void ReconcileThreadEntry(ThreadTable* table, const SnapshotThread* thread);
-void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount);
+void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount, uint32_t machineProcessors);
 
 // Sends the recorded steps to `ops`: TID "%.08X", Priority "%d", CPU "%d",
 // Affinity "%d", each text formatted into `text` (`textChars` characters).

@@ -13,6 +13,7 @@ extern "C" {
 
 #define TH32CS_SNAPPROCESS 0x00000002
 #define TH32CS_SNAPTHREAD 0x00000004
+#define TH32CS_SNAPNOHEAPS 0x40000000
 
 // learn.microsoft.com/en-us/previous-versions/windows/embedded/aa911518(v=msdn.10)
 typedef struct tagPROCESSENTRY32 {

@@ -17,6 +17,11 @@ DWORD WINAPI GetIdleTime(void);
 // device). learn.microsoft.com/en-us/previous-versions/aa909168(v=msdn.10)
 FARPROC WINAPI GetProcAddressW(HMODULE module, LPCWSTR procName);
 
+// A thread's level, 0 (highest) to 255; the legacy Get/SetThreadPriority
+// reach only 248-255 (bb202731, ms923856).
+int WINAPI CeGetThreadPriority(HANDLE thread);
+BOOL WINAPI CeSetThreadPriority(HANDLE thread, int priority);
+
 #ifdef __cplusplus
 }
 #endif
