@@ -8,18 +8,19 @@
 #include "app/monitor.h"
 #include "tests/wine/support.h"
 
+#include <psapi.h>
+
 namespace {
 
-bool HasModule(DWORD processId, const wchar_t* name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-  MODULEENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  bool found = false;
-  for (BOOL more = Module32FirstW(snapshot, &entry); more && !found; more = Module32NextW(snapshot, &entry)) {
-    found = _wcsicmp(entry.szModule, name) == 0;
+bool HasModule(HANDLE process, const wchar_t* name) {
+  HMODULE modules[256];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return false;
+  for (DWORD i = 0; i < bytes / sizeof modules[0] && i < 256; ++i) {
+    wchar_t found[MAX_PATH];
+    if (GetModuleBaseNameW(process, modules[i], found, MAX_PATH) > 0 && _wcsicmp(found, name) == 0) return true;
   }
-  CloseHandle(snapshot);
-  return found;
+  return false;
 }
 
 TEST(RemoteOption, WinsockIsLoadedOnlyWithR) {
@@ -27,7 +28,7 @@ TEST(RemoteOption, WinsockIsLoadedOnlyWithR) {
     Child child;
     ASSERT_TRUE(child.Start(L"\"" + BinPath(L"selvane-monitor.exe") + (remote ? L"\" /l /r9319" : L"\" /l")));
     EXPECT_EQ(0u, child.ReadLine().find("seconds,"));  // the record's header: start-up is over
-    EXPECT_EQ(remote, HasModule(child.Id(), L"ws2_32.dll"));
+    EXPECT_EQ(remote, HasModule(child.Process(), L"ws2_32.dll"));
     TerminateProcess(child.Process(), 0);
   }
 }
