@@ -208,7 +208,6 @@ const uint32_t kRemoteCopyBatch = 8;           // ring samples copied under one 
 const uint32_t kRemoteLineBytes = kRecordLineChars + 16;  // a record line as an event, "data: ...\n\n"
 const uint32_t kNoSequenceEnd = 0xFFFFFFFFu;   // an event stream is owed every sample to come
 const uint32_t kRemoteSendRounds = 4;          // sends a client gets per tick, at most
-const uint32_t kUsPerMs = 1000;
 const uint32_t kRemoteRetryMs = 2000;          // an event stream client's reconnection delay
 const uint32_t kWinsockMajor = 2;             // Winsock 2.2, which the device's ws2 gives
 const uint32_t kWinsockMinor = 2;

@@ -34,8 +34,7 @@ bool BindWinsock() {
   BIND_ENTRY(library, accept);
   BIND_ENTRY(library, recv);
   BIND_ENTRY(library, send);
-  BIND_ENTRY(library, select);
-  BIND_ENTRY(library, ioctlsocket);
+  BIND_ENTRY(library, WSAEventSelect);
   BIND_ENTRY(library, setsockopt);
   BIND_ENTRY(library, shutdown);
   BIND_ENTRY(library, closesocket);

@@ -26,9 +26,7 @@ typedef int(WSAAPI* PFN_listen)(SOCKET socket, int backlog);
 typedef SOCKET(WSAAPI* PFN_accept)(SOCKET socket, sockaddr* address, int* length);
 typedef int(WSAAPI* PFN_recv)(SOCKET socket, char* buffer, int length, int flags);
 typedef int(WSAAPI* PFN_send)(SOCKET socket, const char* buffer, int length, int flags);
-typedef int(WSAAPI* PFN_select)(int ignored, fd_set* readable, fd_set* writable, fd_set* failed,
-                                const timeval* timeout);
-typedef int(WSAAPI* PFN_ioctlsocket)(SOCKET socket, long command, u_long* argument);
+typedef int(WSAAPI* PFN_WSAEventSelect)(SOCKET socket, WSAEVENT event, long networkEvents);
 typedef int(WSAAPI* PFN_setsockopt)(SOCKET socket, int level, int name, const char* value, int length);
 typedef int(WSAAPI* PFN_shutdown)(SOCKET socket, int how);
 typedef int(WSAAPI* PFN_closesocket)(SOCKET socket);
@@ -44,8 +42,7 @@ struct Winsock {
   PFN_accept accept;
   PFN_recv recv;
   PFN_send send;
-  PFN_select select;
-  PFN_ioctlsocket ioctlsocket;
+  PFN_WSAEventSelect WSAEventSelect;
   PFN_setsockopt setsockopt;
   PFN_shutdown shutdown;
   PFN_closesocket closesocket;

@@ -34,6 +34,8 @@ struct RemoteClient {
 
 struct RemoteServer {
   SOCKET listener;
+  HANDLE listenerEvent;  // auto-reset events, made once
+  HANDLE clientEvents[kRemoteSlotCount];
   const char* page;
   uint32_t pageBytes;
   char hostName[kHostNameBytes];  // the module's name; empty when unknown
@@ -293,16 +295,14 @@ static void ReadRequest(RemoteClient* client, uint32_t now) {
 }
 
 // Reads and drops what the client still sends after the answer, until it
-// closes or the linger ends.
-static void DrainClient(RemoteClient* client, bool readable, uint32_t now) {
-  if (readable) {
-    const int got = g_winsock.recv(client->socket, client->request, static_cast<int>(kHttpHeadBytes), 0);
-    if (got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK)) {
-      CloseClient(client);
-      return;
-    }
+// closes or the linger ends. Tried at every turn: its event may have come
+// while the answer was still going out.
+static void DrainClient(RemoteClient* client, uint32_t now) {
+  const int got = g_winsock.recv(client->socket, client->request, static_cast<int>(kHttpHeadBytes), 0);
+  if (got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK) ||
+      now - client->sinceMs > kRemoteLingerMs) {
+    CloseClient(client);
   }
-  if (now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
 }
 
 // A free slot among [first, end), or null.
@@ -324,8 +324,8 @@ static void AcceptClients(uint32_t now) {
       g_winsock.closesocket(socket);
       continue;
     }
-    u_long nonBlocking = 1;
-    g_winsock.ioctlsocket(socket, FIONBIO, &nonBlocking);
+    // Non-blocking, as every socket with events is.
+    g_winsock.WSAEventSelect(socket, g_server.clientEvents[client - g_server.clients], FD_READ | FD_WRITE | FD_CLOSE);
     const int sendBytes = kRemoteSocketSendBytes;
     g_winsock.setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBytes), sizeof sendBytes);
     client->socket = socket;
@@ -353,54 +353,45 @@ static uint32_t UntilNextSample() {
   return since < 2 * kSamplePeriodMs ? kRemoteSamplePollMs : kRemoteTickMs;  // a sampler this late is not polled for
 }
 
-static void AddSocket(fd_set* set, SOCKET socket) { set->fd_array[set->fd_count++] = socket; }
-
-// The sets' own test, without the library's helper behind FD_ISSET.
-static bool InSet(const fd_set& set, SOCKET socket) {
-  for (u_int i = 0; i < set.fd_count; ++i) {
-    if (set.fd_array[i] == socket) return true;
-  }
-  return false;
-}
-
+// Each slot's socket, and the listener, signal an event of their own: a wait
+// on the events is one call, and its answer names the socket to attend to.
 static DWORD WINAPI RemoteThreadProc(LPVOID) {
+  HANDLE events[kRemoteSlotCount + 1];
+  RemoteClient* owners[kRemoteSlotCount + 1];
   for (;;) {
-    fd_set readable;
-    fd_set writable;
-    readable.fd_count = writable.fd_count = 0;
-    AddSocket(&readable, g_server.listener);
-    // A request, a linger or an unsent answer wakes the wait through its
-    // socket; the timeout serves the time limits and the event streams.
+    DWORD count = 0;
+    events[count] = g_server.listenerEvent;
+    owners[count++] = NULL;
+    // A request, a linger or an unsent answer signals its event; the
+    // timeout serves the time limits and the event streams.
     bool busy = false;
     bool streaming = false;
     for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
-      const RemoteClient& client = g_server.clients[i];
-      if (client.state == CLIENT_FREE) continue;
-      const bool waiting = client.state == CLIENT_SENDING && !HasPending(&client);
-      streaming = streaming || (waiting && client.route == ROUTE_EVENTS);
+      RemoteClient* client = &g_server.clients[i];
+      if (client->state == CLIENT_FREE) continue;
+      const bool waiting = client->state == CLIENT_SENDING && !HasPending(client);
+      streaming = streaming || (waiting && client->route == ROUTE_EVENTS);
       busy = busy || !waiting;
-      if (client.state != CLIENT_SENDING) AddSocket(&readable, client.socket);
-      if (client.state == CLIENT_SENDING && HasPending(&client)) AddSocket(&writable, client.socket);
+      events[count] = g_server.clientEvents[i];
+      owners[count++] = client;
     }
     const uint32_t tickMs = busy ? kRemoteTickMs : streaming ? UntilNextSample() : kRemoteIdleTickMs;
-    timeval timeout;
-    timeout.tv_sec = static_cast<long>(tickMs / kMsPerSecond);
-    timeout.tv_usec = static_cast<long>(tickMs % kMsPerSecond * kUsPerMs);
-    if (g_winsock.select(0, &readable, &writable, NULL, &timeout) == SOCKET_ERROR) Sleep(tickMs);
+    const DWORD signalled = WaitForMultipleObjects(count, events, FALSE, tickMs) - WAIT_OBJECT_0;
+    if (signalled == WAIT_FAILED - WAIT_OBJECT_0) Sleep(tickMs);
 
     const uint32_t now = GetTickCount();
-    if (InSet(readable, g_server.listener)) AcceptClients(now);
+    if (signalled == 0) AcceptClients(now);
     for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
       RemoteClient* client = &g_server.clients[i];
-      const bool isReadable = client->state != CLIENT_FREE && InSet(readable, client->socket);
+      const bool attend = signalled > 0 && signalled < count && owners[signalled] == client;
       if (client->state == CLIENT_READING) {
-        if (isReadable) ReadRequest(client, now);
+        if (attend) ReadRequest(client, now);
         if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
           AnswerError(client, kHttpRequestTimeout);
         }
       }
       if (client->state == CLIENT_SENDING) ServeClient(client, now);
-      if (client->state == CLIENT_CLOSING) DrainClient(client, isReadable, now);
+      if (client->state == CLIENT_CLOSING) DrainClient(client, now);
     }
   }
 }
@@ -427,10 +418,10 @@ static bool Listen(uint32_t port) {
   portBytes[0] = static_cast<unsigned char>(port >> 8);
   portBytes[1] = static_cast<unsigned char>(port & 0xFF);
   address.sin_addr.s_addr = INADDR_ANY;
-  u_long nonBlocking = 1;
+  // Its events make it non-blocking, and its connections too until they get their own.
   if (g_winsock.bind(g_server.listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       g_winsock.listen(g_server.listener, kRemoteBacklog) != 0 ||
-      g_winsock.ioctlsocket(g_server.listener, FIONBIO, &nonBlocking) != 0) {
+      g_winsock.WSAEventSelect(g_server.listener, g_server.listenerEvent, FD_ACCEPT) != 0) {
     g_winsock.closesocket(g_server.listener);
     return false;
   }
@@ -439,6 +430,16 @@ static bool Listen(uint32_t port) {
 
 bool StartRemoteEndpoint(uint32_t port) {
   if (!BindWinsock()) return false;
+  g_server.listenerEvent = CreateEventW(NULL, FALSE, FALSE, NULL);
+  bool made = g_server.listenerEvent != NULL;
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    g_server.clientEvents[i] = CreateEventW(NULL, FALSE, FALSE, NULL);
+    made = made && g_server.clientEvents[i] != NULL;
+  }
+  if (!made) {
+    WriteDiagnostic("remote: no events for the endpoint; it is off\r\n");
+    return false;
+  }
   if (!Listen(port)) {
     WriteDiagnostic("remote: cannot listen on port %u (error %d); the endpoint is off\r\n",
                     static_cast<unsigned>(port), g_winsock.WSAGetLastError());
