@@ -220,17 +220,13 @@ const uint32_t kMsDecimals = 3;                // seconds with milliseconds
 const uint32_t kTemperatureZoneCount = 2;      // module, CPU
 const uint32_t kPoolCount = 2;                 // carveout, GART
 const uint32_t kPoolFigureCount = 3;           // total, used, largest free: statistics 1..3 of each pool
-// HTTP status codes the endpoint answers with.
-const uint32_t kHttpIncomplete = 0;            // not a status: read more
-const uint32_t kHttpOk = 200;
-const uint32_t kHttpBadRequest = 400;
-const uint32_t kHttpForbidden = 403;           // a Host that is neither an address nor this machine
-const uint32_t kHttpNotFound = 404;
-const uint32_t kHttpMethodNotAllowed = 405;
-const uint32_t kHttpRequestTimeout = 408;
-const uint32_t kHttpUriTooLong = 414;
-const uint32_t kHttpHeadersTooLarge = 431;
-const uint32_t kHttpUnavailable = 503;
+// HTTP status codes the endpoint answers with (kHttpIncomplete: not a
+// status, read more; 403: a Host that is neither an address nor this machine).
+enum HttpStatus {
+  kHttpIncomplete = 0, kHttpOk = 200, kHttpBadRequest = 400, kHttpForbidden = 403, kHttpNotFound = 404,
+  kHttpMethodNotAllowed = 405, kHttpRequestTimeout = 408, kHttpUriTooLong = 414, kHttpHeadersTooLarge = 431,
+  kHttpUnavailable = 503
+};
 const uint32_t kIpv4Parts = 4;
 const uint32_t kIpv4PartMax = 255;
 const uint32_t kIpv6TextMax = 45;              // the longest IPv6 address in text
