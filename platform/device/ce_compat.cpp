@@ -4,6 +4,9 @@
 #include <stdio.h>
 
 #include "app/constants.h"
+#include "platform/static_check.h"
+
+SELVANE_STATIC_CHECK(kDiagnosticChars > kRecordLineChars, a_record_line_is_one_diagnostic);
 
 // The device's standard output takes the diagnostics as they are, and its
 // loader searches no working directory: nothing to prepare.
