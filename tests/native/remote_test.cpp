@@ -76,6 +76,7 @@ TEST(HttpRequest, LongLinesAndHeadsAreRefusedAsSoonAsTheyAreTooLong) {
   const std::string justFits = "GET /" + std::string(kHttpRequestLineBytes - 16, 'a') + " HTTP/1.1\r\n";
   ASSERT_EQ(kHttpRequestLineBytes, justFits.size());
   EXPECT_EQ(kHttpNotFound, Judge(justFits + "Host: 127.0.0.1\r\n\r\n").status);
+  EXPECT_EQ(kHttpUriTooLong, Judge("GET /a" + justFits.substr(5) + "Host: 127.0.0.1\r\n\r\n").status);  // one more
 
   std::string head = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
   while (head.size() < kHttpHeadBytes - 4) head += "X-Padding: 0123456789\r\n";
