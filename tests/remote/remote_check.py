@@ -272,6 +272,18 @@ def check_abuse(monitor):
     check("with the stream client still not reading, the monitor answers", status == 200 and b"selvane_" in body)
     stream.close()
 
+    # A burst of connections that go away half-way: every slot must come back.
+    for i in range(40):
+        with socket.create_connection(("127.0.0.1", port)) as connection:
+            connection.sendall(b"GET /metrics HTTP/1.1\r\nHost: 127" if i % 2 else b"")
+    time.sleep(1.5)
+    idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(3)]
+    time.sleep(0.3)
+    status, _, _ = get(port, "/metrics")
+    check("after 40 connections dropped half-way, every slot is free again", status == 200, status)
+    for connection in idle:
+        connection.close()
+
     arrivals = [at for at, text in monitor.lines if at >= began and "," in text]
     gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
     spent = time.monotonic() - began
