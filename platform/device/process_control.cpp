@@ -61,10 +61,15 @@ bool ReadThreadPriority(HANDLE thread, int32_t* priority) {
   return true;
 }
 
+// The level of a thread that could be opened; false when there is none to read.
+static bool OpenedThreadLevel(HANDLE thread, int32_t* level) {
+  return thread != NULL && ReadThreadPriority(thread, level);
+}
+
 static bool SetThreadLevel(HANDLE thread, void* context) {
   LevelSetting* setting = static_cast<LevelSetting*>(context);
   int32_t level = 0;
-  if (thread == NULL || !ReadThreadPriority(thread, &level)) {
+  if (!OpenedThreadLevel(thread, &level)) {
     setting->all = FALSE;
   } else if (!ApplicationLevel(level)) {
     ++setting->kept;
@@ -79,12 +84,9 @@ static bool SetThreadLevel(HANDLE thread, void* context) {
 static bool ReadThreadLevel(HANDLE thread, void* context) {
   LevelReading* reading = static_cast<LevelReading*>(context);
   int32_t level = 0;
-  if (thread == NULL || !ReadThreadPriority(thread, &level)) {
-    reading->same = false;
-    return false;
-  }
-  if (!ApplicationLevel(level)) return true;  // a real-time thread says nothing of the process's level
-  if (reading->threads > 0 && level != reading->level) {
+  const bool read = OpenedThreadLevel(thread, &level);
+  if (read && !ApplicationLevel(level)) return true;  // a real-time thread says nothing of the process's level
+  if (!read || (reading->threads > 0 && level != reading->level)) {
     reading->same = false;
     return false;
   }
