@@ -136,24 +136,25 @@ void ExpectPicturesKept(InProcessMonitor* monitor, int tries, Disturb disturb) {
 
 std::pair<uint32_t, uint32_t> ToolhelpCounts() {
   uint32_t processes = 0, threads = 0;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
 #ifdef SELVANE_DEVICE  // the device's toolhelp: wide records by the plain names
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    ++processes;
-    threads += entry.cntThreads;
-  }
-  CloseToolhelp32Snapshot(snapshot);
+  typedef PROCESSENTRY32 Entry;
+  BOOL(WINAPI* const first)(HANDLE, Entry*) = Process32First;
+  BOOL(WINAPI* const next)(HANDLE, Entry*) = Process32Next;
+  BOOL(WINAPI* const close)(HANDLE) = CloseToolhelp32Snapshot;
 #else
-  PROCESSENTRY32W entry = {};
+  typedef PROCESSENTRY32W Entry;
+  BOOL(WINAPI* const first)(HANDLE, Entry*) = Process32FirstW;
+  BOOL(WINAPI* const next)(HANDLE, Entry*) = Process32NextW;
+  BOOL(WINAPI* const close)(HANDLE) = CloseHandle;
+#endif
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  Entry entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = first(snapshot, &entry); more; more = next(snapshot, &entry)) {
     ++processes;
     threads += entry.cntThreads;
   }
-  CloseHandle(snapshot);
-#endif
+  close(snapshot);
   return {processes, threads};
 }
 
