@@ -10,14 +10,15 @@
 #include <cstdint>
 
 struct StandinCounts {
-  uint32_t snapshots;       // toolhelp: snapshots taken
-  uint32_t heapSnapshots;   // toolhelp: of them, process snapshots asked without TH32CS_SNAPNOHEAPS
-  uint32_t heapsAsked;      // toolhelp: process heap lists gathered for those snapshots
-  uint32_t processRecords;  // toolhelp: process records delivered by Process32First/Next
-  uint32_t threadRecords;   // toolhelp: thread records delivered by Thread32First/Next
-  uint32_t processHandles;  // coredll: process handles opened
-  uint32_t threadHandles;   // coredll: thread handles opened
-  uint32_t handlesClosed;   // coredll: of the handles it opened, those closed
+  uint32_t snapshots;        // toolhelp: snapshots taken
+  uint32_t heapSnapshots;    // toolhelp: of them, process snapshots asked without TH32CS_SNAPNOHEAPS
+  uint32_t threadSnapshots;  // toolhelp: of them, snapshots that hold the threads too
+  uint32_t heapsAsked;       // toolhelp: process heap lists gathered for those snapshots
+  uint32_t processRecords;   // toolhelp: process records delivered by Process32First/Next
+  uint32_t threadRecords;    // toolhelp: thread records delivered by Thread32First/Next
+  uint32_t processHandles;   // coredll: process handles opened
+  uint32_t threadHandles;    // coredll: thread handles opened
+  uint32_t handlesClosed;    // coredll: of the handles it opened, those closed
 };
 
 // Exported by both libraries as "StandinTakeCounts": adds the library's

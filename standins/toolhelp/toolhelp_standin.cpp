@@ -179,6 +179,7 @@ STANDIN_EXPORT HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD) {
   if (handle != nullptr) {
     snapshot->handle = handle;
     ++g_counts.snapshots;
+    if ((flags & kCeSnapThread) != 0) ++g_counts.threadSnapshots;
     // "By default, the process heap information is included when creating PROCESS snapshot."
     if ((flags & kCeSnapProcess) != 0 && (flags & kCeSnapNoHeaps) == 0) {
       ++g_counts.heapSnapshots;
@@ -262,6 +263,7 @@ STANDIN_EXPORT void WINAPI StandinTakeCounts(StandinCounts* counts) {
   EnterCriticalSection(&g_lock);
   counts->snapshots += g_counts.snapshots;
   counts->heapSnapshots += g_counts.heapSnapshots;
+  counts->threadSnapshots += g_counts.threadSnapshots;
   counts->heapsAsked += g_counts.heapsAsked;
   counts->processRecords += g_counts.processRecords;
   counts->threadRecords += g_counts.threadRecords;

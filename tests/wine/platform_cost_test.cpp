@@ -50,7 +50,7 @@ NTSTATUS WINAPI CountRecords(SYSTEM_INFORMATION_CLASS kind, void* buffer, ULONG 
 #endif
 
 struct Cost {
-  uint32_t snapshots, records, heaps, handles, closed, threadRecords;
+  uint32_t snapshots, records, heaps, handles, closed, threadSnapshots;
 };
 
 // Runs `cycles` cycles and counts what they asked of the platform.
@@ -61,7 +61,7 @@ Cost Measure(SamplerContext* context, int cycles) {
   const StandinCounts c = TakeCounts();
   return {c.snapshots,     c.processRecords + c.threadRecords,
           c.heapsAsked,    c.processHandles + c.threadHandles,
-          c.handlesClosed, c.threadRecords};
+          c.handlesClosed, c.threadSnapshots};
 #else
   g_openProcess.calls = g_openThread.calls = g_records.calls = 0;
   const ULONG handles = KernelHandleCount(GetCurrentProcessId());
@@ -120,8 +120,8 @@ TEST(PlatformCost, APerformanceCycleOpensNoHandleAndNoCycleAsksForAHeapOrLeavesA
   EXPECT_GE(g_state.processTable.processCount, wanted);
 #ifdef SELVANE_DEVICE
   EXPECT_EQ(0u, perf.handles);
-  EXPECT_EQ(1u, perf.snapshots);      // the totals, counted once in two cycles,
-  EXPECT_EQ(0u, perf.threadRecords);  // from the process records alone
+  EXPECT_EQ(1u, perf.snapshots);        // the totals, counted once in two cycles,
+  EXPECT_EQ(0u, perf.threadSnapshots);  // of the processes alone, whose records count their threads
   EXPECT_EQ(0u, perf.heaps + pass.heaps);
 #endif
   EXPECT_EQ(perf.handles, perf.closed);
