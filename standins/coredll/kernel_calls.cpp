@@ -120,19 +120,24 @@ bool ThreadHandleAllows(HANDLE thread, DWORD right) {
   return false;
 }
 
-// OpenProcess: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488418(v=winembedded.80)
-// The access is "not supported; set to zero": the handle may do everything.
-STANDIN_RENAMED HANDLE WINAPI StandinOpenProcess(DWORD, BOOL inherit, DWORD processId) {
-  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, inherit, processId);
-  if (process == nullptr) return nullptr;
-  if (!Track(process, PROCESS_ALL_ACCESS)) {
-    CloseHandle(process);
+// Keeps `handle` (null: the open failed) with the rights it was asked for,
+// and counts it in `*opened`; null when the table of handles is full.
+static HANDLE Opened(HANDLE handle, DWORD access, uint32_t* opened) {
+  if (handle == nullptr) return nullptr;
+  if (!Track(handle, access)) {
+    CloseHandle(handle);
     SetLastError(ERROR_NO_SYSTEM_RESOURCES);
     return nullptr;
   }
   Locked lock;
-  ++g_counts.processHandles;
-  return process;
+  ++*opened;
+  return handle;
+}
+
+// OpenProcess: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488418(v=winembedded.80)
+// The access is "not supported; set to zero": the handle may do everything.
+STANDIN_RENAMED HANDLE WINAPI StandinOpenProcess(DWORD, BOOL inherit, DWORD processId) {
+  return Opened(OpenProcess(PROCESS_ALL_ACCESS, inherit, processId), PROCESS_ALL_ACCESS, &g_counts.processHandles);
 }
 
 // OpenThread: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488755(v=winembedded.60)
@@ -140,16 +145,7 @@ STANDIN_RENAMED HANDLE WINAPI StandinOpenProcess(DWORD, BOOL inherit, DWORD proc
 // enforced with `thread-rights`. The desktop handle may do everything, so
 // that the stand-in's own reads work.
 STANDIN_RENAMED HANDLE WINAPI StandinOpenThread(DWORD access, BOOL inherit, DWORD threadId) {
-  HANDLE thread = OpenThread(THREAD_ALL_ACCESS, inherit, threadId);
-  if (thread == nullptr) return nullptr;
-  if (!Track(thread, access)) {
-    CloseHandle(thread);
-    SetLastError(ERROR_NO_SYSTEM_RESOURCES);
-    return nullptr;
-  }
-  Locked lock;
-  ++g_counts.threadHandles;
-  return thread;
+  return Opened(OpenThread(THREAD_ALL_ACCESS, inherit, threadId), access, &g_counts.threadHandles);
 }
 
 // CloseHandle: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488755(v=winembedded.60)
