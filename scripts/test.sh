@@ -80,6 +80,11 @@ run_ctest() {
   local preset=$1 log="$logs/$1-test.log"
   ctest --preset "$preset" >"$log" 2>&1
   grep -E '\*\*\*|tests passed' "$log"
+  # A failed test's own output (the presets keep it on failure), so a run
+  # elsewhere says why without its log.
+  awk '/\*\*\*(Failed|Timeout|Exception)/ { show = 1; shown = 0; print "-- output of " $0; next }
+       /^ *Start +[0-9]+:|^[0-9]+% tests passed/ { show = 0 }
+       show && shown < 60 { print "   " $0; shown++ }' "$log"
   count_ctest "$log" "$preset"
 }
 
