@@ -294,15 +294,17 @@ static void ReadRequest(RemoteClient* client, uint32_t now) {
   if (client->state == CLIENT_SENDING) ServeClient(client, now);
 }
 
-// Reads and drops what the client still sends after the answer, until it
-// closes or the linger ends. Tried at every turn: its event may have come
-// while the answer was still going out.
-static void DrainClient(RemoteClient* client, uint32_t now) {
+// Reads and drops what the client sends after its request. True when the
+// client has closed the connection or it has failed.
+static bool ClientGone(RemoteClient* client) {
   const int got = g_winsock.recv(client->socket, client->request, static_cast<int>(kHttpHeadBytes), 0);
-  if (got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK) ||
-      now - client->sinceMs > kRemoteLingerMs) {
-    CloseClient(client);
-  }
+  return got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
+// After the answer: until the client closes or the linger ends. Tried at
+// every turn: its event may have come while the answer was still going out.
+static void DrainClient(RemoteClient* client, uint32_t now) {
+  if (ClientGone(client) || now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
 }
 
 // A free slot among [first, end), or null.
@@ -389,6 +391,11 @@ static DWORD WINAPI RemoteThreadProc(LPVOID) {
         if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
           AnswerError(client, kHttpRequestTimeout);
         }
+      }
+      // A stream whose client has gone frees its slot now, not when the
+      // next sample fails to send: a reloaded page finds its slot again.
+      if (client->state == CLIENT_SENDING && attend && client->route == ROUTE_EVENTS && ClientGone(client)) {
+        CloseClient(client);
       }
       if (client->state == CLIENT_SENDING) ServeClient(client, now);
       if (client->state == CLIENT_CLOSING) DrainClient(client, now);

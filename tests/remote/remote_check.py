@@ -121,6 +121,18 @@ def exchange(port, data, pause=0.0, seconds=4.0):
     return answer, False, answered
 
 
+def served_connections(port):
+    """Connections to the monitor on `port` still open at either end (a closed socket has no inode)."""
+    count = 0
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as rows:
+            for row in list(rows)[1:]:
+                fields = row.split()
+                ends = [int(address.rsplit(":", 1)[1], 16) for address in fields[1:3]]
+                count += port in ends and fields[3] != "0A" and fields[9] != "0"
+    return count
+
+
 def status_of(answer):
     parts = answer.split(b" ", 2)
     return int(parts[1]) if len(parts) > 1 and parts[0] == b"HTTP/1.1" and parts[1].isdigit() else 0
@@ -241,6 +253,8 @@ def check_page(monitor):
 
 def check_abuse(monitor):
     port = monitor.port
+    # Every slot free first: the browser's connections end with its processes, a moment after it quits.
+    wait_for(lambda: served_connections(port) == 0, 10)
     began = time.monotonic()
     cases = [(b"GARBAGE\r\n\r\n", 400), (b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n folded\r\n\r\n", 400),
              (b"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n", 405),
@@ -267,7 +281,8 @@ def check_abuse(monitor):
     idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(2)]
     time.sleep(0.5)
     refused, closed, _ = exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-    check("more clients than slots: 503, closed", status_of(refused) == 503 and closed, refused[:40])
+    check("more clients than slots: 503, closed", status_of(refused) == 503 and closed,
+          (refused[:40], served_connections(port)))
     for connection in idle:
         connection.close()
     slow_thread.join(15)
@@ -278,6 +293,27 @@ def check_abuse(monitor):
     status, _, body = get(port, "/metrics")
     check("with the stream client still not reading, the monitor answers", status == 200 and b"selvane_" in body)
     stream.close()
+
+    # Streams in every slot; one reads what came and leaves, as a reloaded page's does: its slot is free at once,
+    # not a cycle or two later when a sample fails to go out.
+    wait_for(lambda: served_connections(port) == 0, 5)
+    streams = [socket.create_connection(("127.0.0.1", port), timeout=3) for _ in range(4)]
+    for connection in streams:
+        connection.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+    heads = [connection.recv(65536) for connection in streams]
+    streams[0].setblocking(False)
+    try:
+        while streams[0].recv(65536):
+            pass
+    except BlockingIOError:
+        pass
+    streams[0].close()
+    time.sleep(0.3)
+    status, _, _ = get(port, "/metrics")
+    check("a stream client that leaves frees its slot at once (0.3 s later: %d)" % status,
+          all(status_of(head) == 200 for head in heads) and status == 200, [head[:20] for head in heads])
+    for connection in streams[1:]:
+        connection.close()
 
     # A burst of connections that go away half-way: every slot must come back.
     for i in range(40):
