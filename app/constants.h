@@ -142,6 +142,23 @@ const int kColumnMemUsage = 5;
 const int kColumnThreads = 6;
 const int kColumnAffinity = 7;
 const int kProcessColumnWidths[] = {80, 35, 70, 35, 65, 70, 60, 60};  // pixels, by column
+const uint32_t kProcessColumnCount = 8;
+
+// The process list as shown: a process that appears is marked new for a few
+// seconds; one that ends stays, marked ended, for a few seconds, at most
+// kEndedRowCapacity at once (more leave at once).
+const uint32_t kNewRowMs = 3000;
+const uint32_t kEndedRowMs = 3000;
+const uint32_t kEndedRowCapacity = 64;
+const uint32_t kViewCapacity = kProcessCapacity + kEndedRowCapacity;
+const uint32_t kViewIndexBits = 12;  // by serial, at most half full
+const uint32_t kViewIndexSlots = 1u << kViewIndexBits;
+// Every step a pass can give: each item deleted, or moved (deleted and
+// inserted) and its texts rewritten, and every new one inserted.
+const uint32_t kViewStepCapacity = 3 * kViewCapacity;
+// The marks' background colours, as RGB(r, g, b) takes them.
+const uint32_t kNewRowRed = 176, kNewRowGreen = 240, kNewRowBlue = 176;     // light green
+const uint32_t kEndedRowRed = 248, kEndedRowGreen = 184, kEndedRowBlue = 184;  // light red
 const int kThreadColumnTid = 0;
 const int kThreadColumnPriority = 1;
 const int kThreadColumnCpu = 2;

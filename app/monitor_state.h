@@ -5,10 +5,11 @@
 //   processorCount, machineProcessors, dfsOffAtStart, serialTemperature, recordFigures, remotePort,
 //   rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
-//   processList, threadList, contextMenu, affinityMenu, priorityMenu;
+//   processList, threadList, listsPage, listOrder, listsPaused, contextMenu,
+//   affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
-//   histories and their reset flags, processTable, threadTable, threadOwner,
-//   reportBuffer.
+//   histories and their reset flags, processTable, processView, threadTable,
+//   threadOwner, reportBuffer.
 // The main thread reads one row of processTable when the Processes page's
 // menu opens: it copies the row under processLock, which the sampling thread
 // holds while it writes the table (never while it sends a message).
@@ -29,6 +30,7 @@
 #include "ui/performance/history_series.h"
 #include "ui/performance/page_pictures.h"
 #include "ui/processes/process_table.h"
+#include "ui/processes/process_view.h"
 
 // Icons 108..119 loaded at start
 const uint32_t kGaugeIconCount = IDI_GAUGE_LAST - IDI_GAUGE_FIRST + 1;
@@ -58,10 +60,14 @@ struct MonitorState {
   LoadSample loadSample;
   void* rmHandle;                // the open resource-manager connection
   uint32_t rmAvailable;          // the resource-manager library was loaded
-  ProcessTable processTable;     // the process table, its counts and its last list steps
+  ProcessTable processTable;     // the process table and its counts
+  ProcessView processView;       // what the process list shows, and its last list steps
+  SharedWord<uint32_t> listOrder;    // the process list's order (ListOrderWord), set by its header
+  SharedWord<uint32_t> listsPaused;  // the Pause box: the lists stay as they are
   CRITICAL_SECTION processLock;  // held around the sampler's pure writes and the main thread's copies
   SharedWord<HWND> processList;  // the Processes page's process list for the life of the page
   SharedWord<HWND> threadList;   // its thread list, the same
+  SharedWord<HWND> listsPage;    // the page itself, the same: a pass's steps go to the lists through it
   ThreadTable threadTable;       // the threads of the process Show Threads chose
   HANDLE threadOwner;            // that process, held until it exits; null: none
   ThreadRequest threadRequest;   // a Show Threads not yet taken up by a pass

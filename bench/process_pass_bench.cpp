@@ -12,6 +12,7 @@
 #include "bench/bench_report.h"
 #include "tests/pass_reading.h"
 #include "ui/processes/process_table.h"
+#include "ui/processes/process_view.h"
 
 namespace {
 
@@ -21,9 +22,15 @@ constexpr uint32_t kChurnEvery = 10;  // one process in ten replaced each pass
 struct Counter {
   uint64_t operations;
 };
-void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t) { ++static_cast<Counter*>(context)->operations; }
+void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t, uint32_t) {
+  ++static_cast<Counter*>(context)->operations;
+}
 void CountSet(void* context, uint32_t, uint32_t, const wchar_t*) { ++static_cast<Counter*>(context)->operations; }
-void CountDelete(void* context, uint32_t) { ++static_cast<Counter*>(context)->operations; }
+uint32_t CountDelete(void* context, uint32_t) {
+  ++static_cast<Counter*>(context)->operations;
+  return 0;
+}
+void CountRedraw(void* context, uint32_t) { ++static_cast<Counter*>(context)->operations; }
 
 SnapshotEntry Entry(uint32_t id, uint32_t threads) {
   SnapshotEntry entry = {};
@@ -90,7 +97,8 @@ void ProcessPass(benchmark::State& state, PassKind kind) {
   Fill(secondReading.get(), second, kind == kThreads);
   if (kind == kThreads) SelectThreadOwner(threads.get(), 1, first[count / 2].processId);
   Counter counter = {0};
-  const ListOps ops = {&counter, CountInsert, CountSet, CountDelete};
+  std::unique_ptr<ProcessView> view(new ProcessView());
+  const ListOps ops = {&counter, CountInsert, CountSet, CountDelete, CountRedraw};
   wchar_t text[kReportBufferChars];
   uint32_t nowMs = 0;
   uint64_t step = 0;
@@ -99,9 +107,11 @@ void ProcessPass(benchmark::State& state, PassKind kind) {
     if (figures) step += kTicksPerSecond;
     Advance(reading, step);
     nowMs += 1000;
-    const PassSettings settings = {2, 2, nowMs, kind == kThreads ? 1u : 0u};
+    // Sorted by CPU time, as an engineer would look at it.
+    const PassSettings settings = {2, 2, nowMs, kind == kThreads ? 1u : 0u, 0, ListOrderWord(kColumnCpuTime, true)};
     UpdateProcessTable(table.get(), threads.get(), reading, &settings);
-    SyncProcessList(table.get(), &ops, text, kReportBufferChars);
+    UpdateProcessView(view.get(), table.get(), &settings);
+    SyncProcessView(view.get(), &ops, text, kReportBufferChars);
     SyncThreadList(threads.get(), &ops, text, kReportBufferChars);
   };
   pass(firstReading.get());

@@ -28,13 +28,17 @@ constexpr uint32_t kBusyEvery = 4;                 // one thread of each process
 constexpr uint64_t kBusyTicksPerCycle = 2500000;  // a quarter of a second, in 100 ns
 constexpr uint32_t kShownThreadsOwner = 1;         // the process whose threads are listed
 
-void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t) {
+void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t, uint32_t) {
   ++static_cast<PureCycle*>(context)->listOperations;
 }
 void CountText(void* context, uint32_t, uint32_t, const wchar_t*) {
   ++static_cast<PureCycle*>(context)->listOperations;
 }
-void CountDelete(void* context, uint32_t) { ++static_cast<PureCycle*>(context)->listOperations; }
+uint32_t CountDelete(void* context, uint32_t) {
+  ++static_cast<PureCycle*>(context)->listOperations;
+  return 0;
+}
+void CountRedraw(void* context, uint32_t) { ++static_cast<PureCycle*>(context)->listOperations; }
 
 void ReadHardware(PureCycle* cycle) {
   HardwareReadings* hardware = &cycle->hardware;
@@ -126,11 +130,12 @@ void RunPureCycle(PureCycle* cycle) {
   const CycleState state = {cycle->lock, cycle->processorCount, cycle->processorCount, 1, &cycle->counters,   &cycle->frequencyScale,
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
-                            &cycle->table,         &cycle->threads,       &cycle->pictures};
+                            &cycle->table,         &cycle->view,          &cycle->threads,
+                            &cycle->pictures};
   AdvanceCycle(&state, &readings, &cycle->results);
   if (!cycle->processesShown) return;
 
-  const ListOps ops = {cycle, CountInsert, CountText, CountDelete};
-  SyncProcessList(&cycle->table, &ops, cycle->text, kReportBufferChars);
+  const ListOps ops = {cycle, CountInsert, CountText, CountDelete, CountRedraw};
+  SyncProcessView(&cycle->view, &ops, cycle->text, kReportBufferChars);
   SyncThreadList(&cycle->threads, &ops, cycle->text, kReportBufferChars);
 }

@@ -33,6 +33,7 @@ struct PureCycle {
   HistorySeries memHistory;
   uint32_t memHistoryReset;
   ProcessTable table;
+  ProcessView view;
   ThreadTable threads;               // "Show Threads" on one process
   PagePictures pictures;
   CycleResults results;

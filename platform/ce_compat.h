@@ -29,6 +29,9 @@ FARPROC GetProcAddressW(HMODULE module, const wchar_t* name);
 void SetWindowUserData(HWND window, LONG value);
 // Subclasses `window`; returns the window procedure it had.
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure);
+// A dialog procedure's answer to a notification that wants one (custom
+// drawing): DWL_MSGRESULT on the device, DWLP_MSGRESULT on the desktop.
+void SetDialogResult(HWND dialog, LONG result);
 
 // Start-up work the platform needs before anything else. On desktop: library
 // loads by bare name search only the program's and the system's folders, and

@@ -30,6 +30,7 @@
 /* Processes page */
 #define IDC_PROCESS_LIST 1023
 #define IDC_THREAD_LIST 1024
+#define IDC_PAUSE_LISTS 1025
 
 /* Context menu commands */
 #define IDM_KILL_PROCESS 40097

@@ -45,9 +45,10 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
   }
 
   if (readings->pass != NULL) {
-    const PassSettings settings = {state->processorCount, state->machineProcessors, readings->nowMs,
-                                   state->processTimesFromThreads};
+    const PassSettings settings = {state->processorCount,          state->machineProcessors, readings->nowMs,
+                                   state->processTimesFromThreads, readings->listsPaused,    readings->listOrder};
     UpdateProcessTable(state->processTable, state->threadTable, readings->pass, &settings);
+    UpdateProcessView(state->processView, state->processTable, &settings);
   }
 }
 

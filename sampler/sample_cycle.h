@@ -16,6 +16,7 @@
 #include "ui/performance/history_series.h"
 #include "ui/performance/page_pictures.h"
 #include "ui/processes/process_table.h"
+#include "ui/processes/process_view.h"
 
 struct ClientSize {
   int32_t width;
@@ -32,6 +33,8 @@ struct CycleReadings {
   uint32_t graphs;                // bit g: the Performance page's graphic control g is there to draw
   ClientSize sizes[kGraphCount];  // their client sizes
   const PassReading* pass;        // this cycle's process reading; null: no pass
+  uint32_t listOrder;             // with it: the process list's order ...
+  uint32_t listsPaused;           // ... and whether the lists are paused
   uint32_t counted;               // without a pass: the snapshot was counted, as follows
   uint32_t processCount;
   uint32_t threadTotal;
@@ -52,6 +55,7 @@ struct CycleState {
   HistorySeries* memHistory;
   uint32_t* memHistoryReset;
   ProcessTable* processTable;
+  ProcessView* processView;
   ThreadTable* threadTable;
   PagePictures* pictures;  // the graphic controls' pictures, kept for repaints
 };

@@ -54,7 +54,7 @@ static CycleState MonitorCycleState(SamplerContext* context) {
       &g_stateLock,          g_state.processorCount,   g_state.machineProcessors, ProcessTimesFromThreads() ? 1u : 0u,
       &context->idle,        &g_state.frequencyScale,  &g_state.loadSample,       g_state.reportBuffer,
       g_state.cpuHistory,    &g_state.cpuHistoryReset, &g_state.memHistory,       &g_state.memHistoryReset,
-      &g_state.processTable, &g_state.threadTable,     &g_state.pictures};
+      &g_state.processTable, &g_state.processView,     &g_state.threadTable,      &g_state.pictures};
   return state;
 }
 
@@ -90,6 +90,8 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   readings->counted = 0;
   if (LoadShared(g_state.processesPage) != NULL) {
     if (ReadProcessPass(&pass)) readings->pass = pass;
+    readings->listOrder = LoadShared(g_state.listOrder);
+    readings->listsPaused = LoadShared(g_state.listsPaused);
     context->cyclesToCount = 0;
   } else if (page != NULL || g_state.recordFigures || RemoteEndpointOn()) {
     // The Performance page's process and thread totals, and the record's,

@@ -51,6 +51,8 @@ FARPROC GetProcAddressW(HMODULE module, const wchar_t* name) {
 
 void SetWindowUserData(HWND window, LONG value) { SetWindowLongPtrW(window, GWLP_USERDATA, value); }
 
+void SetDialogResult(HWND dialog, LONG result) { SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result); }
+
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
   return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }

@@ -16,6 +16,8 @@ void InitPlatform() {}
 // learn.microsoft.com/en-us/previous-versions/windows/embedded/aa926164(v=msdn.10)
 void SetWindowUserData(HWND window, LONG value) { SetWindowLongW(window, GWL_USERDATA, value); }
 
+void SetDialogResult(HWND dialog, LONG result) { SetWindowLongW(dialog, DWL_MSGRESULT, result); }
+
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
   return reinterpret_cast<WNDPROC>(SetWindowLongW(window, GWL_WNDPROC, reinterpret_cast<LONG>(procedure)));
 }
@@ -23,6 +25,8 @@ WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
 // The device's branch built for the 64-bit desktop, to run under Wine: a
 // window procedure is wider than a LONG there.
 void SetWindowUserData(HWND window, LONG value) { SetWindowLongPtrW(window, GWLP_USERDATA, value); }
+
+void SetDialogResult(HWND dialog, LONG result) { SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result); }
 
 WNDPROC SetWindowProcedure(HWND window, WNDPROC procedure) {
   return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));

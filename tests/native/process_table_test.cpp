@@ -5,91 +5,44 @@
 #include <string>
 #include <vector>
 
-#include "tests/pass_reading.h"
-#include "tests/recorded_list.h"
+#include "tests/native/process_monitor.h"
 
 namespace {
-
-using Ops = std::vector<std::wstring>;
-struct Process {
-  uint32_t id, threads;
-  std::wstring name;
-};
-struct Thread {
-  uint32_t id, owner;
-};
-constexpr uint64_t kSecond = kTicksPerSecond;
-
-// The tables, their recorded lists, what the platform gives of each process
-// (figures, affinity, times) and thread, and one pass at a time.
-struct Monitor {
-  std::unique_ptr<ProcessTable> table{new ProcessTable()};
-  std::unique_ptr<ThreadTable> threads{new ThreadTable()};
-  std::unique_ptr<PassReading> reading{new PassReading()};
-  RecordedList list{8, 1u << kColumnCpu | 1u << kColumnCpuTime | 1u << kColumnMemUsage};
-  RecordedList threadList{4, 0xE};
-  std::map<uint32_t, SnapshotEntry> processFigures;
-  std::map<uint32_t, ThreadFigures> threadFigures;
-  uint32_t processors = 1, machine = 0, timesFromThreads = 0, nowMs = 0;  // machine 0: as many as `processors`
-  Ops threadOps;  // the thread list's operations of the last pass
-  wchar_t text[kReportBufferChars];
-
-  // A pass `ms` after the last over `processes` and the `walked` threads;
-  // returns the process list's operations.
-  Ops Pass(const std::vector<Process>& processes, const std::vector<Thread>& walked = {}, uint32_t ms = 1000) {
-    std::vector<SnapshotEntry> entries;
-    for (const Process& process : processes) {
-      entries.push_back(processFigures[process.id]);
-      entries.back().processId = process.id;
-      entries.back().threadCount = process.threads;
-      process.name.copy(entries.back().name, kSnapshotNameChars - 1);
-    }
-    std::vector<SnapshotThread> read;
-    for (const Thread& thread : walked) read.push_back({thread.id, thread.owner, threadFigures[thread.id]});
-    FillReading(reading.get(), entries, read);
-    nowMs += ms;
-    const PassSettings settings = {processors, machine != 0 ? machine : processors, nowMs, timesFromThreads};
-    const size_t before = list.log.size(), threadsBefore = threadList.log.size();
-    UpdateProcessTable(table.get(), threads.get(), reading.get(), &settings);
-    const ListOps ops = list.Ops(), threadListOps = threadList.Ops();
-    SyncProcessList(table.get(), &ops, text, kReportBufferChars);
-    SyncThreadList(threads.get(), &threadListOps, text, kReportBufferChars);
-    threadOps = threadList.LogSince(threadsBefore);
-    EXPECT_EQ("", ListOutOfStep(list, *table));
-    return list.LogSince(before);
-  }
-  const std::vector<std::wstring>& Item(size_t i) const { return list.items.at(i); }
-  Ops Figures(size_t i) const { return {Item(i)[kColumnCpu], Item(i)[kColumnCpuTime], Item(i)[kColumnMemUsage]}; }
-};
 
 TEST(ProcessTable, ExitsCloseUpWithTheFewestStepsAndIdTextsStay) {
   Monitor m;
   const Process a = {0xA0, 3, L"a.exe"}, b = {0xB4, 4, L"b.exe"}, c = {0xC8, 5, L"c.exe"};
   const Process d = {0xDEADBEEFu, 1, std::wstring(136, L'n') + L".exe"};  // 140 characters
-  EXPECT_EQ((Ops{L"insert 0 a.exe 160", L"set 0 1 0", L"set 0 2 000000A0", L"set 0 6 3", L"set 0 7 0",
-                 L"insert 1 b.exe 180", L"set 1 1 1", L"set 1 2 000000B4", L"set 1 6 4", L"set 1 7 0"}),
+  // An item carries its row's serial.
+  EXPECT_EQ((Ops{L"insert 0 a.exe 1", L"set 0 1 0", L"set 0 2 000000A0", L"set 0 6 3", L"set 0 7 0",
+                 L"insert 1 b.exe 2", L"set 1 1 1", L"set 1 2 000000B4", L"set 1 6 4", L"set 1 7 0"}),
             m.Pass({a, b}));
   // New processes are appended whatever the walk order; a reading with no
   // process says nothing of exits.
-  EXPECT_EQ((Ops{L"insert 2 c.exe 200", L"set 2 1 2", L"set 2 2 000000C8", L"set 2 6 5", L"set 2 7 0"}),
+  EXPECT_EQ((Ops{L"insert 2 c.exe 3", L"set 2 1 2", L"set 2 2 000000C8", L"set 2 6 5", L"set 2 7 0"}),
             m.Pass({c, b, a}));
   EXPECT_TRUE(m.Pass({}).empty());
   EXPECT_TRUE(m.Pass({b, a, c}).empty());
-  EXPECT_EQ(Ops{L"delete 1"}, m.Pass({a, c}));
+  // b ends: its item stays, marked, for a while (and c's new mark ends).
+  EXPECT_EQ((Ops{L"redraw 1", L"redraw 2"}), m.Pass({a, c}));
+  EXPECT_EQ(Ops{L"delete 1"}, m.Pass({a, c}, {}, kEndedRowMs));
   EXPECT_EQ(L"2", m.Item(1)[kColumnId]);  // c keeps the ID text of its first index
   m.Pass({a, c, d});
   EXPECT_EQ(d.name.substr(0, kProcessNameChars), m.Item(2)[kColumnName]);
-  EXPECT_EQ((Ops{L"delete 0", L"delete 0"}), m.Pass({d}));  // two neighbours in one pass
+  EXPECT_EQ(L"2", m.Item(2)[kColumnId]);
+  // Two neighbours end in one pass, and leave together.
+  EXPECT_EQ((Ops{L"redraw 0", L"redraw 1"}), m.Pass({d}));
+  EXPECT_EQ((Ops{L"delete 0", L"delete 0", L"redraw 0"}), m.Pass({d}, {}, kEndedRowMs));
 }
 
 TEST(ProcessTable, ChangedCountsAreRewrittenAndAffinityCountsOnlyWithTwoProcessors) {
   Monitor m;
   m.processFigures[0x24].affinity = 2;
   m.Pass({{0x20, 3, L"x.exe"}, {0x24, 2, L"y.exe"}});  // one processor: affinity 0
-  EXPECT_EQ((Ops{L"set 0 6 5", L"set 0 7 0"}), m.Pass({{0x20, 5, L"renamed.exe"}, {0x24, 2, L"y.exe"}}));
+  EXPECT_EQ(Ops{L"set 0 6 5"}, m.Pass({{0x20, 5, L"renamed.exe"}, {0x24, 2, L"y.exe"}}));
   EXPECT_EQ(L"x.exe", m.Item(0)[kColumnName]);  // a name is kept as first seen
   m.processors = 2;
-  EXPECT_EQ((Ops{L"set 1 6 2", L"set 1 7 2"}), m.Pass({{0x20, 5, L"x.exe"}, {0x24, 2, L"y.exe"}}));
+  EXPECT_EQ(Ops{L"set 1 7 2"}, m.Pass({{0x20, 5, L"x.exe"}, {0x24, 2, L"y.exe"}}));
 }
 
 TEST(ProcessTable, AFullTableAdmitsLeftOutProcessesAsRowsFree) {
@@ -105,6 +58,8 @@ TEST(ProcessTable, AFullTableAdmitsLeftOutProcessesAsRowsFree) {
   EXPECT_EQ(kProcessCapacity - 10, m.table->processCount);
   m.Pass(processes);
   ASSERT_EQ(kProcessCapacity, m.table->processCount);
+  EXPECT_EQ(L"p1033", m.Item(kProcessCapacity + 9)[kColumnName]);  // after the ten ended items
+  m.Pass(processes, {}, kEndedRowMs);
   EXPECT_EQ(L"p1033", m.Item(kProcessCapacity - 1)[kColumnName]);
 }
 

@@ -92,6 +92,15 @@ struct BoundPage : ProcessesPage {
   }
 };
 
+// The mark of the item that shows `processId`.
+uint32_t MarkOf(HWND list, DWORD processId) {
+  LVITEMW record = {};
+  record.mask = LVIF_PARAM;
+  record.iItem = FindItem(list, processId);
+  if (record.iItem < 0 || !ListView_GetItem(list, &record)) return kMarkNone;
+  return ListedMark(nullptr, &g_state.processView, static_cast<uint32_t>(record.lParam));
+}
+
 std::wstring Text(HWND list, DWORD processId, int column) {
   const int item = FindItem(list, processId);
   return item < 0 ? L"(not listed)" : ItemText(list, item, column);
@@ -139,8 +148,12 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_NEAR(static_cast<double>(own / kTicksPerSecond), hours * 3600.0 + minutes * 60 + seconds, 1.0);
   EXPECT_EQ(L"2", Text(list, idle.Id(), kColumnThreads));
 
+  // Once it has exited its item stays a while, marked ended, then goes.
   StoreShared(&g_state.processesPage, nullptr);
   ASSERT_EQ(kHelperExitCode, idle.Exit());
+  RunProcessPass();
+  EXPECT_EQ(static_cast<uint32_t>(kMarkEnded), MarkOf(list, idle.Id()));
+  Sleep(kEndedRowMs);
   RunProcessPass();
   EXPECT_EQ(-1, FindItem(list, idle.Id()));
   EXPECT_EQ("", ListDiffersFromTable(list));
@@ -331,8 +344,9 @@ void ChooseKill(HWND list, int item) {
 
 // The confirmation names the process alone, as a question with OK and
 // Cancel; Cancel leaves it, OK ends it with exit code 0 and the next pass
-// removes its row. A process that exits while its menu is open, its item
-// taken by a newcomer: the kill still names the first and ends nobody.
+// marks its row ended. A process that exits while its menu is open: the kill
+// still names it and ends nobody, and a command on its row, still shown,
+// says that it has ended and ends nobody either.
 TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
   BoundPage page;
   HWND list = page.List();
@@ -352,7 +366,9 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
 
   HWND menu = OpenMenuOn(list, item);
   ASSERT_EQ(kHelperExitCode, first.Exit());
-  ASSERT_EQ(item, page.Listed(&second, L"threads 1"));
+  const int newcomer = page.Listed(&second, L"threads 1");
+  ASSERT_GE(newcomer, 0);
+  EXPECT_EQ(item, FindItem(list, first.Id()));
   {
     BoxAnswers boxes(IDOK);
     Keys(menu, {VK_DOWN, VK_RETURN});
@@ -360,11 +376,15 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
     EXPECT_TRUE(boxes.Asked(1));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(second.Process(), 300));
     ChooseKill(list, item);
+    ASSERT_TRUE(boxes.Asked(2));
+    EXPECT_EQ(L"worker.exe has ended: nothing was done.", g_asked[1].text);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(second.Process(), 300));
+    ChooseKill(list, newcomer);
     EXPECT_TRUE(WaitUntil([&] { return !second.Running(); }));
   }
   EXPECT_EQ(0u, second.Wait());
   RunProcessPass();
-  EXPECT_EQ(-1, FindItem(list, second.Id()));
+  EXPECT_EQ(static_cast<uint32_t>(kMarkEnded), MarkOf(list, second.Id()));
 }
 
 BOOL WINAPI RefuseTermination(HANDLE, UINT) {

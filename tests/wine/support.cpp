@@ -362,7 +362,7 @@ std::string ListDiffersFromTable(HWND list) {
     shown.items.emplace_back(shown.columns, L"0");  // with one processor there is no Affinity column
     for (int k = 0; k < columns; ++k) shown.items[i][k] = ItemText(list, i, k);
   }
-  return ListOutOfStep(shown, g_state.processTable);
+  return ListOutOfStep(shown, g_state.processView, g_state.processTable, LoadShared(g_state.listsPaused) != 0);
 }
 
 // ---- Pixels ----

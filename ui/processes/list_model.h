@@ -23,7 +23,8 @@
 enum ListStepKind {
   kListInsert = 1,  // insert the item, then write the texts of `texts`
   kListChange,      // rewrite the texts of `texts`
-  kListDelete       // delete the item
+  kListDelete,      // delete the item
+  kListRedraw       // draw the item again: its mark changed
 };
 struct ListStep {
   uint32_t kind;
@@ -34,11 +35,14 @@ struct ListStep {
 // Where the steps go: the page's list view, or a test's record.
 struct ListOps {
   void* context;
-  // Inserts item `item` with `text` as its first column; `id` is the process
-  // or thread it shows, kept with the item.
-  void (*insertItem)(void* context, uint32_t item, const wchar_t* text, uint32_t id);
+  // Inserts item `item` with `text` as its first column; `id` names what it
+  // shows and is kept with the item; `state` is the selection and focus of
+  // an item that moves (what deleteItem returned), else 0.
+  void (*insertItem)(void* context, uint32_t item, const wchar_t* text, uint32_t id, uint32_t state);
   void (*setItemText)(void* context, uint32_t item, uint32_t subItem, const wchar_t* text);
-  void (*deleteItem)(void* context, uint32_t item);
+  // Deletes the item; returns its selection and focus.
+  uint32_t (*deleteItem)(void* context, uint32_t item);
+  void (*redrawItem)(void* context, uint32_t item);
 };
 
 // Where a list's sub-item texts are formatted.
@@ -139,20 +143,21 @@ Row* MatchRow(const RowList<Row>& list, uint32_t id, bool* appended) {
 // texts `texts(context, row, flags)` returns: an insertion for a new row, a
 // change when any text changes. The steps are those of removing rows one at a
 // time without advancing. Then the index is rebuilt.
+// A list without steps (null `steps`) records none: its own view does.
 template <typename Row, uint32_t Row::*Id>
 void CloseUpRows(const RowList<Row>& list, uint32_t (*texts)(void* context, Row* row, uint32_t flags), void* context) {
   uint32_t kept = 0;
   for (uint32_t i = 0; i < *list.count; ++i) {
     const uint32_t flags = list.rows[i].flags;
     if (flags == ENTRY_UNSEEN) {
-      AddListStep(list.steps, list.stepCount, kListDelete, kept, 0);
+      if (list.steps != NULL) AddListStep(list.steps, list.stepCount, kListDelete, kept, 0);
       continue;
     }
     if (kept != i) list.rows[kept] = list.rows[i];
     const uint32_t changed = texts(context, &list.rows[kept], flags);
-    if (flags == ENTRY_NEW) {
+    if (list.steps != NULL && flags == ENTRY_NEW) {
       AddListStep(list.steps, list.stepCount, kListInsert, kept, changed);
-    } else if (changed != 0) {
+    } else if (list.steps != NULL && changed != 0) {
       AddListStep(list.steps, list.stepCount, kListChange, kept, changed);
     }
     ++kept;
@@ -177,7 +182,7 @@ void SyncRows(const Row* rows, const ListStep* steps, uint32_t stepCount, const 
     const Row& row = rows[step.item];
     if (step.kind == kListInsert) {
       const wchar_t* first = text(context, row, step.item, 0);
-      ops->insertItem(ops->context, step.item, first != NULL ? first : L"", row.*Id);
+      ops->insertItem(ops->context, step.item, first != NULL ? first : L"", row.*Id, 0);
     }
     for (int subItem = 1; subItem <= lastSubItem; ++subItem) {
       if ((step.texts & TextBit(subItem)) == 0) continue;

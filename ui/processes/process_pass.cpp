@@ -5,6 +5,7 @@
 #include "platform/kernel_extensions.h"
 #include "platform/process_control.h"
 #include "platform/process_snapshot.h"
+#include "ui/processes/processes_page.h"
 
 // The sampling thread's reading, reused by every pass.
 static PassReading g_passReading;
@@ -31,29 +32,6 @@ static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures*
     figures->figures |= FIGURE_AFFINITY;
   }
   CloseHandle(thread);
-}
-
-static void InsertItem(void* context, uint32_t item, const wchar_t* text, uint32_t id) {
-  LVITEMW record = {};
-  // The item carries its process (or thread) id, so the page's menu finds the row it shows.
-  record.mask = LVIF_TEXT | LVIF_PARAM;
-  record.iItem = static_cast<int>(item);
-  record.pszText = const_cast<wchar_t*>(text);
-  record.lParam = static_cast<LPARAM>(id);
-  SendMessageW(static_cast<HWND>(context), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&record));
-}
-
-static void SetItemText(void* context, uint32_t item, uint32_t subItem, const wchar_t* text) {
-  LVITEMW record = {};
-  record.mask = LVIF_TEXT;
-  record.iItem = static_cast<int>(item);
-  record.iSubItem = static_cast<int>(subItem);
-  record.pszText = const_cast<wchar_t*>(text);
-  SendMessageW(static_cast<HWND>(context), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record));
-}
-
-static void DeleteItem(void* context, uint32_t item) {
-  SendMessageW(static_cast<HWND>(context), LVM_DELETEITEM, item, 0);
 }
 
 // Takes up a "Show Threads" request, and lets the thread list's process go
@@ -152,26 +130,25 @@ bool CountProcesses(uint32_t* processes, uint32_t* threads) {
 }
 
 void PresentProcessPass() {
-  // Outside the lock: the main thread handles these messages while this
-  // thread waits, and may itself be waiting for the lock to copy a row.
-  HWND list = LoadShared(g_state.processList);
-  if (list == NULL) return;
-  const ListOps ops = {list, InsertItem, SetItemText, DeleteItem};
-  SyncProcessList(&g_state.processTable, &ops, g_state.reportBuffer, kReportBufferChars);
-  HWND threadList = LoadShared(g_state.threadList);
-  if (threadList != NULL) {
-    const ListOps threadOps = {threadList, InsertItem, SetItemText, DeleteItem};
-    SyncThreadList(&g_state.threadTable, &threadOps, g_state.reportBuffer, kReportBufferChars);
-  }
+  // One message: the page brings its lists into step on its own thread,
+  // while this thread waits and so leaves the steps as they are. Outside the
+  // lock, which the main thread may itself be waiting for to copy a row.
+  HWND page = LoadShared(g_state.listsPage);
+  if (page != NULL) SendMessageW(page, kShowPassMessage, 0, 0);
 }
 
 void RunProcessPass() {
   PassReading* reading;
   if (!ReadProcessPass(&reading)) return;
-  const PassSettings settings = {g_state.processorCount, g_state.machineProcessors, GetTickCount(),
-                                 ProcessTimesFromThreads() ? 1u : 0u};
+  const PassSettings settings = {g_state.processorCount,
+                                 g_state.machineProcessors,
+                                 GetTickCount(),
+                                 ProcessTimesFromThreads() ? 1u : 0u,
+                                 LoadShared(g_state.listsPaused),
+                                 LoadShared(g_state.listOrder)};
   EnterStateLock(&g_stateLock);
   UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings);
+  UpdateProcessView(&g_state.processView, &g_state.processTable, &settings);
   LeaveStateLock(&g_stateLock);
   PresentProcessPass();
 }

@@ -22,7 +22,7 @@ void RunProcessPass();
 // page has no list or when no snapshot could be taken.
 bool ReadProcessPass(PassReading** reading);
 
-// The present: sends the tables' recorded list steps to the page's lists.
+// The present: the page takes the tables' recorded list steps into its lists.
 void PresentProcessPass();
 
 // The processes and threads a fresh snapshot lists, counted without opening

@@ -9,8 +9,9 @@
 SELVANE_STATIC_CHECK(kColumnMemUsage - kColumnCpu + 1 == kProcessFigureColumns, figure_columns_adjacent);
 
 static RowList<ProcessEntry> Rows(ProcessTable* table) {
-  const RowList<ProcessEntry> rows = {table->rows,       &table->processCount, kProcessCapacity, table->index,
-                                      kProcessIndexBits, table->steps,         &table->stepCount};
+  // The list's steps come from its view.
+  const RowList<ProcessEntry> rows = {table->rows, &table->processCount, kProcessCapacity, table->index,
+                                      kProcessIndexBits, NULL, NULL};
   return rows;
 }
 
@@ -48,14 +49,11 @@ static uint32_t UpdateShownFigures(ProcessEntry* row, uint64_t elapsed, uint32_t
   return texts;
 }
 
-static const uint32_t kInsertTexts =
-    TextBit(kColumnId) | TextBit(kColumnPid) | TextBit(kColumnThreads) | TextBit(kColumnAffinity);
-static const uint32_t kCountTexts = TextBit(kColumnThreads) | TextBit(kColumnAffinity);
-
 namespace {
 
 // What closing up a pass's rows works with and sums.
 struct CloseUp {
+  const ProcessEntry* rows;
   uint64_t elapsed;
   uint32_t machineProcessors;
   uint32_t threadSum;
@@ -63,12 +61,13 @@ struct CloseUp {
 
 }  // namespace
 
-// A kept row's texts to write, its figures brought to this pass.
+// A kept row's figures brought to this pass; a new row's ID is the index it
+// closes up to.
 static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
   CloseUp* closeUp = static_cast<CloseUp*>(context);
   closeUp->threadSum += row->threadCount;
-  const uint32_t texts = flags == ENTRY_NEW ? kInsertTexts : flags == ENTRY_CHANGED ? kCountTexts : 0;
-  return texts | UpdateShownFigures(row, closeUp->elapsed, closeUp->machineProcessors);
+  if (flags == ENTRY_NEW) row->listId = static_cast<uint32_t>(row - closeUp->rows);
+  return UpdateShownFigures(row, closeUp->elapsed, closeUp->machineProcessors);
 }
 
 // Adds `cpuTime` to the row of process `processId`, if it has one.
@@ -105,9 +104,9 @@ static void SumThreadTimes(ProcessTable* table, const PassReading* reading) {
 // keeps times per thread only, and reconciled with the thread table when
 // their process is the listed one.
 static void TakeThreads(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
-                        const PassSettings* settings) {
+                        const PassSettings* settings, bool listThreads) {
   if (settings->processTimesFromThreads) SumThreadTimes(table, reading);
-  for (uint32_t i = 0; i < reading->threadCount; ++i) {
+  for (uint32_t i = 0; listThreads && i < reading->threadCount; ++i) {
     const SnapshotThread& thread = reading->threads[i];
     if (threads->listedChosen && thread.ownerId == threads->listedOwnerId) ReconcileThreadEntry(threads, &thread);
   }
@@ -150,6 +149,8 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
   if (row == NULL) return;  // the table is full
   const bool multi = settings->processorCount >= 2;
   if (appended) {
+    row->serial = ++table->lastSerial;
+    if (row->serial == 0) row->serial = ++table->lastSerial;  // 0 names no row
     row->threadCount = entry->threadCount;
     row->affinity = multi ? entry->affinity : 0;
     row->exitedCpuTime = 0;
@@ -166,7 +167,6 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
 
 void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
                         const PassSettings* settings) {
-  table->stepCount = 0;
   threads->stepCount = 0;
   // A snapshot that could not be walked says nothing about which processes
   // exited: the tables and the lists stay as they are.
@@ -182,41 +182,19 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
     const uint32_t owner = FindProcessRow(table, threads->ownerId);
     if (owner == kNoProcessRow || table->rows[owner].flags == ENTRY_UNSEEN) SelectThreadOwner(threads, 0, 0);
   }
-  BeginThreadPass(threads);
-  TakeThreads(table, threads, reading, settings);
+  const bool listThreads = settings->listsPaused == 0;
+  if (listThreads) BeginThreadPass(threads);
+  TakeThreads(table, threads, reading, settings, listThreads);
 
   CloseUp closeUp;
+  closeUp.rows = table->rows;
   closeUp.elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
   closeUp.machineProcessors = settings->machineProcessors;
   closeUp.threadSum = 0;
   table->lastPassMs = settings->nowMs;
   CloseUpRows<ProcessEntry, &ProcessEntry::processId>(rows, CloseUpRow, &closeUp);
   table->threadTotal = closeUp.threadSum;
-  CloseUpThreadTable(threads, closeUp.elapsed, settings->processorCount, settings->machineProcessors);
-}
-
-static const wchar_t* ProcessText(void* context, const ProcessEntry& row, uint32_t item, int subItem) {
-  wchar_t* text = static_cast<ListTextBuffer*>(context)->text;
-  const size_t textChars = static_cast<ListTextBuffer*>(context)->chars;
-  if (subItem >= kColumnCpu && subItem <= kColumnMemUsage && row.shown[subItem - kColumnCpu] == kNoFigure) {
-    return L"";
+  if (listThreads) {
+    CloseUpThreadTable(threads, settings->nowMs, settings->processorCount, settings->machineProcessors);
   }
-  switch (subItem) {
-    case kColumnName: return row.name;
-    case kColumnId: return DecimalText(text, textChars, static_cast<int>(item));  // written only at insertion
-    case kColumnPid:
-      return FormatWide(text, textChars, L"%.08X", static_cast<unsigned>(row.processId)) < 0 ? NULL : text;
-    case kColumnCpu: return DecimalText(text, textChars, static_cast<int>(row.shown[0]));
-    case kColumnCpuTime: FormatCpuTime(text, textChars, row.shown[kColumnCpuTime - kColumnCpu]); return text;
-    case kColumnMemUsage: FormatMemUsage(text, textChars, row.shown[kColumnMemUsage - kColumnCpu]); return text;
-    case kColumnThreads: return DecimalText(text, textChars, static_cast<int>(row.threadCount));
-    case kColumnAffinity: return DecimalText(text, textChars, static_cast<int>(row.affinity));
-    default: return NULL;
-  }
-}
-
-void SyncProcessList(const ProcessTable* table, const ListOps* ops, wchar_t* text, size_t textChars) {
-  ListTextBuffer buffer = {text, textChars};
-  SyncRows<ProcessEntry, &ProcessEntry::processId>(table->rows, table->steps, table->stepCount, ops, kColumnAffinity,
-                                                   ProcessText, &buffer);
 }

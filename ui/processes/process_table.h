@@ -1,8 +1,7 @@
 // The process table: the monitor's picture of the running processes, one row
-// per process in first-seen order, and the list steps that keep the
-// Processes page's list in step with it (list item i shows row i). A pass
-// also brings the thread table of "Show Threads" up to date from the same
-// reading. Pure: no Windows header.
+// per process in first-seen order (the Processes page's list shows them
+// through its view, process_view.h). A pass also brings the thread table of
+// "Show Threads" up to date from the same reading. Pure: no Windows header.
 #ifndef SELVANE_UI_PROCESSES_PROCESS_TABLE_H
 #define SELVANE_UI_PROCESSES_PROCESS_TABLE_H
 
@@ -21,6 +20,8 @@ const uint32_t kProcessFigureColumns = 3;  // CPU, CPU Time, Mem Usage
 struct ProcessEntry {
   uint32_t flags;                       // this pass: 0, ENTRY_NEW, ENTRY_UNSEEN or ENTRY_CHANGED, never combined
   uint32_t processId;                   // the key snapshot entries are matched by
+  uint32_t serial;                      // names this row's process for the monitor's life: ids are reused
+  uint32_t listId;                      // the ID column: the row's index when it was appended
   wchar_t name[kProcessNameChars + 1];  // as first seen; always terminated
   uint32_t threadCount;                 // as last seen
   uint32_t affinity;                    // 0 = any processor, n = processor n; read only with 2+ processors
@@ -29,8 +30,9 @@ struct ProcessEntry {
   uint64_t exitedCpuTime;               // summed from threads: what its exited threads used
   uint64_t workingSet;                  // this pass's, bytes
   uint64_t prevCpuTime;                 // at the last pass, the base of the CPU share; kNoFigure: none
-  // What the list shows in CPU, CPU Time and Mem Usage, in the units they are
-  // written in (percent, whole seconds, kilobytes); kNoFigure is an empty text.
+  // What the list is to show in CPU, CPU Time and Mem Usage, in the units
+  // they are written in (percent, whole seconds, kilobytes); kNoFigure is an
+  // empty text.
   uint64_t shown[kProcessFigureColumns];
 };
 
@@ -42,9 +44,7 @@ struct ProcessTable {
   // appends until it closes up).
   uint16_t index[kProcessIndexSlots];
   uint32_t lastPassMs;  // tick count of the last pass: the CPU shares are over the time since
-  // The list steps of the last pass, in the order the list must take them.
-  uint32_t stepCount;
-  ListStep steps[kProcessCapacity];
+  uint32_t lastSerial;  // the last row's serial; 0 names no row
   PassThreadTimes threadTimes;  // where times are summed from threads
 };
 
@@ -83,6 +83,10 @@ struct PassSettings {
   // A process's CPU time is the sum of its threads' in the reading (the
   // device keeps no per-process times).
   uint32_t processTimesFromThreads;
+  // The lists are paused: the thread table waits, the process list's view
+  // (process_view.h) records no step.
+  uint32_t listsPaused;
+  uint32_t listOrder;  // the process list's order: ListOrderWord (process_view.h)
 };
 
 // The row of `processId`, or kNoProcessRow.
@@ -101,14 +105,11 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
 
 // The table half of a pass: every row unseen, every read process
 // reconciled, the read threads summed into their processes' times and
-// reconciled with the thread table, removed rows closed up in one sweep,
-// threadTotal summed, and the list steps of both lists recorded. A reading
-// without a process leaves both tables as they were and records no step.
+// reconciled with the thread table (unless the lists are paused), removed
+// rows closed up in one sweep, threadTotal summed, and the thread list's
+// steps recorded. A reading without a process leaves both tables as they
+// were and records no step.
 void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassReading* reading,
                         const PassSettings* settings);
-
-// The list half: sends the recorded steps to `ops`, formatting each text into
-// `text` (`textChars` characters). The list then shows row i as item i.
-void SyncProcessList(const ProcessTable* table, const ListOps* ops, wchar_t* text, size_t textChars);
 
 #endif

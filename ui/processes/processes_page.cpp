@@ -6,7 +6,9 @@
 #include "app/text_format.h"
 #include "platform/kernel_extensions.h"
 #include "platform/process_control.h"
+#include "platform/ce_compat.h"
 #include "platform/static_check.h"
+#include "ui/processes/list_view_ops.h"
 
 namespace {
 
@@ -23,6 +25,15 @@ static const Column kProcessColumns[] = {
 };
 static const Column kThreadColumns[] = {
     {L"TID", LVCFMT_LEFT}, {L"Priority", LVCFMT_LEFT}, {L"CPU", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT}};
+
+// The page's own text buffer: its lists' texts are formatted on its thread.
+static wchar_t g_pageText[kReportBufferChars];
+
+// The sort mark a column title carries: text, which the device's header
+// control shows (HDITEM has no sort arrow there:
+// learn.microsoft.com/en-us/previous-versions/aa926288(v=msdn.10)).
+static const wchar_t* const kAscendingMark = L" ^";
+static const wchar_t* const kDescendingMark = L" v";
 
 // A width per column.
 SELVANE_STATIC_CHECK(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
@@ -55,6 +66,7 @@ static void OnInitDialog(HWND page) {
                 multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
   StoreShared(&g_state.processList, processList);
   StoreShared(&g_state.threadList, threadList);
+  StoreShared(&g_state.listsPage, page);
 
   // Loaded for the life of the process; only the two pop-ups are kept.
   HMENU menu = LoadMenuW(g_state.instance, MAKEINTRESOURCEW(IDM_CONTEXT));
@@ -71,15 +83,15 @@ static void OnInitDialog(HWND page) {
   }
 }
 
-// A copy of the row that list item `item` shows, found by the process id the
-// item carries: the list may be a pass behind the table while the sampling
-// thread brings it into step. False when the process has left the table.
-static bool CopyListedRow(HWND list, int item, ProcessEntry* row) {
+// What list item `item` shows, found by the serial the item carries: the
+// list can be a pass behind the table, or paused.
+static ListedProcess CopyListedRow(HWND list, int item, ProcessEntry* row, wchar_t* name) {
   LVITEMW record = {};
   record.mask = LVIF_PARAM;
   record.iItem = item;
-  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record))) return false;
-  return CopyProcessRow(&g_stateLock, &g_state.processTable, static_cast<uint32_t>(record.lParam), row);
+  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record))) return kListedUnknown;
+  return CopyListedProcess(&g_stateLock, &g_state.processView, &g_state.processTable,
+                           static_cast<uint32_t>(record.lParam), row, name);
 }
 
 // The radio mark of positions 0..last of `menu` on `mark`, or on none when
@@ -172,23 +184,101 @@ static void ShowContextMenu(HWND page, HWND list) {
   if (hit.iItem < 0) return;  // not on an item: no process to act on
 
   ProcessEntry row;
-  if (!CopyListedRow(list, hit.iItem, &row)) return;
+  wchar_t name[kProcessNameChars + 1];
+  const ListedProcess listed = CopyListedRow(list, hit.iItem, &row, name);
+  if (listed == kListedUnknown) return;
+  const bool live = listed == kListedLive;
   // Opened now, the handle keeps naming this process even if it exits and
-  // its id is given to another before the command.
-  HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
-  EnableProcessCommands(process != NULL);
-  MarkRadio(g_state.affinityMenu, kMaxProcessors, row.affinity);
+  // its id is given to another before the command. A row whose process has
+  // ended opens nothing: its id may name another process by now.
+  HANDLE process = live ? OpenProcess(kProcessCommandAccess, FALSE, row.processId) : NULL;
+  EnableProcessCommands(process != NULL || !live);
+  MarkRadio(g_state.affinityMenu, kMaxProcessors, live ? row.affinity : kMaxProcessors + 1);
   MarkRadio(g_state.priorityMenu, kPriorityLevelCount - 1,
             process != NULL ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
   const UINT command =
       static_cast<UINT>(TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, NULL));
+  if (!live && command != 0) {
+    // The row is still shown (paused, or marked ended): the command has
+    // nothing to act on, and says so.
+    wchar_t text[kRefusalChars];
+    FormatWide(text, kRefusalChars, L"%ls has ended: nothing was done.", name);
+    MessageBoxW(page, text, L"Process ended", MB_OK | MB_ICONINFORMATION);
+  }
   if (process != NULL && !RunCommand(page, command, row, process)) CloseHandle(process);
 }
 
-static void OnNotify(HWND page, const NMHDR* header) {
+// Shows the order's mark on its column's title, and no mark on `previous`'s.
+static void MarkSortColumn(HWND list, uint32_t previous, uint32_t order) {
+  const int columns = g_state.processorCount > 1 ? kColumnAffinity + 1 : kColumnAffinity;
+  const int marked[] = {ListOrderColumn(previous), ListOrderColumn(order)};
+  for (int k = 0; k < 2; ++k) {
+    const int column = marked[k];
+    if (column < 0 || column >= columns) continue;
+    wchar_t title[kRefusalChars];
+    const wchar_t* mark = k == 0 ? L"" : (order & kOrderDescending) ? kDescendingMark : kAscendingMark;
+    FormatWide(title, kRefusalChars, L"%ls%ls", kProcessColumns[column].title, mark);
+    LVCOLUMNW record = {};
+    record.mask = LVCF_TEXT;
+    record.pszText = title;
+    SendMessageW(list, LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&record));
+  }
+}
+
+// A header click: that column sorts, or sorts the other way; the list takes
+// the order at the next pass.
+static void SortByColumn(HWND list, int column) {
+  const uint32_t previous = LoadShared(g_state.listOrder);
+  const uint32_t order = ClickedListOrder(previous, column);
+  StoreShared(&g_state.listOrder, order);
+  MarkSortColumn(list, previous, order);
+}
+
+static void SetPaused(HWND page, bool paused) {
+  StoreShared(&g_state.listsPaused, paused ? 1u : 0u);
+  SendDlgItemMessageW(page, IDC_PAUSE_LISTS, BM_SETCHECK, paused ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// New and ended rows in their colours; the list draws the rest.
+static LONG DrawListItem(NMLVCUSTOMDRAW* draw) {
+  if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  const uint32_t mark =
+      ListedMark(&g_stateLock, &g_state.processView, static_cast<uint32_t>(draw->nmcd.lItemlParam));
+  if (mark == kMarkNew) {
+    draw->clrTextBk = RGB(kNewRowRed, kNewRowGreen, kNewRowBlue);
+  } else if (mark == kMarkEnded) {
+    draw->clrTextBk = RGB(kEndedRowRed, kEndedRowGreen, kEndedRowBlue);
+  } else {
+    return CDRF_DODEFAULT;
+  }
+  return CDRF_NEWFONT;
+}
+
+// A pass's steps, taken while the sampling thread waits for this message.
+static void ShowPassSteps() {
+  HWND list = LoadShared(g_state.processList);
+  HWND threadList = LoadShared(g_state.threadList);
+  if (list == NULL || threadList == NULL) return;
+  const ListOps ops = ListViewOps(list);
+  SyncProcessView(&g_state.processView, &ops, g_pageText, kReportBufferChars);
+  const ListOps threadOps = ListViewOps(threadList);
+  SyncThreadList(&g_state.threadTable, &threadOps, g_pageText, kReportBufferChars);
+}
+
+static void OnNotify(HWND page, NMHDR* header) {
+  if ((header->idFrom == IDC_PROCESS_LIST || header->idFrom == IDC_THREAD_LIST) &&
+      header->code == static_cast<UINT>(LVN_KEYDOWN) && reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE) {
+    SetPaused(page, LoadShared(g_state.listsPaused) == 0);
+    return;
+  }
   if (header->idFrom == IDC_PROCESS_LIST) {
     if (header->code == static_cast<UINT>(NM_RCLICK) || header->code == kGestureContextMenu) {
       ShowContextMenu(page, header->hwndFrom);
+    } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
+      SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+    } else if (header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+      SetDialogResult(page, DrawListItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
     }
     return;
   }
@@ -201,12 +291,25 @@ static void OnNotify(HWND page, const NMHDR* header) {
   }
 }
 
-INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: OnInitDialog(page); return TRUE;
-    case WM_NOTIFY: OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY:
+      OnNotify(page, reinterpret_cast<NMHDR*>(lParam));
+      // The process list's custom drawing answers through the dialog's result.
+      return reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_PROCESS_LIST &&
+                     reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(NM_CUSTOMDRAW)
+                 ? TRUE
+                 : 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_PAUSE_LISTS && HIWORD(wParam) == BN_CLICKED) {
+        SetPaused(page, SendDlgItemMessageW(page, IDC_PAUSE_LISTS, BM_GETCHECK, 0, 0) == BST_CHECKED);
+      }
+      return 0;
+    case kShowPassMessage: ShowPassSteps(); return 0;
     case WM_DESTROY:
       // The lists go with the page: the sampling thread stops sending to them.
+      StoreShared(&g_state.listsPage, NULL);
       StoreShared(&g_state.processList, NULL);
       StoreShared(&g_state.threadList, NULL);
       return 0;

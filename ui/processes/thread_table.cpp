@@ -74,8 +74,10 @@ static uint32_t CloseUpRow(void* context, ThreadEntry* row, uint32_t) {
   return UpdateShownFigures(row, closeUp->elapsed, closeUp->processorCount, closeUp->machineProcessors);
 }
 
-void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount, uint32_t machineProcessors) {
-  CloseUp closeUp = {elapsed, processorCount, machineProcessors};
+void CloseUpThreadTable(ThreadTable* table, uint32_t nowMs, uint32_t processorCount, uint32_t machineProcessors) {
+  CloseUp closeUp = {static_cast<uint64_t>(nowMs - table->lastPassMs) * kTicksPerMs, processorCount,
+                     machineProcessors};
+  table->lastPassMs = nowMs;
   CloseUpRows<ThreadEntry, &ThreadEntry::threadId>(Rows(table), CloseUpRow, &closeUp);
 }
 

@@ -32,6 +32,7 @@ struct ThreadTable {
   uint32_t listedChosen;  // the process the rows belong to
   uint32_t listedOwnerId;
   uint16_t index[kThreadIndexSlots];  // by thread id
+  uint32_t lastPassMs;  // the tick count of its last pass: a paused list skips passes
   uint32_t stepCount;
   ListStep steps[2 * kThreadCapacity];  // a change of process first deletes every item
 };
@@ -43,10 +44,11 @@ void SelectThreadOwner(ThreadTable* table, uint32_t chosen, uint32_t processId);
 // The three steps of a pass over the chosen process's threads: begin (the
 // rows of another process are deleted, the rest marked unseen), one reconcile
 // per thread of the snapshot, close up (exits removed in one sweep, figures
-// compared with what the list shows, list steps recorded).
+// compared with what the list shows, list steps recorded; the CPU shares
+// over the time since its last pass, at `nowMs`).
 void BeginThreadPass(ThreadTable* table);
 void ReconcileThreadEntry(ThreadTable* table, const SnapshotThread* thread);
-void CloseUpThreadTable(ThreadTable* table, uint64_t elapsed, uint32_t processorCount, uint32_t machineProcessors);
+void CloseUpThreadTable(ThreadTable* table, uint32_t nowMs, uint32_t processorCount, uint32_t machineProcessors);
 
 // Sends the recorded steps to `ops`: TID "%.08X", Priority "%d", CPU "%d",
 // Affinity "%d", each text formatted into `text` (`textChars` characters).
