@@ -1,0 +1,151 @@
+// The Processes page driven as a person drives it, on a virtual display: mouse
+// clicks on the column headers and the Pause box, the space bar in the list,
+// and the marks of new and ended rows as the list paints them. Runs inside
+// with_real_input.sh (the RealInput test).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/wine/support.h"
+#include "ui/processes/process_pass.h"
+
+namespace {
+
+// Has with_real_input.sh's loop run one xdotool command line; false when it
+// was not run in time.
+bool Xdotool(const std::string& command) {
+  static int next = 0;
+  std::string base = std::string("Z:") + std::getenv("SELVANE_INPUT_DIR") + "/input" + std::to_string(next++);
+  std::replace(base.begin(), base.end(), '/', '\\');
+  FILE* file = std::fopen((base + ".tmp").c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fputs(command.c_str(), file);
+  std::fclose(file);
+  // Renamed once written: the loop never reads half a line.
+  if (!MoveFileA((base + ".tmp").c_str(), (base + ".req").c_str())) return false;
+  return WaitUntil([&] { return GetFileAttributesA((base + ".done").c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+// A left click at the centre of `rect`, in `window`'s client coordinates.
+bool Click(HWND window, RECT rect) {
+  POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ClientToScreen(window, &point);
+  return Xdotool("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
+}
+
+bool ClickHeader(HWND list, int column) {
+  HWND header = ListView_GetHeader(list);
+  RECT rect = {};
+  Header_GetItemRect(header, column, &rect);
+  return Click(header, rect);
+}
+
+std::wstring ColumnTitle(HWND list, int column) {
+  wchar_t text[64] = {};
+  LVCOLUMNW record = {};
+  record.mask = LVCF_TEXT;
+  record.pszText = text;
+  record.cchTextMax = 64;
+  ListView_GetColumn(list, column, &record);
+  return text;
+}
+
+std::vector<unsigned long> Pids(HWND list) {
+  std::vector<unsigned long> pids;
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) pids.push_back(std::stoul(ItemText(list, i, kColumnPid), nullptr, 16));
+  return pids;
+}
+
+// The colour of `item`'s row as painted: the left of its CPU column, whose
+// right-aligned figure leaves it bare.
+uint32_t RowColour(HWND list, int item) {
+  RECT row = {}, column = {};
+  ListView_GetItemRect(list, item, &row, LVIR_BOUNDS);
+  Header_GetItemRect(ListView_GetHeader(list), kColumnCpu, &column);
+  return CaptureClient(list).At(column.left + 3, (row.top + row.bottom) / 2);
+}
+
+bool OrderIs(uint32_t word) {
+  return WaitUntil([=] { return LoadShared(g_state.listOrder) == word; });
+}
+
+bool PausedIs(uint32_t paused) {
+  return WaitUntil([=] { return LoadShared(g_state.listsPaused) == paused; });
+}
+
+TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
+  if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
+  ProcessesPage page("");
+  HWND list = page.List();
+  Helper first, second;
+  ASSERT_TRUE(first.Start(L"threads 1"));
+  ASSERT_TRUE(second.Start(L"threads 1"));
+  RunProcessPass();
+  ASSERT_GE(ListView_GetItemCount(list), 3);
+
+  // PID sorts as a number, up, then down on the second click; its title says which.
+  ASSERT_TRUE(ClickHeader(list, kColumnPid));
+  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
+  EXPECT_EQ(L"PID ^", ColumnTitle(list, kColumnPid));
+  RunProcessPass();
+  std::vector<unsigned long> pids = Pids(list);
+  EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
+  // Two clicks within the double-click time are a double click, which the
+  // header does not report as a click: a person's second click comes later.
+  Sleep(GetDoubleClickTime());
+  ASSERT_TRUE(ClickHeader(list, kColumnPid));
+  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, true)));
+  EXPECT_EQ(L"PID v", ColumnTitle(list, kColumnPid));
+  RunProcessPass();
+  pids = Pids(list);
+  EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
+  // Another column takes the mark.
+  ASSERT_TRUE(ClickHeader(list, kColumnName));
+  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnName, false)));
+  EXPECT_EQ(L"PID", ColumnTitle(list, kColumnPid));
+  EXPECT_EQ(L"Name ^", ColumnTitle(list, kColumnName));
+  ASSERT_TRUE(ClickHeader(list, kColumnPid));
+  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
+  RunProcessPass();
+  pids = Pids(list);
+
+  // The space bar in the list pauses: nothing comes, goes or moves.
+  RECT item = {};
+  ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS);
+  ASSERT_TRUE(Click(list, item));
+  ASSERT_TRUE(Xdotool("key space"));
+  ASSERT_TRUE(PausedIs(1));
+  EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page.Page(), IDC_PAUSE_LISTS));
+  Helper third;
+  ASSERT_TRUE(third.Start(L"threads 1"));
+  ASSERT_EQ(kHelperExitCode, first.Exit());
+  RunProcessPass();
+  EXPECT_EQ(pids, Pids(list));
+  EXPECT_EQ(-1, FindItem(list, third.Id()));
+
+  // A click on the Pause box resumes, and one pass brings the list into
+  // step: the newcomer marked new, the process that ended marked ended.
+  HWND box = GetDlgItem(page.Page(), IDC_PAUSE_LISTS);
+  RECT boxRect = {};
+  GetClientRect(box, &boxRect);
+  ASSERT_TRUE(Click(box, boxRect));
+  ASSERT_TRUE(PausedIs(0));
+  EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page.Page(), IDC_PAUSE_LISTS));
+  RunProcessPass();
+  EXPECT_EQ("", ListDiffersFromTable(list));
+  pids = Pids(list);
+  EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
+  const uint32_t fresh = RGB(kNewRowRed, kNewRowGreen, kNewRowBlue);
+  const uint32_t ended = RGB(kEndedRowRed, kEndedRowGreen, kEndedRowBlue);
+  EXPECT_TRUE(WaitUntil([&] { return RowColour(list, FindItem(list, third.Id())) == fresh; }));
+  EXPECT_TRUE(WaitUntil([&] { return RowColour(list, FindItem(list, first.Id())) == ended; }));
+  const uint32_t plain = RowColour(list, FindItem(list, second.Id()));
+  EXPECT_NE(fresh, plain);
+  EXPECT_NE(ended, plain);
+}
+
+}  // namespace
