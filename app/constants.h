@@ -105,6 +105,7 @@ const uint32_t kSnapshotNameChars = 260;  // an executable name as the snapshot 
 const uint32_t kProcessIndexBits = 11;
 const uint32_t kProcessIndexSlots = 1u << kProcessIndexBits;
 const uint32_t kProcessIdHashMultiplier = 0x9E3779B1u;  // spreads ids that step by 4
+const uint32_t kProcessIdStep = 4;  // process ids mostly step by 4: the affinity reads take turns by id / 4
 const uint32_t kNoProcessRow = 0xFFFFFFFFu;
 // The desktop's process records: the buffer they are read into starts with
 // room for about 20,000 threads and grows, as the system asks, up to a bound.
@@ -113,6 +114,10 @@ const uint32_t kProcessRecordBytesLimit = 64u << 20;
 // The threads a pass reads: the listed process's, and on the device, whose
 // process times are summed from their threads, every thread of the system.
 const uint32_t kPassThreadCapacity = 4096;
+// A listed process's affinity is read every kAffinityReadPasses passes (each
+// read opens the process), a new one's at once, and one the menu has just
+// bound at the next pass.
+const uint32_t kAffinityReadPasses = 5;
 
 // Per-process and per-thread figures
 const uint64_t kTicksPerSecond = 10000000u;  // CPU and elapsed times count 100 ns units

@@ -41,6 +41,7 @@ void ResetMonitorState() {
   std::memset(&g_state.processView, 0, sizeof g_state.processView);
   StoreShared(&g_state.listOrder, 0u);
   StoreShared(&g_state.listsPaused, 0u);
+  StoreShared(&g_state.affinitySet, 0u);
   std::memset(&g_state.threadTable, 0, sizeof g_state.threadTable);
   g_state.threadOwner = NULL;
   g_state.threadRequest.process = NULL;

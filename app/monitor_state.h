@@ -5,7 +5,7 @@
 //   processorCount, machineProcessors, dfsOffAtStart, serialTemperature, recordFigures, remotePort,
 //   rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
-//   processList, threadList, listsPage, listOrder, listsPaused, contextMenu,
+//   processList, threadList, listsPage, listOrder, listsPaused, affinitySet, contextMenu,
 //   affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
 //   histories and their reset flags, processTable, processView, threadTable,
@@ -64,6 +64,7 @@ struct MonitorState {
   ProcessView processView;       // what the process list shows, and its last list steps
   SharedWord<uint32_t> listOrder;    // the process list's order (ListOrderWord), set by its header
   SharedWord<uint32_t> listsPaused;  // the Pause box: the lists stay as they are
+  SharedWord<uint32_t> affinitySet;  // the process whose affinity the menu set: read at the next pass
   CRITICAL_SECTION processLock;  // held around the sampler's pure writes and the main thread's copies
   SharedWord<HWND> processList;  // the Processes page's process list for the life of the page
   SharedWord<HWND> threadList;   // its thread list, the same

@@ -7,7 +7,12 @@
 #   - top -b -d 1;
 #   - htop -d 10 (a refresh a second), in a terminal of its own (script);
 #   - the monitor again, with the remote endpoint (/r) and one client reading
-#     its event stream (curl, outside Wine) from the SETTLE-th second on.
+#     its event stream (curl, outside Wine) from the SETTLE-th second on;
+#   - Wine's own Task Manager, its Performance tab for the first half and its
+#     Processes tab for the second (its own Linux process);
+#   - with SELVANE_BEFORE_BIN set to another build's bin folder (the monitor
+#     and its stand-ins), that monitor too, as "before", for a comparison
+#     within the same run.
 # CPU time per second is counted from the SETTLE-th second to the end, so
 # start-up is left out (and shown apart), from each thread's run time in
 # /proc/<pid>/task/*/sched (nanoseconds: /proc/<pid>/stat counts 10 ms ticks,
@@ -70,16 +75,17 @@ sum_tick_us() {
   echo "$total"
 }
 
-# run_monitor [LABEL OPTION]: "monitor" without options, or LABEL with OPTION
-# (/rPORT) and one event-stream client of that port.
+# run_monitor [LABEL OPTION [BIN]]: "monitor" without options, or LABEL with
+# OPTION (/rPORT, or nothing) and one event-stream client of that port; the
+# monitor of BIN (default this build's).
 run_monitor() {
-  local label=${1:-monitor} option=${2:-} start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2 client=""
+  local label=${1:-monitor} option=${2:-} dir=${3:-$bin} start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2 client=""
   start=$(now_ms)
-  wine ./selvane-monitor.exe $option >/dev/null 2>&1 &
+  wine "$dir/selvane-monitor.exe" $option >/dev/null 2>&1 &
   pid=$!
   sleep_until $(( start + settle * 1000 ))
   [ "$(cat "/proc/$pid/comm")" = selvane-monitor ] || { echo "the monitor did not start" >&2; exit 1; }
-  if [ -n "$option" ]; then
+  if [ -n "$option" ] && [ "$label" = remote ]; then
     curl -sN "http://127.0.0.1:${option#/r}/events" >/dev/null &
     client=$!
   fi
@@ -114,6 +120,28 @@ measure_linux() {
   echo "$label $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(milliseconds "$c1")"
 }
 
+# Wine's Task Manager: "taskmgr PERFORMANCE-TAB PROCESSES-TAB" in ms/s, each
+# tab's half from its SETTLE-th second on.
+run_taskmgr() {
+  local start pid t1 tm ts t2 c1 cm cs c2
+  start=$(now_ms)
+  wine taskmgr >/dev/null 2>&1 &
+  pid=$!
+  wine ./sheet_control.exe taskmgr 2 || echo "the Task Manager's Performance tab was not shown" >&2
+  sleep_until $(( start + settle * 1000 ))
+  t1=$(now_ms); c1=$(cpu_us "$pid")
+  sleep_until $(( start + half * 1000 ))
+  tm=$(now_ms); cm=$(cpu_us "$pid")
+  wine ./sheet_control.exe taskmgr 1 || echo "the Task Manager's Processes tab was not shown" >&2
+  sleep_until $(( start + (half + settle) * 1000 ))
+  ts=$(now_ms); cs=$(cpu_us "$pid")
+  sleep_until $(( start + seconds * 1000 ))
+  t2=$(now_ms); c2=$(cpu_us "$pid")
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "taskmgr $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
+}
+
 run_top() {
   local start pid
   start=$(now_ms)
@@ -141,6 +169,8 @@ for run in $(seq "$repeats"); do
   run_top | tee -a "$runs"
   run_htop | tee -a "$runs"
   run_monitor remote /r9377 | tee -a "$runs"
+  run_taskmgr | tee -a "$runs"
+  [ -z "${SELVANE_BEFORE_BIN:-}" ] || run_monitor before "" "$SELVANE_BEFORE_BIN" | tee -a "$runs"
 done
 echo "load average after: $(load_average)"
 
@@ -175,4 +205,26 @@ echo "| ratio, median over the runs of each run's ratio | value | goal |"
 echo "|---|---|---|"
 echo "| monitor / top | $top_ratio | <= 1: $(awk -v r="$top_ratio" 'BEGIN { print (r <= 1 ? "met" : "NOT met") }') |"
 echo "| monitor / htop | $(per_run_ratio htop) | |"
+# Each page's cost against top's whole run and the Task Manager's same tab,
+# each run's own ratio, then the median: "monitor FIELD", "other FIELD".
+page_ratio() {
+  awk -v mf="$1" -v other="$2" -v of="$3" '$1 == "monitor" { m[++r] = $mf } $1 == other { o[r] = $of }
+    END { for (i = 1; i <= r; i++) if (o[i] > 0) printf "%.3f\n", m[i] / o[i] }' "$runs" | median
+}
+goal() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "met" : "NOT met") }'; }
+if grep -q '^taskmgr ' "$runs"; then
+  echo "| Wine's Task Manager, Performance tab | $(field taskmgr 2) ms/s | |"
+  echo "| Wine's Task Manager, Processes tab | $(field taskmgr 3) ms/s | |"
+  for page in "Performance 5 2" "Processes 9 3"; do
+    set -- $page
+    r=$(page_ratio "$2" top 2)
+    echo "| monitor's $1 page / top | $r | <= 0.333: $(goal "$r" 0.3334) |"
+    r=$(page_ratio "$2" taskmgr "$3")
+    echo "| monitor's $1 page / the Task Manager's $1 tab | $r | <= 0.25: $(goal "$r" 0.25) |"
+  done
+fi
+if grep -q '^before ' "$runs"; then
+  echo "| before (SELVANE_BEFORE_BIN): Performance page, Processes page after its first ${settle} s | $(field before 5), $(field before 9) ms/s | |"
+  echo "| this build: the same | $(field monitor 5), $(field monitor 9) ms/s | |"
+fi
 rm -f "$runs"

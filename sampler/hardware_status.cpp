@@ -38,7 +38,8 @@ void ReadHardware(HardwareReadings* r) {
 void ReportHardwareStatus(ShownStatus* shown) {
   HWND page = LoadShared(g_state.performancePage);
   if (page == NULL || (page == shown->page && wcscmp(shown->text, g_state.reportBuffer) == 0)) return;
-  SetDlgItemTextW(page, IDC_STATUS_TEXT, g_state.reportBuffer);
+  if (page != shown->page) shown->field = GetDlgItem(page, IDC_STATUS_TEXT);
+  SetWindowTextW(shown->field, g_state.reportBuffer);
   shown->page = page;
   memcpy(shown->text, g_state.reportBuffer, sizeof shown->text);
 }

@@ -15,7 +15,8 @@ void ReadHardware(HardwareReadings* readings);
 // figures often repeat from one second to the next, and each write is a
 // message to the main thread and a repaint of the whole field.
 struct ShownStatus {
-  HWND page;  // another page gets the block written
+  HWND page;   // another page gets the block written
+  HWND field;  // its status field, looked up once per page
   wchar_t text[kReportBufferChars];
 };
 

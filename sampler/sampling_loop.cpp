@@ -75,8 +75,13 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
 
   readings->graphs = 0;
   HWND page = LoadShared(g_state.performancePage);
+  if (page != NULL && page != context->graphPage) {
+    // A lookup is a round trip to the window server under Wine: once a page.
+    for (uint32_t g = 0; g < kGraphCount; ++g) context->graphControls[g] = GetDlgItem(page, kGraphControls[g]);
+    context->graphPage = page;
+  }
   for (uint32_t g = 0; g < kGraphCount; ++g) {
-    controls[g] = page != NULL ? GetDlgItem(page, kGraphControls[g]) : NULL;
+    controls[g] = page != NULL ? context->graphControls[g] : NULL;
     if (controls[g] == NULL) continue;  // a missing control neither draws nor advances
     RECT client;
     GetClientRect(controls[g], &client);

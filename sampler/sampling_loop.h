@@ -18,6 +18,8 @@ struct SamplerContext {
   HardwareReadings hardware;  // the clock records persist; zero until the library writes them
   ShownTotals totals;
   ShownStatus status;
+  HWND graphPage;                  // the page whose graphic controls ...
+  HWND graphControls[kGraphCount];  // ... these are, looked up once a page
   CycleResults results;
   uint32_t startMs;  // the tick count at the start: the record's time base
   // The totals counted without a pass, kept between counts.

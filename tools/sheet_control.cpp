@@ -4,6 +4,8 @@
 //   sheet_control close      close the sheet
 //   sheet_control probe MS   wait up to MS ms for the status text, then print
 //                            "status: <text>" and "process-columns: <n>"
+//   sheet_control taskmgr N  show tab N of Wine's Task Manager (1 Processes,
+//                            2 Performance), for the overhead bench
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -44,7 +46,31 @@ static int Probe(HWND sheet, DWORD waitMs) {
   return 0;
 }
 
+static BOOL CALLBACK FindTabs(HWND window, LPARAM found) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (wcscmp(name, L"SysTabControl32") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// Its tab control takes the tab as a click would: the Task Manager hears of it.
+static int SelectTaskManagerTab(int tab) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HWND manager = FindWindowW(nullptr, L"Task Manager");
+    HWND tabs = nullptr;
+    if (manager != nullptr) EnumChildWindows(manager, FindTabs, reinterpret_cast<LPARAM>(&tabs));
+    if (tabs != nullptr) {
+      SendMessageW(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(tab), 0);
+      return SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == tab ? 0 : 1;
+    }
+    Sleep(100);
+  }
+  return 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && wcscmp(argv[1], L"taskmgr") == 0) return SelectTaskManagerTab(_wtoi(argv[2]));
   HWND sheet = FindSheet();
   if (sheet == nullptr || argc < 2) return 1;
   if (wcscmp(argv[1], L"select") == 0 && argc == 3) {

@@ -1,6 +1,7 @@
 #include "ui/performance/desktop_fields.h"
 
 #include "app/constants.h"
+#include "platform/ce_compat.h"
 #include "resources/resource_ids.h"
 #include "ui/performance/status_lines.h"
 
@@ -46,7 +47,13 @@ static void PaintStatusField(HWND field) {
   EndPaint(field, &paint);
 }
 
-static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+// The static control's own procedure. The field is wrapped by replacing its
+// procedure, not with the common controls' subclassing, which looks the
+// wrapper up in a window property (a server round trip under Wine) at every
+// message the field gets.
+static WNDPROC g_staticFieldProc;
+
+static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT:
       // Stores the text without the control's own drawing, then repaints.
@@ -54,13 +61,13 @@ static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam,
       InvalidateRect(field, NULL, FALSE);
       return TRUE;
     case WM_PAINT: PaintStatusField(field); return 0;
-    case WM_NCDESTROY: RemoveWindowSubclass(field, StatusFieldProc, 0); break;
     default: break;
   }
-  return DefSubclassProc(field, message, wParam, lParam);
+  return CallWindowProcW(g_staticFieldProc, field, message, wParam, lParam);
 }
 
 void AdaptFieldsToDesktop(HWND page) {
   WidenByteFields(page);
-  SetWindowSubclass(GetDlgItem(page, IDC_STATUS_TEXT), StatusFieldProc, 0, 0);
+  const WNDPROC previous = SetWindowProcedure(GetDlgItem(page, IDC_STATUS_TEXT), StatusFieldProc);
+  if (previous != StatusFieldProc) g_staticFieldProc = previous;
 }

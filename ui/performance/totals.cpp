@@ -9,18 +9,16 @@ static const int kTotalControls[kTotalFieldCount] = {IDC_PROCESS_TOTAL, IDC_THRE
 void ShowTotals(ShownTotals* shown, HWND page, const uint64_t values[kTotalFieldCount]) {
   if (page == NULL) return;
   if (page != shown->page) {
+    // Each lookup is a round trip to the window server under Wine: once a page.
+    for (uint32_t field = 0; field < kTotalFieldCount; ++field) shown->fields[field] = GetDlgItem(page, kTotalControls[field]);
     shown->page = page;
     shown->written = 0;
   }
   for (uint32_t field = 0; field < kTotalFieldCount; ++field) {
     const uint32_t bit = 1u << field;
     if ((shown->written & bit) != 0 && shown->values[field] == values[field]) continue;
-    if (field == kTotalFieldProcesses || field == kTotalFieldThreads) {
-      SetDlgItemInt(page, kTotalControls[field], static_cast<UINT>(values[field]), FALSE);
-    } else {
-      FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, values[field]);
-      SetDlgItemTextW(page, kTotalControls[field], g_state.reportBuffer);
-    }
+    FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, values[field]);
+    SetWindowTextW(shown->fields[field], g_state.reportBuffer);
     shown->written |= bit;
     shown->values[field] = values[field];
   }

@@ -12,13 +12,14 @@
 // thread and an immediate repaint of the field.
 struct ShownTotals {
   HWND page;                          // another page gets all four written
+  HWND fields[kTotalFieldCount];      // its fields, looked up once per page
   uint32_t written;                   // bit f: values[f] was written into page
   uint64_t values[kTotalFieldCount];  // process count, thread total, physical total and available
 };
 
 // Writes each total of `values` (by kTotalField*) that `page` does not show
-// yet. Counts are unsigned numbers; byte counts decimal text, since memory
-// here can exceed 32 bits. A null page (left) gets nothing.
+// yet, as unsigned decimal text (memory here can exceed 32 bits). A null
+// page (left) gets nothing.
 void ShowTotals(ShownTotals* shown, HWND page, const uint64_t values[kTotalFieldCount]);
 
 #endif

@@ -11,6 +11,21 @@
 static PassReading g_passReading;
 // The last pass could take no snapshot.
 static bool g_snapshotFailed;
+// Passes read, for the turns of the affinity reads.
+static uint32_t g_passNumber;
+
+// The affinity of the walked process `processId`: read when it has no row
+// yet, when the menu has just set it, and in its turn every
+// kAffinityReadPasses passes; else the row's, which this thread alone writes.
+static uint32_t PassAffinity(uint32_t processId, uint32_t affinitySet) {
+  const ProcessTable* table = &g_state.processTable;
+  const uint32_t row = FindProcessRow(table, processId);
+  if (row == kNoProcessRow || processId == affinitySet ||
+      (processId / kProcessIdStep + g_passNumber) % kAffinityReadPasses == 0) {
+    return ReadProcessAffinity(processId);
+  }
+  return table->rows[row].affinity;
+}
 
 // One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
 static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
@@ -73,9 +88,12 @@ static bool ReadPass(PassReading* reading, uint32_t processorCount, const Thread
   ProcessSnapshot snapshot;
   if (!TakeProcessSnapshot(&snapshot, true)) return false;
   reading->processCount = 0;
+  ++g_passNumber;
+  const uint32_t affinitySet = LoadShared(g_state.affinitySet);
+  StoreShared(&g_state.affinitySet, 0u);
   SnapshotEntry entry;
   while (reading->processCount < kProcessCapacity && NextSnapshotProcess(&snapshot, &entry)) {
-    if (processorCount >= 2) entry.affinity = ReadProcessAffinity(entry.processId);
+    if (processorCount >= 2) entry.affinity = PassAffinity(entry.processId, affinitySet);
     AddReadProcess(reading, entry);
   }
 
@@ -130,9 +148,11 @@ bool CountProcesses(uint32_t* processes, uint32_t* threads) {
 }
 
 void PresentProcessPass() {
-  // One message: the page brings its lists into step on its own thread,
-  // while this thread waits and so leaves the steps as they are. Outside the
-  // lock, which the main thread may itself be waiting for to copy a row.
+  // One message, and none for a pass that changes nothing shown: the page
+  // brings its lists into step on its own thread, while this thread waits
+  // and so leaves the steps as they are. Outside the lock, which the main
+  // thread may itself be waiting for to copy a row.
+  if (g_state.processView.stepCount == 0 && g_state.threadTable.stepCount == 0) return;
   HWND page = LoadShared(g_state.listsPage);
   if (page != NULL) SendMessageW(page, kShowPassMessage, 0, 0);
 }

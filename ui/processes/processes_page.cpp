@@ -167,6 +167,8 @@ static bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE 
     SetLastError(ERROR_SUCCESS);
     if (!g_kernel.CeSetProcessAffinity(process, command - IDM_AFFINITY_NONE)) {
       ShowRefusal(page, L"Set Affinity", GetLastError());
+    } else {
+      StoreShared(&g_state.affinitySet, row.processId);
     }
   }
   return false;
