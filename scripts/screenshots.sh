@@ -36,7 +36,16 @@ sleep 2;  shot performance-2
 # The graphs move: a few seconds apart, the history areas differ.
 moved=$(( $(differing performance-1 performance-2 1022) + $(differing performance-1 performance-2 1023) ))
 echo "history areas: $moved pixels differ between performance-1 and performance-2"
-page 0;   sleep 3; shot processes
+# The Processes page sorted by CPU, largest first (two clicks on its header,
+# further apart than a double click), with a process started just before the
+# shot, so that its row shows the new process's colour.
+page 0;   sleep 2
+click_header() { xdotool mousemove $(wine ./control_rect.exe 1023 "$1" 2>/dev/null | tr -d '\r') click 1; }
+click_header 3; sleep 1; click_header 3
+wine notepad >/dev/null 2>&1 &
+newcomer=$!
+sleep 2; shot processes
+kill "$newcomer" 2>/dev/null
 page 1;   sleep 2  # the gauges and graphs are painted at the next cycle
 rest=$(( SELVANE_SECONDS - ($(date +%s) - begin) ))
 [ "$rest" -gt 0 ] && sleep "$rest"
