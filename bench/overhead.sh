@@ -126,8 +126,10 @@ run_taskmgr() {
   local start pid t1 tm ts t2 c1 cm cs c2
   start=$(now_ms)
   wine taskmgr >/dev/null 2>&1 &
-  pid=$!
+  # Its own Linux process, which the wine command starts beside itself.
   wine ./sheet_control.exe taskmgr 2 || echo "the Task Manager's Performance tab was not shown" >&2
+  pid=$(prefix_processes 0 | awk '$2 == "taskmgr.exe" { print $1; exit }')
+  [ -n "$pid" ] || { echo "the Task Manager did not start" >&2; exit 1; }
   sleep_until $(( start + settle * 1000 ))
   t1=$(now_ms); c1=$(cpu_us "$pid")
   sleep_until $(( start + half * 1000 ))

@@ -10,6 +10,7 @@
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
 #include "ui/performance/picture_controls.h"
+#include "ui/page_work.h"
 #include "ui/processes/process_pass.h"
 
 static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, IDC_MEM_GAUGE, IDC_MEM_HISTORY};
@@ -152,20 +153,43 @@ static void RecordCycle(const SamplerContext* context, const CycleReadings* read
   PublishRemoteRecord(figures);
 }
 
-static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
-  if (context->results.statusReady) ReportHardwareStatus(&context->status);
+namespace {
+
+// What the Performance page's part of a cycle shows.
+struct CycleShow {
+  SamplerContext* context;
+  const CycleReadings* readings;
+  const HWND* controls;
+};
+
+}  // namespace
+
+// The Performance page's part of a cycle, on the page's own thread: the
+// status block and the totals where they changed, and the four pictures.
+static void ShowOnPerformancePage(void* argument) {
+  const CycleShow* show = static_cast<const CycleShow*>(argument);
+  // A page left since the read gets nothing more.
+  HWND page = LoadShared(g_state.performancePage);
+  if (page == NULL) return;
+  if (show->context->results.statusReady) ReportHardwareStatus(&show->context->status);
   for (uint32_t g = 0; g < kGraphCount; ++g) {
-    // A page left since the read gets nothing more.
-    if (controls[g] == NULL || LoadShared(g_state.performancePage) == NULL) continue;
-    const RECT client = {0, 0, readings->sizes[g].width, readings->sizes[g].height};
-    PaintGraphControl(controls[g], client, g);
+    if (show->controls[g] == NULL) continue;
+    const RECT client = {0, 0, show->readings->sizes[g].width, show->readings->sizes[g].height};
+    PaintGraphControl(show->controls[g], client, g);
   }
-  if (LoadShared(g_state.performancePage) != NULL) {
-    uint32_t processes, threads;
-    CurrentCounts(readings, &processes, &threads);
-    const uint64_t totals[kTotalFieldCount] = {processes, threads, readings->memory.totalPhysical,
-                                               readings->memory.availPhysical};
-    ShowTotals(&context->totals, LoadShared(g_state.performancePage), totals);
+  uint32_t processes, threads;
+  CurrentCounts(show->readings, &processes, &threads);
+  const uint64_t totals[kTotalFieldCount] = {processes, threads, show->readings->memory.totalPhysical,
+                                             show->readings->memory.availPhysical};
+  ShowTotals(&show->context->totals, page, totals);
+}
+
+static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
+  HWND page = LoadShared(g_state.performancePage);
+  if (page != NULL) {
+    const CycleShow show = {context, readings, controls};
+    const PageWork work = {ShowOnPerformancePage, const_cast<CycleShow*>(&show)};
+    RunOnPage(page, &work);
   }
   if (readings->pass != NULL) PresentProcessPass();
   if (g_state.recordFigures || RemoteEndpointOn()) RecordCycle(context, readings);

@@ -2,6 +2,7 @@
 
 #include "app/monitor_state.h"
 #include "platform/resource_manager.h"
+#include "ui/page_work.h"
 #include "ui/performance/desktop_fields.h"
 #include "ui/performance/dfs_targets.h"
 #include "ui/performance/picture_controls.h"
@@ -92,6 +93,7 @@ INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM wParam, LPA
       }
       return 0;
     case WM_NOTIFY: OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case kPageWorkMessage: RunPageWork(); return 0;
     default: return 0;
   }
 }

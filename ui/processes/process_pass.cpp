@@ -5,7 +5,8 @@
 #include "platform/kernel_extensions.h"
 #include "platform/process_control.h"
 #include "platform/process_snapshot.h"
-#include "ui/processes/processes_page.h"
+#include "ui/page_work.h"
+#include "ui/processes/list_view_ops.h"
 
 // The sampling thread's reading, reused by every pass.
 static PassReading g_passReading;
@@ -147,14 +148,27 @@ bool CountProcesses(uint32_t* processes, uint32_t* threads) {
   return true;
 }
 
+// The page's thread's own text buffer for its lists' texts.
+static wchar_t g_listText[kReportBufferChars];
+
+// A pass's steps into both lists, on the page's thread.
+static void ShowPassSteps(void*) {
+  HWND list = LoadShared(g_state.processList);
+  HWND threadList = LoadShared(g_state.threadList);
+  if (list == NULL || threadList == NULL) return;
+  const ListOps ops = ListViewOps(list);
+  SyncProcessView(&g_state.processView, &ops, g_listText, kReportBufferChars);
+  const ListOps threadOps = ListViewOps(threadList);
+  SyncThreadList(&g_state.threadTable, &threadOps, g_listText, kReportBufferChars);
+}
+
 void PresentProcessPass() {
-  // One message, and none for a pass that changes nothing shown: the page
-  // brings its lists into step on its own thread, while this thread waits
-  // and so leaves the steps as they are. Outside the lock, which the main
-  // thread may itself be waiting for to copy a row.
+  // One message, and none for a pass that changes nothing shown. Outside the
+  // lock, which the main thread may itself be waiting for to copy a row.
   if (g_state.processView.stepCount == 0 && g_state.threadTable.stepCount == 0) return;
   HWND page = LoadShared(g_state.listsPage);
-  if (page != NULL) SendMessageW(page, kShowPassMessage, 0, 0);
+  const PageWork work = {ShowPassSteps, NULL};
+  if (page != NULL) RunOnPage(page, &work);
 }
 
 void RunProcessPass() {

@@ -8,7 +8,7 @@
 #include "platform/process_control.h"
 #include "platform/ce_compat.h"
 #include "platform/static_check.h"
-#include "ui/processes/list_view_ops.h"
+#include "ui/page_work.h"
 
 namespace {
 
@@ -25,9 +25,6 @@ static const Column kProcessColumns[] = {
 };
 static const Column kThreadColumns[] = {
     {L"TID", LVCFMT_LEFT}, {L"Priority", LVCFMT_LEFT}, {L"CPU", LVCFMT_RIGHT}, {L"Affinity", LVCFMT_RIGHT}};
-
-// The page's own text buffer: its lists' texts are formatted on its thread.
-static wchar_t g_pageText[kReportBufferChars];
 
 // The sort mark a column title carries: text, which the device's header
 // control shows (HDITEM has no sort arrow there:
@@ -257,17 +254,6 @@ static LONG DrawListItem(NMLVCUSTOMDRAW* draw) {
   return CDRF_NEWFONT;
 }
 
-// A pass's steps, taken while the sampling thread waits for this message.
-static void ShowPassSteps() {
-  HWND list = LoadShared(g_state.processList);
-  HWND threadList = LoadShared(g_state.threadList);
-  if (list == NULL || threadList == NULL) return;
-  const ListOps ops = ListViewOps(list);
-  SyncProcessView(&g_state.processView, &ops, g_pageText, kReportBufferChars);
-  const ListOps threadOps = ListViewOps(threadList);
-  SyncThreadList(&g_state.threadTable, &threadOps, g_pageText, kReportBufferChars);
-}
-
 static void OnNotify(HWND page, NMHDR* header) {
   if ((header->idFrom == IDC_PROCESS_LIST || header->idFrom == IDC_THREAD_LIST) &&
       header->code == static_cast<UINT>(LVN_KEYDOWN) && reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE) {
@@ -308,7 +294,7 @@ INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         SetPaused(page, SendDlgItemMessageW(page, IDC_PAUSE_LISTS, BM_GETCHECK, 0, 0) == BST_CHECKED);
       }
       return 0;
-    case kShowPassMessage: ShowPassSteps(); return 0;
+    case kPageWorkMessage: RunPageWork(); return 0;
     case WM_DESTROY:
       // The lists go with the page: the sampling thread stops sending to them.
       StoreShared(&g_state.listsPage, NULL);

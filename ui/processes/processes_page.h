@@ -6,8 +6,4 @@
 
 INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Sent by the sampling thread after a pass: the page takes the pass's list
-// steps into its lists while the sender waits.
-const UINT kShowPassMessage = WM_APP + 1;
-
 #endif
