@@ -36,13 +36,14 @@ sleep 2;  shot performance-2
 # The graphs move: a few seconds apart, the history areas differ.
 moved=$(( $(differing performance-1 performance-2 1022) + $(differing performance-1 performance-2 1023) ))
 echo "history areas: $moved pixels differ between performance-1 and performance-2"
-# The Processes page sorted by CPU, largest first (two clicks on its header,
-# further apart than a double click), with a process started just before the
-# shot, so that its row shows the new process's colour.
+# The Processes page sorted by Mem Usage, largest first (two clicks on its header,
+# further apart than a double click), with a windowless process (cmd running
+# ping) started just before the shot, so that its rows show the new
+# processes' colour.
 page 0;   sleep 2
 click_header() { xdotool mousemove $(wine ./control_rect.exe 1023 "$1" 2>/dev/null | tr -d '\r') click 1; }
-click_header 3; sleep 1; click_header 3
-wine notepad >/dev/null 2>&1 &
+click_header 5; sleep 1; click_header 5
+wine cmd /c "ping -n 8 127.0.0.1 >nul" >/dev/null 2>&1 &
 newcomer=$!
 sleep 2; shot processes
 kill "$newcomer" 2>/dev/null

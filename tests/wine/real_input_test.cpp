@@ -90,7 +90,7 @@ TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   // PID sorts as a number, up, then down on the second click; its title says which.
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
-  EXPECT_EQ(L"PID ^", ColumnTitle(list, kColumnPid));
+  EXPECT_EQ(L"^ PID", ColumnTitle(list, kColumnPid));
   RunProcessPass();
   std::vector<unsigned long> pids = Pids(list);
   EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
@@ -99,7 +99,7 @@ TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   Sleep(GetDoubleClickTime());
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, true)));
-  EXPECT_EQ(L"PID v", ColumnTitle(list, kColumnPid));
+  EXPECT_EQ(L"v PID", ColumnTitle(list, kColumnPid));
   RunProcessPass();
   pids = Pids(list);
   EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
@@ -107,7 +107,7 @@ TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   ASSERT_TRUE(ClickHeader(list, kColumnName));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnName, false)));
   EXPECT_EQ(L"PID", ColumnTitle(list, kColumnPid));
-  EXPECT_EQ(L"Name ^", ColumnTitle(list, kColumnName));
+  EXPECT_EQ(L"^ Name", ColumnTitle(list, kColumnName));
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
   RunProcessPass();

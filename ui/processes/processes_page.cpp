@@ -29,8 +29,9 @@ static const Column kThreadColumns[] = {
 // The sort mark a column title carries: text, which the device's header
 // control shows (HDITEM has no sort arrow there:
 // learn.microsoft.com/en-us/previous-versions/aa926288(v=msdn.10)).
-static const wchar_t* const kAscendingMark = L" ^";
-static const wchar_t* const kDescendingMark = L" v";
+// It leads the title, so that a narrow column's clipped title still shows it.
+static const wchar_t* const kAscendingMark = L"^ ";
+static const wchar_t* const kDescendingMark = L"v ";
 
 // A width per column.
 SELVANE_STATIC_CHECK(sizeof kProcessColumns / sizeof kProcessColumns[0] ==
@@ -216,7 +217,7 @@ static void MarkSortColumn(HWND list, uint32_t previous, uint32_t order) {
     if (column < 0 || column >= columns) continue;
     wchar_t title[kRefusalChars];
     const wchar_t* mark = k == 0 ? L"" : (order & kOrderDescending) ? kDescendingMark : kAscendingMark;
-    FormatWide(title, kRefusalChars, L"%ls%ls", kProcessColumns[column].title, mark);
+    FormatWide(title, kRefusalChars, L"%ls%ls", mark, kProcessColumns[column].title);
     LVCOLUMNW record = {};
     record.mask = LVCF_TEXT;
     record.pszText = title;
