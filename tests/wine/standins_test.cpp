@@ -119,8 +119,12 @@ TEST(ToolhelpStandin, RecordsAreTheDevicesCheckedForSizeAndEndAsDocumented) {
   ASSERT_NE(both, INVALID_HANDLE_VALUE);
   bool found = false;
   process.dwSize = sizeof process;
-  for (BOOL more = toolhelp.processFirst(both, &process); more && !found; more = toolhelp.processNext(both, &process)) {
-    found = process.th32ProcessID == self;
+  // Stops on it: the loop's step would fetch the next record over it.
+  for (BOOL more = toolhelp.processFirst(both, &process); more; more = toolhelp.processNext(both, &process)) {
+    if (process.th32ProcessID == self) {
+      found = true;
+      break;
+    }
   }
   ASSERT_TRUE(found);
   EXPECT_EQ(std::wstring(process.szExeFile), L"wine_tests.exe");
