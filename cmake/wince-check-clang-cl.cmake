@@ -27,6 +27,17 @@ set(SELVANE_CXX_HEADERS /usr/lib/gcc/i686-w64-mingw32/12-posix/include/c++)
 set(SELVANE_CHECK_INCLUDES "-X /imsvc${CMAKE_CURRENT_LIST_DIR}/msvc-over-mingw /imsvc/usr/lib/llvm-14/lib/clang/14.0.6/include")
 string(APPEND SELVANE_CHECK_INCLUDES " /imsvc${SELVANE_CXX_HEADERS} /imsvc${SELVANE_CXX_HEADERS}/i686-w64-mingw32")
 string(APPEND SELVANE_CHECK_INCLUDES " /imsvc/usr/share/mingw-w64/include")
-set(CMAKE_C_FLAGS_INIT "${SELVANE_CHECK_INCLUDES}")
-set(CMAKE_CXX_FLAGS_INIT "${SELVANE_CHECK_INCLUDES}")
+# clang-cl takes the version of the SDK's compiler (_MSC_VER): Visual Studio
+# 2008's for Compact 7, 2012's for Compact 2013; mingw-w64's headers then
+# expect msvcrt.dll's C run-time, not the desktop's later one.
+if(CMAKE_SYSTEM_VERSION VERSION_LESS 8.0)
+  set(SELVANE_CHECK_MSC_VERSION 15.00)
+else()
+  set(SELVANE_CHECK_MSC_VERSION 17.00)
+endif()
+# mingw-w64's headers would otherwise route printf to their own formatter.
+set(SELVANE_CHECK_FLAGS "-fms-compatibility-version=${SELVANE_CHECK_MSC_VERSION} /D__USE_MINGW_ANSI_STDIO=0")
+set(CMAKE_C_FLAGS_INIT "${SELVANE_CHECK_FLAGS} ${SELVANE_CHECK_INCLUDES}")
+# Those compilers take C++03 (cl.exe has no switch for it; clang-cl is told).
+set(CMAKE_CXX_FLAGS_INIT "${SELVANE_CHECK_FLAGS} /clang:-std=c++98 ${SELVANE_CHECK_INCLUDES}")
 set(CMAKE_RC_FLAGS_INIT "/I${CMAKE_CURRENT_LIST_DIR}/msvc-over-mingw /I/usr/share/mingw-w64/include")

@@ -33,7 +33,8 @@ program = re.compile(r"/(app|platform|remote|sampler|ui)/")
 # include folders (clang-cl's -imsvc for system headers), the language, the
 # run-time, the target and the end of switches. Anything else with '-' is a
 # GCC switch. The resource compiler's entry is the resources', not C++'s.
-allowed = re.compile(r"^(-D.+|-I.+|-imsvc.+|-TP|-TC|-MD|-MT|-c|--|--target=.+|-X)$")
+# clang-cl's version of the SDK's compiler is its own switch.
+allowed = re.compile(r"^(-D.+|-I.+|-imsvc.+|-TP|-TC|-MD|-MT|-c|--|--target=.+|-X|-fms-compatibility-version=1[57]\.00)$")
 commands = [entry for entry in commands if not entry["file"].endswith(".rc")]
 bad = 0
 for entry in commands:
@@ -50,7 +51,7 @@ for entry in commands:
     gcc = [w for w in words[1:] if w.startswith("-") and not allowed.match(w)]
     if gcc:
         problems.append("GCC switches " + " ".join(gcc))
-    desktop = [w for w in words if "_WIN32_WINNT" in w or "__USE_MINGW_ANSI_STDIO" in w]
+    desktop = [w for w in words if "_WIN32_WINNT" in w]
     if desktop:
         problems.append("desktop definitions " + " ".join(desktop))
     if problems:
