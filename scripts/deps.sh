@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick gnuplot-nox
   clang llvm libclang-rt-14-dev cppcheck
+  clang-tools-14  # clang-cl: the MSVC-style compiler of the device build's configure check
   procps util-linux zip unzip htop
   chromium chromium-driver python3-selenium prometheus
 )
@@ -22,4 +23,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Tests only: Wine's 32-bit half, for the device's branch built 32-bit. Only
+# where the kernel runs 32-bit programs: once wine32 is installed, Debian's
+# `wine` starts every program through its 32-bit loader, so on a kernel that
+# refuses 32-bit programs every Wine run would fail.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
+   bash "$(dirname "${BASH_SOURCE[0]}")/can-run-32bit.sh" >/dev/null; then
+  echo "Installing: wine32:i386"
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --add-architecture i386
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi
