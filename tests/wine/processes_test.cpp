@@ -108,6 +108,8 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   Helper idle, burner, toucher;
   ASSERT_TRUE(toucher.Start(L"touch 64"));
   ASSERT_TRUE(burner.Start(L"burn"));
+  const std::string burnerOnHost = HostProcessId(burner.Tag());
+  ASSERT_NE("", burnerOnHost) << "the burner's host process was not found";
   // Two passes a second apart, within the burner's 3 s on one of two processors.
   const int item = page.Listed(&idle, L"threads 3");
   ASSERT_GE(item, 0);
@@ -117,16 +119,14 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_EQ(L"0", Text(list, burner.Id(), kColumnCpu));  // first seen
   // Its share is what the host gave it over the same second, of both
   // processors, however busy the host is otherwise.
-  const long long ticksBefore = HostProcessTicks(burner.Tag());
+  const long long ticksBefore = HostProcessTicks(burnerOnHost);
   const DWORD passBefore = GetTickCount();
   Sleep(kSamplePeriodMs);
   RunProcessPass();
-  const double given = 100.0 * (HostProcessTicks(burner.Tag()) - ticksBefore) / kHostTicksPerSecond /
+  const double given = 100.0 * (HostProcessTicks(burnerOnHost) - ticksBefore) / kHostTicksPerSecond /
                        ((GetTickCount() - passBefore) / 1000.0) / 2;
-  ASSERT_GE(ticksBefore, 0) << "the burner's host process was not found";
   const int share = std::stoi(Text(list, burner.Id(), kColumnCpu));
   EXPECT_NEAR(given, share, 8.0);
-  EXPECT_GT(share, 0);
   EXPECT_EQ(L"0", Text(list, idle.Id(), kColumnCpu));
 
   std::wstring memory = Text(list, toucher.Id(), kColumnMemUsage);

@@ -508,30 +508,32 @@ double HostBusyFraction(const HostCpuTimes& before, const HostCpuTimes& after, s
   return total == 0 ? -1 : static_cast<double>(after.busy[processor] - before.busy[processor]) / total;
 }
 
-long long HostProcessTicks(const std::wstring& part) {
+std::string HostProcessId(const std::wstring& part) {
   const std::string wanted(part.begin(), part.end());
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  long long ticks = -1;
+  if (search == INVALID_HANDLE_VALUE) return "";
+  std::string id;
   do {
     const std::string pid = found.cFileName;
     if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
     std::ifstream commandLine("Z:\\proc\\" + pid + "\\cmdline", std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(commandLine)), std::istreambuf_iterator<char>());
     std::replace(text.begin(), text.end(), '\0', ' ');
-    if ((text + " ").find(" " + wanted + " ") == std::string::npos || text.find("worker") == std::string::npos) continue;
-    std::ifstream stat("Z:\\proc\\" + pid + "\\stat");
-    std::string line;
-    std::getline(stat, line);
-    // Fields 14 and 15, counted after the command name's closing parenthesis.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    unsigned long long user = 0, system = 0;
-    for (int i = 3; i <= 13 && fields >> field; ++i) {
-    }
-    if (fields >> user >> system) ticks = static_cast<long long>(user + system);
-  } while (ticks < 0 && FindNextFileA(search, &found));
+    if ((text + " ").find(" " + wanted + " ") != std::string::npos && text.find("worker") != std::string::npos) id = pid;
+  } while (id.empty() && FindNextFileA(search, &found));
   FindClose(search);
-  return ticks;
+  return id;
+}
+
+long long HostProcessTicks(const std::string& hostId) {
+  std::ifstream stat("Z:\\proc\\" + hostId + "\\stat");
+  std::string line;
+  if (hostId.empty() || !std::getline(stat, line) || line.rfind(')') == std::string::npos) return -1;
+  // Fields 14 and 15, counted after the command name's closing parenthesis.
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string skipped;
+  for (int field = 3; field <= 13; ++field) fields >> skipped;
+  unsigned long long user = 0, system = 0;
+  return fields >> user >> system ? static_cast<long long>(user + system) : -1;
 }

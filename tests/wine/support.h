@@ -93,9 +93,11 @@ struct HostCpuTimes {
 HostCpuTimes ReadHostCpuTimes();
 // Processor `processor`'s (from 0) busy fraction between two readings; -1 when unknown.
 double HostBusyFraction(const HostCpuTimes& before, const HostCpuTimes& after, size_t processor);
-// The CPU time (user + system ticks) of the host process whose command line
-// holds the word `part`, e.g. a helper's tag; -1 when there is none.
-long long HostProcessTicks(const std::wstring& part);
+// The host's id of the process whose command line holds the word `part`,
+// e.g. a helper's tag; empty when there is none.
+std::string HostProcessId(const std::wstring& part);
+// That process's CPU time (user + system ticks); -1 when it is gone.
+long long HostProcessTicks(const std::string& hostId);
 // The host's clock ticks a second (/proc's USER_HZ).
 constexpr double kHostTicksPerSecond = 100.0;
 
