@@ -79,7 +79,7 @@ class Monitor:
         self.process.wait(10)
 
 
-def get(port, path, timeout=3, host=None):
+def get(port, path, timeout=10, host=None):
     """A plain GET; (status, headers, body). Status 0 when nothing answered."""
     request = urllib.request.Request("http://127.0.0.1:%d%s" % (port, path))
     if host:
@@ -193,7 +193,8 @@ def check_prometheus(monitor):
         file.flush()
         with open(file.name, "rb") as text:
             lint = subprocess.run(["promtool", "check", "metrics"], stdin=text, capture_output=True, text=True)
-    check("promtool check metrics passes", status == 200 and lint.returncode == 0, lint.stdout + lint.stderr)
+    check("promtool check metrics passes", status == 200 and lint.returncode == 0,
+          "status %d: %s" % (status, lint.stdout + lint.stderr))
 
     web = free_port()
     folder = tempfile.mkdtemp(dir=WORK)
