@@ -44,7 +44,7 @@ static const wchar_t kLevelTableName[] = L"Local\\selvane-standin-thread-levels"
 static constexpr int kRealtimeLevel = 100;       // what `realtime-thread=TID` reads: a driver's level
 static constexpr size_t kDebugPrintChars = 128;  // the device's output "must be smaller than ... 128 Unicode characters"
 static constexpr size_t kEntryNameChars = 256;
-static constexpr size_t kSpecChars = 16;     // one conversion: '%', flags, width, size, letter
+static constexpr size_t kDirectiveChars = 16;  // one conversion: '%', flags, width, size, letter
 static constexpr int kUnknownConversion = -2;
 static constexpr int kWidthDigits = 2;        // a width of up to 99
 static constexpr size_t kProcessRecordWords = (4u << 20) / sizeof(uint64_t);  // the system's process records
@@ -352,10 +352,10 @@ static bool KernelFormat(wchar_t* out, size_t capacity, const wchar_t* format, v
       continue;
     }
     // The conversion again for the desktop's formatter: flags, width, size, letter.
-    wchar_t spec[kSpecChars] = L"%";
-    size_t specLength = 1;
+    wchar_t directive[kDirectiveChars] = L"%";
+    size_t directiveLength = 1;
     auto add = [&](wchar_t c) {
-      if (specLength + 1 < kSpecChars) spec[specLength++] = c;
+      if (directiveLength + 1 < kDirectiveChars) directive[directiveLength++] = c;
     };
     while (*at == L'-' || *at == L'0') add(*at++);
     for (int digits = 0; *at >= L'0' && *at <= L'9'; ++digits) {
@@ -381,7 +381,7 @@ static bool KernelFormat(wchar_t* out, size_t capacity, const wchar_t* format, v
         add(L'l');
         add(L'l');
         add(conversion);
-        written = _snwprintf(piece, kDebugPrintChars - 1, spec, va_arg(args, long long));
+        written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, long long));
       } else {
         add(conversion);
         int value = va_arg(args, int);
@@ -389,19 +389,19 @@ static bool KernelFormat(wchar_t* out, size_t capacity, const wchar_t* format, v
           value = conversion == L'd' || conversion == L'i' ? static_cast<short>(value)
                                                            : static_cast<unsigned short>(value);
         }
-        written = _snwprintf(piece, kDebugPrintChars - 1, spec, value);
+        written = _snwprintf(piece, kDebugPrintChars - 1, directive, value);
       }
     } else if (conversion == L'p' && size == kInt) {
       add(L'p');
-      written = _snwprintf(piece, kDebugPrintChars - 1, spec, va_arg(args, void*));
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, void*));
     } else if (conversion == L'c' && size != kWide64) {
       add(L'c');
-      written = _snwprintf(piece, kDebugPrintChars - 1, spec, static_cast<wchar_t>(va_arg(args, int)));
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, static_cast<wchar_t>(va_arg(args, int)));
     } else if (conversion == L's' && size != kWide64) {
       // The wide print's strings are wide; h makes one 8-bit.
       add(size == kShort ? L'h' : L'l');
       add(L's');
-      written = _snwprintf(piece, kDebugPrintChars - 1, spec, va_arg(args, void*));
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, void*));
     }
     if (written == kUnknownConversion) return false;
     // A piece longer than a message is cut with it.
