@@ -19,16 +19,7 @@
 
 namespace {
 
-#ifdef SELVANE_DEVICE
-StandinCounts TakeCounts() {
-  StandinCounts counts = {};
-  for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
-    reinterpret_cast<StandinTakeCountsFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), "StandinTakeCounts")))(&counts);
-  }
-  return counts;
-}
-#else
+#ifndef SELVANE_DEVICE
 // The desktop's calls, counted at the program's imports.
 struct Counted {
   ImportPatch* patch;
@@ -57,9 +48,9 @@ struct Cost {
 // Runs `cycles` cycles and counts what they asked of the platform.
 Cost Measure(SamplerContext* context, int cycles) {
 #ifdef SELVANE_DEVICE
-  TakeCounts();
+  TakeStandinCounts();
   for (int i = 0; i < cycles; ++i) RunSamplingCycle(context);
-  const StandinCounts c = TakeCounts();
+  const StandinCounts c = TakeStandinCounts();
   return {c.snapshots,     c.processRecords + c.threadRecords,
           c.heapsAsked,    c.processHandles + c.threadHandles,
           c.handlesClosed, c.threadSnapshots};

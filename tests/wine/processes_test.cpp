@@ -411,15 +411,6 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
 #ifdef SELVANE_DEVICE
 // ---- The device's commands: what each opens, asks for and sets ----
 
-StandinCounts TakeStandinCounts() {
-  StandinCounts counts = {};
-  for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
-    reinterpret_cast<StandinTakeCountsFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), "StandinTakeCounts")))(&counts);
-  }
-  return counts;
-}
-
 // The rights the program asks for, at its imports: every right asked for, or-ed.
 ImportPatch* g_openPatches[2];
 DWORD g_processRights, g_threadRights;

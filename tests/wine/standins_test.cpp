@@ -39,13 +39,6 @@ struct Kernel {
   BOOL(WINAPI* ceSet)(HANDLE, int) = Export<BOOL(WINAPI*)(HANDLE, int)>(L"coredll.dll", "CeSetThreadPriority");
 };
 
-StandinCounts TakeCounts() {
-  StandinCounts counts = {};
-  Export<StandinTakeCountsFunction>(L"toolhelp.dll", "StandinTakeCounts")(&counts);
-  Export<StandinTakeCountsFunction>(L"coredll.dll", "StandinTakeCounts")(&counts);
-  return counts;
-}
-
 // Walks a snapshot of `flags`: its process records (or, with `threadsOf`, the
 // thread records of that process, and their levels) to the documented end.
 std::vector<DWORD> Walk(const Toolhelp& toolhelp, DWORD flags, DWORD threadsOf = 0,
@@ -141,11 +134,11 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
   const Toolhelp toolhelp;
   const Kernel kernel;
   SetStandinSettings("heaps");
-  TakeCounts();
+  TakeStandinCounts();
   const DWORD start = GetTickCount();
   const size_t processes = Walk(toolhelp, kCeSnapProcess).size();
   const DWORD heapMs = GetTickCount() - start;
-  StandinCounts counts = TakeCounts();
+  StandinCounts counts = TakeStandinCounts();
   EXPECT_EQ(counts.snapshots, 1u);
   EXPECT_EQ(counts.heapSnapshots, 1u);
   EXPECT_EQ(counts.heapsAsked, processes);
@@ -154,7 +147,7 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
 
   Walk(toolhelp, kCeSnapProcess | kCeSnapThread | kCeSnapNoHeaps);
   Walk(toolhelp, kCeSnapThread, GetCurrentProcessId());
-  counts = TakeCounts();
+  counts = TakeStandinCounts();
   EXPECT_EQ(counts.snapshots, 2u);
   EXPECT_EQ(counts.heapSnapshots, 0u);
   EXPECT_EQ(counts.heapsAsked, 0u);
@@ -163,7 +156,7 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
   HANDLE thread = kernel.openThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
   ASSERT_NE(thread, nullptr);
   EXPECT_TRUE(kernel.closeHandle(thread));
-  counts = TakeCounts();
+  counts = TakeStandinCounts();
   EXPECT_EQ(counts.threadHandles, 1u);
   EXPECT_EQ(counts.handlesClosed, 1u);
   SetStandinSettings("");
@@ -240,15 +233,15 @@ TEST(CoredllStandin, DebugPrintFormatsAsTheKernelDoesToStandardErrorCutAtTheDevi
   ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
   HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
   SetStdHandle(STD_ERROR_HANDLE, writeEnd);
-  TakeCounts();
+  TakeStandinCounts();
   print(L"T=%d \u00b0C\r\n", 42);
   print(L"%s", std::wstring(200, L'x').c_str());  // the device takes fewer than 128 characters
   print(L"|%i|%-4u|%04x|%X|%I64d|%hd|%c|%hs|%ls|%%|\r\n", -7, 5u, 0xABu, 0xABu, -(1LL << 40), 70000, L'z', "n", L"w");
-  const StandinCounts good = TakeCounts();
+  const StandinCounts good = TakeStandinCounts();
   print(L"%.1f\r\n", 2.5);
   print(L"%5.2d\r\n", 3);
   print(L"%I64s\r\n", L"w");
-  const StandinCounts bad = TakeCounts();
+  const StandinCounts bad = TakeStandinCounts();
   SetStdHandle(STD_ERROR_HANDLE, saved);
   CloseHandle(writeEnd);
   char bytes[2048];

@@ -14,6 +14,7 @@
 #include "platform/kernel_extensions.h"
 #include "platform/resource_manager.h"
 #include "platform/resource_manager_api.h"
+#include "standins/standin_counts.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
 
@@ -481,3 +482,14 @@ SIZE_T PrivateBytes() {
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
   return counters.PagefileUsage;  // the commit charge: PrivateUsage reads 0 in Wine
 }
+
+#ifdef SELVANE_DEVICE
+StandinCounts TakeStandinCounts() {
+  StandinCounts counts = {};
+  for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
+    reinterpret_cast<StandinTakeCountsFunction>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(library), "StandinTakeCounts")))(&counts);
+  }
+  return counts;
+}
+#endif
