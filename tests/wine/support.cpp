@@ -483,7 +483,6 @@ SIZE_T PrivateBytes() {
   return counters.PagefileUsage;  // the commit charge: PrivateUsage reads 0 in Wine
 }
 
-#ifdef SELVANE_DEVICE
 StandinCounts TakeStandinCounts() {
   StandinCounts counts = {};
   for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
@@ -492,4 +491,3 @@ StandinCounts TakeStandinCounts() {
   }
   return counts;
 }
-#endif

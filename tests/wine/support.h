@@ -184,11 +184,9 @@ struct GraphLine {
 };
 void ExpectLines(HWND control, std::initializer_list<GraphLine> lines);
 
-#ifdef SELVANE_DEVICE
-// The device stand-ins' counts since the last take (standins/standin_counts.h).
+// The stand-ins' counts since the last take (standins/standin_counts.h).
 struct StandinCounts;
 StandinCounts TakeStandinCounts();
-#endif
 
 // Kernel handles `processId` holds, from the system's handle list; this
 // process's private bytes.
