@@ -67,6 +67,7 @@ static void PutProcessorFamily(ByteText* out, const RecordFigures& figures, cons
   if ((figures.noLoad & processors) == processors) return;
   char label[2] = {'1', '\0'};  // processors 1..kMaxProcessors
   PutFamily(out, name, help);
+  // cppcheck-suppress knownConditionTrueFalse ; cppcheck 2.10 misreads the const bound above
   for (uint32_t p = 0; p < count; ++p) {
     if ((figures.noLoad >> p) & 1u) continue;
     label[0] = static_cast<char>('1' + p);
