@@ -74,6 +74,10 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
   Append(&line, L"%u.%03u", static_cast<unsigned>(figures.elapsedMs / kMsPerSecond),
          static_cast<unsigned>(figures.elapsedMs % kMsPerSecond));
   for (uint32_t i = 0; i < figures.processorCount && i < kMaxProcessors; ++i) {
+    if ((figures.noLoad >> i) & 1u) {
+      Append(&line, L",,");
+      continue;
+    }
     AppendPercent(&line, figures.load[i]);
     AppendPercent(&line, figures.busy[i]);
   }

@@ -53,9 +53,13 @@ TEST(HttpRequest, EachRequestGetsItsVerdict) {
       {"GET / HTTP/1.1\r\nHost: [::1\r\n\r\n", 403, ROUTE_NONE},
       {"GET / HTTP/1.1\r\nHost: [fe80::1%eth0]\r\n\r\n", 403, ROUTE_NONE},
       {"GET / HTTP/1.1\r\nHost: \r\n\r\n", 403, ROUTE_NONE},
-      // Methods and paths, judged after the Host.
+      // Any method but GET is refused for its method, whatever it carries.
       {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, ROUTE_NONE},
       {"get / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, ROUTE_NONE},
+      {"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello", 405, ROUTE_NONE},
+      {"PUT / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n", 405, ROUTE_NONE},
+      {"DELETE / HTTP/1.1\r\n\r\n", 405, ROUTE_NONE},
+      // Paths, judged last.
       {"GET /Metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404, ROUTE_NONE},
       {"GET /events/ HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404, ROUTE_NONE},
   };
@@ -85,7 +89,7 @@ TEST(HttpRequest, LongLinesAndHeadsAreRefusedAsSoonAsTheyAreTooLong) {
 }
 
 RecordFigures Figures(uint32_t elapsedMs, const HardwareReadings* hardware) {
-  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, hardware, 37, 1, 9, 40};
+  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, 0, hardware, 37, 1, 9, 40};
   return figures;
 }
 
@@ -155,6 +159,15 @@ TEST(MetricsText, EveryFigureInBaseUnitsWithItsLabels) {
   EXPECT_NE(std::string::npos, without.find("selvane_memory_load_ratio"));
   EXPECT_EQ(std::string::npos, Metrics(nullptr).find("record_seconds"));
   EXPECT_EQ("full", Metrics(&figures, 200));
+
+  // A processor with no load has no sample (not a 0); with none, no family at all.
+  RecordFigures offOne = Figures(1000, nullptr);
+  offOne.noLoad = 0b01;
+  const std::string partial = Metrics(&offOne);
+  EXPECT_EQ(std::string::npos, partial.find("processor=\"1\""));
+  EXPECT_NE(std::string::npos, partial.find("selvane_processor_load_ratio{processor=\"2\"} 1.0000\n"));
+  offOne.noLoad = 0b11;
+  EXPECT_EQ(std::string::npos, Metrics(&offOne).find("selvane_processor_"));
 }
 
 TEST(ByteText, ScaledFiguresAndTheBound) {

@@ -15,19 +15,20 @@ static bool g_snapshotFailed;
 // Passes read, for the turns of the affinity reads.
 static uint32_t g_passNumber;
 
-// The affinity of the walked process `processId`: read when it has no row
-// yet, when the menu has just set it, and in its turn every
-// kAffinityReadPasses passes; else the row's, which this thread alone writes.
-static uint32_t PassAffinity(uint32_t processId, uint32_t affinitySet) {
+// Whether the pass reads the affinity of the walked process `processId`:
+// when it has no row yet, when the menu has just set it, and in its turn
+// every kAffinityReadPasses passes. Otherwise `*kept` takes the row's, which
+// this thread alone writes.
+static bool AffinityDue(uint32_t processId, uint32_t affinitySet, uint32_t* kept) {
   const ProcessTable* table = &g_state.processTable;
   const uint32_t row = FindProcessRow(table, processId);
   if (row == kNoProcessRow || processId == affinitySet ||
       (processId / kProcessIdStep + g_passNumber) % kAffinityReadPasses == 0) {
-    return ReadProcessAffinity(processId);
+    return true;
   }
-  return table->rows[row].affinity;
+  *kept = table->rows[row].affinity;
+  return false;
 }
-
 // One open per thread: its CPU time, its priority and its affinity, as `wanted` asks.
 static void ReadThreadFigures(uint32_t threadId, uint32_t wanted, ThreadFigures* figures) {
   *figures = ThreadFigures();
@@ -71,13 +72,30 @@ static void FollowThreadOwner() {
   }
 }
 
+// The affinity through an open handle; 0 (any processor) when it cannot be read.
+static uint32_t AffinityOf(HANDLE process) {
+  DWORD value = 0;
+  return g_kernel.CeGetProcessAffinity(process, &value) ? value : 0;
+}
+
 uint32_t ReadProcessAffinity(uint32_t processId) {
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
   if (process == NULL) return 0;
-  DWORD value = 0;
-  if (!g_kernel.CeGetProcessAffinity(process, &value)) value = 0;
+  const uint32_t value = AffinityOf(process);
   CloseHandle(process);
   return value;
+}
+
+// One open per process for what the pass reads through a handle: the
+// affinity (with two or more processors) and, where the kernel keeps it,
+// the CPU time.
+static void ReadProcessFigures(SnapshotEntry* entry, bool affinity, bool times) {
+  if (!affinity && !times) return;
+  HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, entry->processId);
+  if (process == NULL) return;
+  if (affinity) entry->affinity = AffinityOf(process);
+  if (times && ReadProcessTimes(process, &entry->cpuTime)) entry->figures |= FIGURE_CPU_TIME;
+  CloseHandle(process);
 }
 
 // Reads a fresh snapshot into `reading`: every process with its figures
@@ -86,21 +104,23 @@ uint32_t ReadProcessAffinity(uint32_t processId) {
 // times come from threads). False, `reading` untouched, when no snapshot
 // could be taken.
 static bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
+  const bool listing = threads->ownerChosen != 0;
+  const uint32_t timeWanted = ProcessTimesFromThreads() ? FIGURE_CPU_TIME : 0;
   ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot, true)) return false;
+  if (!TakeProcessSnapshot(&snapshot, listing || timeWanted != 0)) return false;
   reading->processCount = 0;
   ++g_passNumber;
   const uint32_t affinitySet = LoadShared(g_state.affinitySet);
   StoreShared(&g_state.affinitySet, 0u);
   SnapshotEntry entry;
+  const bool timesFromHandles = ProcessTimesFromHandles();
   while (reading->processCount < kProcessCapacity && NextSnapshotProcess(&snapshot, &entry)) {
-    if (processorCount >= 2) entry.affinity = PassAffinity(entry.processId, affinitySet);
+    const bool affinity = processorCount >= 2 && AffinityDue(entry.processId, affinitySet, &entry.affinity);
+    ReadProcessFigures(&entry, affinity, timesFromHandles);
     AddReadProcess(reading, entry);
   }
 
   reading->threadCount = 0;
-  const bool listing = threads->ownerChosen != 0;
-  const uint32_t timeWanted = ProcessTimesFromThreads() ? FIGURE_CPU_TIME : 0;
   if (listing || timeWanted != 0) {
     const uint32_t listedWanted = FIGURE_CPU_TIME | FIGURE_PRIORITY | (processorCount >= 2 ? FIGURE_AFFINITY : 0);
     SnapshotThread thread;
