@@ -126,7 +126,8 @@ void RunPureCycle(PureCycle* cycle) {
   const CycleState state = {cycle->lock, cycle->processorCount, cycle->processorCount, 1, &cycle->counters,   &cycle->frequencyScale,
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
-                            &cycle->table,         &cycle->threads,       &cycle->pictures};
+                            &cycle->table,         &cycle->threads,       &cycle->pictures,
+                            &cycle->cpuMarks,      &cycle->memMarks,      &cycle->events, 1};
   AdvanceCycle(&state, &readings, &cycle->results);
   if (!cycle->processesShown) return;
 

@@ -35,6 +35,9 @@ struct PureCycle {
   ProcessTable table;
   ThreadTable threads;               // "Show Threads" on one process
   PagePictures pictures;
+  HistoryMarks cpuMarks;
+  HistoryMarks memMarks;
+  EventState events;
   CycleResults results;
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the counting lists received

@@ -19,7 +19,6 @@ struct SamplerContext {
   ShownTotals totals;
   ShownStatus status;
   CycleResults results;
-  uint32_t startMs;  // the tick count at the start: the record's time base
   // The totals counted without a pass, kept between counts.
   uint32_t cyclesToCount;  // 0: count at this cycle
   uint32_t recordsSize;    // the platform's process records at the last cycle, in bytes
