@@ -34,17 +34,19 @@ static void AddClockEvent(EventLog* log, uint32_t cycle, uint32_t kind, uint32_t
 
 void WatchClocks(ClockWatch* watch, EventLog* log, uint32_t cycle, uint32_t dfsState, const ClockUsage* usage,
                  const TargetNote* notes, uint32_t noteCount) {
+  if (watch->known && dfsState != watch->dfsState && dfsState != 0 && watch->dfsState != 0) {
+    AddEvent(log, cycle, EVENT_DFS, dfsState == kDfsStateStopped ? "DFS stopped" : "DFS started");
+    ++log->dfsTransitions;
+  }
   for (uint32_t n = 0; n < noteCount; ++n) {
     const uint32_t domain = notes[n].domain;
     if (domain < 1 || domain > kClockDomainCount) continue;
     AddClockEvent(log, cycle, EVENT_TARGET, domain, 0, notes[n].khz);
     watch->noted[domain - 1] = cycle;
   }
-  if (watch->known && dfsState != watch->dfsState && dfsState != 0 && watch->dfsState != 0) {
-    AddEvent(log, cycle, EVENT_DFS, dfsState == kDfsStateStopped ? "DFS stopped" : "DFS started");
-    ++log->dfsTransitions;
-  }
-  const bool stopped = dfsState == kDfsStateStopped && watch->dfsState == kDfsStateStopped;
+  // A clock that moves while scaling is stopped was set by someone, also in
+  // the cycle that stopped it.
+  const bool stopped = dfsState == kDfsStateStopped;
   const bool running = dfsState == kDfsStateRunning && watch->dfsState == kDfsStateRunning;
   for (uint32_t d = 0; d < kClockDomainCount && usage != NULL; ++d) {
     const uint32_t from = watch->khz[d];

@@ -43,9 +43,9 @@ struct ClockWatch {
 // and ';' in `text` become blanks, so that the record's fields stay apart.
 void AddEvent(EventLog* log, uint32_t cycle, uint32_t kind, const char* text);
 
-// Notes this cycle's events: the page's targets (`notes`), then what the
-// scaling state (`dfsState`, 0 when the library does not say) and the clock
-// records show against the cycle before.
+// Notes this cycle's events: a change of the scaling state (`dfsState`, 0
+// when the library does not say), the page's targets (`notes`), then what the
+// clock records show against the cycle before.
 void WatchClocks(ClockWatch* watch, EventLog* log, uint32_t cycle, uint32_t dfsState, const ClockUsage* usage,
                  const TargetNote* notes, uint32_t noteCount);
 

@@ -110,10 +110,11 @@ TEST(CycleEvents, ScalingStateTargetsAndStepsBeyondTheThreshold) {
 
   // Stopped from anywhere; then a target from the page is that target, once,
   // though its clock moves a cycle later; one set elsewhere is seen as its clock.
-  WatchClocks(&watch, log.get(), 4, kDfsStateStopped, Clocks(499000, 333000).data(), nullptr, 0);
-  EXPECT_EQ("DFS stopped", Joined(*log, 4));
+  // Stopped from elsewhere with a target at once: both seen.
+  WatchClocks(&watch, log.get(), 4, kDfsStateStopped, Clocks(216000, 333000).data(), nullptr, 0);
+  EXPECT_EQ("DFS stopped;CPU target 216 MHz", Joined(*log, 4));
   const TargetNote note = {1, 300000};
-  WatchClocks(&watch, log.get(), 5, kDfsStateStopped, Clocks(499000, 333000).data(), &note, 1);
+  WatchClocks(&watch, log.get(), 5, kDfsStateStopped, Clocks(216000, 333000).data(), &note, 1);
   WatchClocks(&watch, log.get(), 6, kDfsStateStopped, Clocks(300000, 333000).data(), nullptr, 0);
   EXPECT_EQ("CPU target 300 MHz", Joined(*log, 5));
   EXPECT_EQ("", Joined(*log, 6));
