@@ -7,7 +7,8 @@
 #   - top -b -d 1;
 #   - htop -d 10 (a refresh a second), in a terminal of its own (script);
 #   - the monitor again, with the remote endpoint (/r) and one client reading
-#     its event stream (curl, outside Wine) from the SETTLE-th second on.
+#     its event stream (curl, outside Wine) from the SETTLE-th second on;
+#   - the monitor again, with two triggers (/t) and nothing else.
 # CPU time per second is counted from the SETTLE-th second to the end, so
 # start-up is left out (and shown apart), from each thread's run time in
 # /proc/<pid>/task/*/sched (nanoseconds: /proc/<pid>/stat counts 10 ms ticks,
@@ -70,8 +71,8 @@ sum_tick_us() {
   echo "$total"
 }
 
-# run_monitor [LABEL OPTION]: "monitor" without options, or LABEL with OPTION
-# (/rPORT) and one event-stream client of that port.
+# run_monitor [LABEL OPTION]: "monitor" without options, or LABEL with OPTION:
+# /rPORT and one event-stream client of that port, or /t rules.
 run_monitor() {
   local label=${1:-monitor} option=${2:-} start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2 client=""
   start=$(now_ms)
@@ -79,7 +80,7 @@ run_monitor() {
   pid=$!
   sleep_until $(( start + settle * 1000 ))
   [ "$(cat "/proc/$pid/comm")" = selvane-monitor ] || { echo "the monitor did not start" >&2; exit 1; }
-  if [ -n "$option" ]; then
+  if [ "${option#/r}" != "$option" ]; then
     curl -sN "http://127.0.0.1:${option#/r}/events" >/dev/null &
     client=$!
   fi
@@ -141,6 +142,7 @@ for run in $(seq "$repeats"); do
   run_top | tee -a "$runs"
   run_htop | tee -a "$runs"
   run_monitor remote /r9377 | tee -a "$runs"
+  run_monitor triggers "/ttcpu_c>85/tcpu_mhz<300" | tee -a "$runs"
 done
 echo "load average after: $(load_average)"
 
@@ -155,6 +157,8 @@ echo "|---|---|---|---|"
 echo "| monitor under Wine (Performance ${half} s, then Processes) | $mon ms/s | $(mb "$(field monitor 3)") MB | $(field monitor 4) ms |"
 echo "| monitor with /r and one /events client, same halves | $(field remote 2) ms/s | $(mb "$(field remote 3)") MB | $(field remote 4) ms |"
 echo "| monitor with /r against without, median of each run's ratio | $(awk '$1 == "monitor" { m[++i] = $2 } $1 == "remote" { r[++j] = $2 } END { for (k = 1; k <= j; ++k) print r[k] / m[k] }' "$runs" | median) | | |"
+echo "| monitor with two triggers (/ttcpu_c>85/tcpu_mhz<300), same halves | $(field triggers 2) ms/s | $(mb "$(field triggers 3)") MB | $(field triggers 4) ms |"
+echo "| monitor with two triggers against without, median of each run's ratio | $(awk '$1 == "monitor" { m[++i] = $2 } $1 == "triggers" { r[++j] = $2 } END { for (k = 1; k <= j; ++k) print r[k] / m[k] }' "$runs" | median) | | |"
 echo "| monitor, whole run, from /proc/<pid>/stat ticks (check) | $(field monitor 11) ms/s | | |"
 echo "| monitor, Performance page half | $(field monitor 5) ms/s | | |"
 echo "| monitor, Processes page half (with the page's creation) | $(field monitor 6) ms/s | | |"

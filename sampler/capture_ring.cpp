@@ -118,14 +118,18 @@ bool IsCaptureName(const wchar_t* name) {
   while (name[length] != L'\0') ++length;
   const size_t prefix = 4;
   const size_t suffix = 4;
-  if (length < prefix + suffix) return false;
+  if (length < prefix + suffix || length >= kCaptureNameChars) return false;
   for (size_t i = 0; i < prefix; ++i) {
     if (name[i] != kCapturePrefix[i]) return false;
   }
+  // Only what FormatCaptureName writes: a name from outside (a request) can
+  // then name no other file and no other folder.
+  for (size_t i = prefix; i < length - suffix; ++i) {
+    const wchar_t c = name[i];
+    if (!((c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'_' || c == L'-')) return false;
+  }
   for (size_t i = 0; i < suffix; ++i) {
-    const wchar_t c = name[length - suffix + i];
-    const wchar_t lower = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    if (lower != kCaptureSuffix[i]) return false;
+    if (name[length - suffix + i] != kCaptureSuffix[i]) return false;
   }
   return true;
 }

@@ -22,6 +22,10 @@ struct RecordFigures {
   uint32_t processCount;
   uint32_t threadTotal;
   char events[kEventsFieldChars];  // the cycle's event texts joined with ';', ASCII without commas; empty: none
+  // Counters since the start, for the metrics (not in the line).
+  uint32_t dfsTransitions;                 // scaling stopped or started
+  uint32_t ruleCount;                      // the triggers in force
+  uint32_t ruleFires[kMaxTriggerRules];    // how often each fired
 };
 
 // The header for `processorCount` processors, with "\r\n", as 8-bit text into

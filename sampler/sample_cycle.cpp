@@ -48,6 +48,9 @@ static void AdvanceRecord(const CycleState* state, const CycleReadings* readings
     }
   }
   JoinCycleEvents(events->log, cycle, figures->events, kEventsFieldChars);
+  figures->dfsTransitions = events->log.dfsTransitions;
+  figures->ruleCount = events->ruleCount;
+  for (uint32_t r = 0; r < events->ruleCount; ++r) figures->ruleFires[r] = events->rules[r].fired;
   results->lineLength = FormatRecordLine(results->line, kRecordLineChars, *figures);
 }
 

@@ -171,7 +171,9 @@ TEST(Captures, SixtyCyclesEachSideOfTheCrossingWithTheHeader) {
   FormatCaptureName(stamp, "cpu_mhz<-300.5", name, kCaptureNameChars);
   EXPECT_STREQ(L"cap-261208-230509-cpu_mhz-lt-m300p5.csv", name);
   EXPECT_TRUE(IsCaptureName(name));
-  EXPECT_FALSE(IsCaptureName(L"run.csv"));
+  for (const wchar_t* other : {L"run.csv", L"cap-..\\run.csv", L"cap-x/y.csv", L"CAP-1.CSV", L"cap-.csv.txt"}) {
+    EXPECT_FALSE(IsCaptureName(other)) << other;  // nothing else is pruned or served
+  }
   EXPECT_EQ(0u, FormatCaptureName(stamp, "x>1", name, 20));
 }
 

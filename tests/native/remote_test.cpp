@@ -85,7 +85,7 @@ TEST(HttpRequest, LongLinesAndHeadsAreRefusedAsSoonAsTheyAreTooLong) {
 }
 
 RecordFigures Figures(uint32_t elapsedMs, const HardwareReadings* hardware) {
-  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, hardware, 37, 1, 9, 40, ""};
+  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, hardware, 37, 1, 9, 40, "", 0, 0, {}};
   return figures;
 }
 
