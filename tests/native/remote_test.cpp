@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -155,6 +157,33 @@ TEST(MetricsText, EveryFigureInBaseUnitsWithItsLabels) {
   EXPECT_NE(std::string::npos, without.find("selvane_memory_load_ratio"));
   EXPECT_EQ(std::string::npos, Metrics(nullptr).find("record_seconds"));
   EXPECT_EQ("full", Metrics(&figures, 200));
+}
+
+// Counters by Prometheus' conventions: _total, TYPE counter, one sample a rule
+// labelled with the rule as written, quotes escaped.
+TEST(MetricsText, EventCountersByRule) {
+  TriggerRule rules[2] = {};
+  std::strcpy(rules[0].text, "tcpu_c>85");
+  std::strcpy(rules[1].text, "cpu_mhz<300");
+  HardwareReadings hardware = {};
+  RecordFigures figures = Figures(1000, &hardware);
+  figures.dfsTransitions = 3;
+  figures.ruleCount = 2;
+  figures.ruleFires[1] = 4;
+  std::vector<char> text(4096);
+  ByteText out = MakeByteText(text.data(), text.size());
+  FormatEventCounters(&out, figures, rules);
+  EXPECT_EQ("# HELP selvane_dfs_transitions_total Times the chip's frequency scaling stopped or started.\n"
+            "# TYPE selvane_dfs_transitions_total counter\nselvane_dfs_transitions_total 3\n"
+            "# HELP selvane_trigger_fires_total Times each trigger (/t) fired, by its rule.\n"
+            "# TYPE selvane_trigger_fires_total counter\n"
+            "selvane_trigger_fires_total{rule=\"tcpu_c>85\"} 0\nselvane_trigger_fires_total{rule=\"cpu_mhz<300\"} 4\n",
+            std::string(text.data(), out.length));
+  figures.hardware = nullptr;  // no chip: no scaling to count; no rule: no family
+  figures.ruleCount = 0;
+  out = MakeByteText(text.data(), text.size());
+  FormatEventCounters(&out, figures, rules);
+  EXPECT_EQ(0u, out.length);
 }
 
 TEST(ByteText, ScaledFiguresAndTheBound) {
