@@ -127,7 +127,7 @@ void RunPureCycle(PureCycle* cycle) {
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
                             &cycle->table,         &cycle->threads,       &cycle->pictures,
-                            &cycle->cpuMarks,      &cycle->memMarks,      &cycle->events, 1};
+                            &cycle->cpuMarks,      &cycle->memMarks,      &cycle->events, cycle->recordOn};
   AdvanceCycle(&state, &readings, &cycle->results);
   if (!cycle->processesShown) return;
 

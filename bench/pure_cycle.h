@@ -37,7 +37,8 @@ struct PureCycle {
   PagePictures pictures;
   HistoryMarks cpuMarks;
   HistoryMarks memMarks;
-  EventState events;
+  EventState events;                 // with rules compiled into it, the triggers run
+  uint32_t recordOn;                 // the record's line is made (/l, /r or /t)
   CycleResults results;
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the counting lists received
