@@ -35,7 +35,11 @@ static void AdvanceRecord(const CycleState* state, const CycleReadings* readings
   results->fired = 0;
   results->lineLength = 0;
   results->line[0] = '\0';
-  if (!state->recordOn) return;
+  // The histories' marks need the cycle's events with or without a record.
+  if (!state->recordOn) {
+    JoinCycleEvents(events->log, cycle, figures->events, kEventsFieldChars);
+    return;
+  }
   if (events->ruleCount > 0 && FormatRecordLine(results->line, kRecordLineChars, *figures) > 0) {
     for (uint32_t r = 0; r < events->ruleCount; ++r) {
       TriggerRule* rule = &events->rules[r];

@@ -32,11 +32,14 @@ std::set<int> MarkColumns(HWND control) {
 }
 
 // DFS stopped and a target set from the page: each is a mark on both
-// histories at its cycle's point, scrolling with them, and in the record.
-TEST(EventMarks, DfsStoppedAndRetargetedFromThePage) {
+// histories at its cycle's point, scrolling with them, with a record (/l) or
+// without one, and in the record's events field.
+class EventMarks : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(EventMarks, DfsStoppedAndRetargetedFromThePage) {
   StdoutCapture capture;
   InProcessMonitor monitor;
-  ASSERT_TRUE(monitor.Start(L"/l"));
+  ASSERT_TRUE(monitor.Start(GetParam()));
   ASSERT_TRUE(DfsControlsAvailable());
   uint32_t drawn = Generation();
   ASSERT_TRUE(WaitUntil([&] { return Generation() != drawn; }, 3 * kSamplePeriodMs));
@@ -85,12 +88,15 @@ TEST(EventMarks, DfsStoppedAndRetargetedFromThePage) {
   EXPECT_EQ(3, checked);
   EXPECT_EQ(0u, monitor.Close());
   const std::string output = capture.Text();
+  if (std::wstring(GetParam()).empty()) return;
   // The record's last field holds both (the only field with text in it).
   const std::string cycles = output.substr(output.find('\n') + 1);
   for (const char* event : {"DFS stopped", "CPU target 500 MHz"}) {
     EXPECT_NE(std::string::npos, cycles.find(event)) << event << "\n" << output;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(RecordOrNot, EventMarks, ::testing::Values(L"/l", L""));
 
 std::string ReadAll(const std::wstring& path) {
   std::string text;
