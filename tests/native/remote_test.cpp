@@ -19,6 +19,23 @@ struct Case {
 
 HttpVerdict Judge(const std::string& request) { return JudgeHttpRequest(request.data(), request.size(), "Bench-7"); }
 
+// The captures: their list, and one by a name that can name nothing but a
+// file of their folder.
+TEST(HttpRequest, CapturesByAPlainName) {
+  const std::string good = "GET /captures/cap-261208-231502-tcpu_c-gt-85.csv?x HTTP/1.0\r\n\r\n";
+  const HttpVerdict verdict = Judge(good);
+  EXPECT_EQ(kHttpOk, verdict.status);
+  EXPECT_EQ(static_cast<uint32_t>(ROUTE_CAPTURE), verdict.route);
+  EXPECT_EQ("cap-261208-231502-tcpu_c-gt-85.csv", good.substr(verdict.nameStart, verdict.nameLength));
+  EXPECT_EQ(static_cast<uint32_t>(ROUTE_CAPTURES), Judge("GET /captures HTTP/1.0\r\n\r\n").route);
+  for (const char* path : {"/captures/", "/captures/../run.csv", "/captures/%2e%2e", "/captures/a/b", "/captures/c:x",
+                           "/captures/a\\b", "/capturesx", "/captures/CAP.csv"}) {
+    EXPECT_EQ(kHttpNotFound, Judge(std::string("GET ") + path + " HTTP/1.0\r\n\r\n").status) << path;
+  }
+  const std::string longName = "GET /captures/" + std::string(kCaptureNameChars, 'a') + " HTTP/1.0\r\n\r\n";
+  EXPECT_EQ(kHttpNotFound, Judge(longName).status);
+}
+
 TEST(HttpRequest, EachRequestGetsItsVerdict) {
   const Case cases[] = {
       {"GET / HTTP/1.1\r\nHost: 127.0.0.1:9231\r\n\r\n", 200, ROUTE_PAGE},
