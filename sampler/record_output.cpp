@@ -240,3 +240,5 @@ void KeepForCaptures(uint32_t cycle, const char* line, uint32_t fired) {
   LeaveCriticalSection(&g_output.lock);
   SetEvent(g_output.wake);
 }
+
+const wchar_t* CaptureFolder() { return g_state.events.ruleCount > 0 ? g_output.folder : NULL; }

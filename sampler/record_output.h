@@ -24,4 +24,8 @@ void WriteRecordLine(const char* line);
 // capture whose last line is in.
 void KeepForCaptures(uint32_t cycle, const char* line, uint32_t fired);
 
+// The captures' folder, ending in '\' (or empty: the current folder); null
+// without a trigger. Fixed once the outputs have started.
+const wchar_t* CaptureFolder();
+
 #endif
