@@ -255,9 +255,11 @@ HttpVerdict JudgeHttpRequest(const char* data, size_t length, const char* ownNam
     if (end == headerEnds) break;  // the empty line
     if (!ReadHeader(line, &facts)) return Verdict(kHttpBadRequest, ROUTE_NONE);
   }
+  // The method first of what a well-formed head can get wrong: a POST with a
+  // body is wrong for its method, not for its body.
+  if (!SpanIs(request.method, "GET", false)) return Verdict(kHttpMethodNotAllowed, ROUTE_NONE);
   if (facts.body || facts.hosts > 1 || (request.http11 && facts.hosts == 0)) return Verdict(kHttpBadRequest, ROUTE_NONE);
   if (facts.hosts == 1 && !HostAllowed(facts.host, ownName)) return Verdict(kHttpForbidden, ROUTE_NONE);
-  if (!SpanIs(request.method, "GET", false)) return Verdict(kHttpMethodNotAllowed, ROUTE_NONE);
   Span name = MakeSpan(data, 0);
   const uint32_t route = RouteOf(request.path, &name);
   if (route == ROUTE_NONE) return Verdict(kHttpNotFound, ROUTE_NONE);

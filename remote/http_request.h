@@ -20,11 +20,11 @@ struct HttpVerdict {
 };
 
 // Judges `data` (`length` bytes, the request as received so far). Checks in
-// this order: the request line's length (414) and the head's (431), syntax
-// (400: a GET has no body, HTTP/1.1 needs one Host), the Host (403 unless an
+// this order: the request line's length (414) and the head's (431), the
+// lines' syntax (400), the method (405: GET only, body or not), what a GET
+// may carry (400: no body, HTTP/1.1 needs one Host), the Host (403 unless an
 // IPv4 or bracketed IPv6 literal, "localhost" or `ownName`, each with an
-// optional port), the method (405: GET only) and the path (404; a query is
-// ignored). `ownName` is the machine's name, NUL-terminated; empty matches
+// optional port) and the path (404; a query is ignored). `ownName` is the machine's name, NUL-terminated; empty matches
 // nothing. Bytes after the head are not looked at.
 HttpVerdict JudgeHttpRequest(const char* data, size_t length, const char* ownName);
 

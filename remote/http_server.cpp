@@ -21,6 +21,8 @@ struct RemoteClient {
   uint32_t state;
   uint32_t route;    // an HttpRoute; ROUTE_NONE for an error's answer
   uint32_t sinceMs;  // accepted; then the last progress
+  uint32_t startedMs;  // the answer's start: an event stream's life counts from it
+  uint32_t admitted;   // counts among the kRemoteClientSlots served; else it waits to take an incomplete request's place
   uint32_t received;
   uint32_t outLength;
   uint32_t outSent;
@@ -39,7 +41,8 @@ struct RemoteServer {
   const char* page;
   uint32_t pageBytes;
   char hostName[kHostNameBytes];  // the module's name; empty when unknown
-  RemoteClient clients[kRemoteSlotCount];  // the first kRemoteClientSlots serve; the rest only answer 503
+  RemoteClient clients[kRemoteSlotCount];  // at most kRemoteClientSlots of them admitted
+  uint32_t turn;  // the slot served first at the next wake-up: each in turn
   RingSample batch[kRemoteCopyBatch];
   char line[kRecordLineChars];
 };
@@ -122,6 +125,7 @@ static void AnswerError(RemoteClient* client, uint32_t status) {
   PutUnsigned(&out, static_cast<uint32_t>(strlen(HttpReason(status))) + 1);
   PutText(&out, "\r\n");
   if (status == kHttpMethodNotAllowed) PutHeadLine(&out, "Allow", "GET");
+  PutHeadLine(&out, "X-Content-Type-Options", "nosniff");
   PutHeadLine(&out, "Connection", "close");
   PutText(&out, "\r\n");
   PutText(&out, HttpReason(status));
@@ -163,6 +167,7 @@ static void AnswerRoute(RemoteClient* client, uint32_t route) {
     PutText(&out, "\r\n");
   }
   PutHeadLine(&out, "Cache-Control", "no-store");
+  PutHeadLine(&out, "X-Content-Type-Options", "nosniff");
   PutHeadLine(&out, "Connection", "close");
   PutHeadLine(&out, "X-Selvane-Module", g_server.hostName);
   PutHeadLine(&out, "X-Selvane-Version", kVersion);
@@ -233,18 +238,19 @@ static bool FillOwedSamples(RemoteClient* client) {
   return true;
 }
 
-// Sends what is pending until the socket takes no more. Returns false when
-// the connection has failed.
-static bool SendPending(RemoteClient* client, uint32_t now) {
-  for (uint32_t round = 0; round < kRemoteSendRounds; ++round) {
+enum SendResult { SENT_ALL, SEND_BLOCKED, SEND_FAILED };
+
+// Sends what is pending until it is all out or the socket takes no more.
+static uint32_t SendPending(RemoteClient* client, uint32_t now) {
+  for (;;) {
     const bool fromBuffer = client->outSent < client->outLength;
-    if (!fromBuffer && client->bodyLeft == 0) return true;
+    if (!fromBuffer && client->bodyLeft == 0) return SENT_ALL;
     const char* data = fromBuffer ? client->out + client->outSent : client->body;
     const uint32_t size = fromBuffer ? client->outLength - client->outSent
                                      : (client->bodyLeft < kRemoteSendBytes ? client->bodyLeft : kRemoteSendBytes);
     const int sent = g_winsock.send(client->socket, data, static_cast<int>(size), 0);
-    if (sent == SOCKET_ERROR) return g_winsock.WSAGetLastError() == WSAEWOULDBLOCK;
-    if (sent <= 0) return false;
+    if (sent == SOCKET_ERROR) return g_winsock.WSAGetLastError() == WSAEWOULDBLOCK ? SEND_BLOCKED : SEND_FAILED;
+    if (sent <= 0) return SEND_FAILED;
     client->sinceMs = now;
     if (fromBuffer) {
       client->outSent += static_cast<uint32_t>(sent);
@@ -252,46 +258,113 @@ static bool SendPending(RemoteClient* client, uint32_t now) {
       client->body += sent;
       client->bodyLeft -= static_cast<uint32_t>(sent);
     }
-    if (static_cast<uint32_t>(sent) < size) return true;  // the socket is full
+    if (static_cast<uint32_t>(sent) < size) return SEND_BLOCKED;  // FD_WRITE says when it takes more
   }
-  return true;
 }
 
 static bool HasPending(const RemoteClient* client) {
   return client->outSent < client->outLength || client->bodyLeft > 0;
 }
 
-static void ServeClient(RemoteClient* client, uint32_t now) {
-  if (!SendPending(client, now) || !FillOwedSamples(client) || !SendPending(client, now)) {
+// An event stream past its life: a last event asks its page to come back at
+// once, and it is owed nothing more. A reader that has not taken what is
+// pending by now gets no more time: its slot is freed. False when closed.
+static bool EndStream(RemoteClient* client) {
+  if (HasPending(client)) {
     CloseClient(client);
-    return;
+    return false;
   }
-  const bool owes = client->nextSequence < client->endSequence;
-  if (!HasPending(client) && !owes) {
-    FinishClient(client, now);
-  } else if (HasPending(client) && now - client->sinceMs > kSendStallMs) {
-    CloseClient(client);  // takes nothing: it holds its slot and no more
-  }
+  ByteText out = MakeByteText(client->out, kRemoteSendBytes);
+  PutText(&out, "retry: ");
+  PutUnsigned(&out, kRemoteStreamEndRetryMs);
+  PutText(&out, "\n\n");
+  client->outLength = static_cast<uint32_t>(out.length);
+  client->outSent = 0;
+  client->endSequence = client->nextSequence;
+  return true;
 }
 
-static void ReadRequest(RemoteClient* client, uint32_t now) {
+// Fills and sends until a send would block, nothing more is owed yet, or the
+// client's turn ends. True when its turn ended with more it could do at once.
+static bool ServeClient(RemoteClient* client, uint32_t now) {
+  if (client->route == ROUTE_EVENTS && client->endSequence == kNoSequenceEnd &&
+      now - client->startedMs > kRemoteStreamLifeMs && !EndStream(client)) {
+    return false;
+  }
+  for (uint32_t round = 0; round < kRemoteServeRounds; ++round) {
+    const uint32_t sent = SendPending(client, now);
+    if (sent == SEND_FAILED) {
+      CloseClient(client);
+      return false;
+    }
+    if (sent == SEND_BLOCKED) {
+      if (now - client->sinceMs > kSendStallMs) CloseClient(client);  // takes nothing: it holds its slot and no more
+      return false;
+    }
+    if (!FillOwedSamples(client)) {
+      CloseClient(client);
+      return false;
+    }
+    if (!HasPending(client)) {
+      if (client->nextSequence >= client->endSequence) FinishClient(client, now);
+      return false;  // done, or an event stream waiting for the next sample
+    }
+  }
+  return true;
+}
+
+// Admitted clients still reading or being answered; one whose answer is all
+// out only waits for its close.
+static uint32_t AdmittedClients() {
+  uint32_t admitted = 0;
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    const RemoteClient& client = g_server.clients[i];
+    admitted += (client.state == CLIENT_READING || client.state == CLIENT_SENDING) && client.admitted ? 1 : 0;
+  }
+  return admitted;
+}
+
+// A whole request from a connection past the served ones takes the place of
+// the admitted request that has stayed incomplete longest: a few slow
+// senders cannot keep every other client out. False when every admitted
+// client has a whole request.
+static bool TakeIncompletePlace(RemoteClient* newcomer, uint32_t now) {
+  RemoteClient* oldest = NULL;
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    RemoteClient* client = &g_server.clients[i];
+    if (client->state == CLIENT_READING && client->admitted &&
+        (oldest == NULL || now - client->sinceMs > now - oldest->sinceMs)) {
+      oldest = client;
+    }
+  }
+  if (oldest == NULL) return false;
+  CloseClient(oldest);
+  newcomer->admitted = 1;
+  return true;
+}
+
+// True when the answer has more to send at once.
+static bool ReadRequest(RemoteClient* client, uint32_t now) {
   const int got = g_winsock.recv(client->socket, client->request + client->received,
                                  static_cast<int>(kHttpHeadBytes - client->received), 0);
-  if (got == SOCKET_ERROR && g_winsock.WSAGetLastError() == WSAEWOULDBLOCK) return;
+  if (got == SOCKET_ERROR && g_winsock.WSAGetLastError() == WSAEWOULDBLOCK) return false;
   if (got <= 0) {
     CloseClient(client);
-    return;
+    return false;
   }
   client->received += static_cast<uint32_t>(got);
   const HttpVerdict verdict = JudgeHttpRequest(client->request, client->received, g_server.hostName);
-  if (verdict.status == kHttpOk) {
+  client->startedMs = now;  // the wake-up's time, as every limit compares with
+  if (verdict.status == kHttpOk && !client->admitted && !TakeIncompletePlace(client, now)) {
+    AnswerError(client, kHttpUnavailable);
+  } else if (verdict.status == kHttpOk) {
     AnswerRoute(client, verdict.route);
   } else if (verdict.status != kHttpIncomplete) {
     AnswerError(client, verdict.status);
   } else if (client->received >= kHttpHeadBytes) {
     AnswerError(client, kHttpHeadersTooLarge);
   }
-  if (client->state == CLIENT_SENDING) ServeClient(client, now);
+  return client->state == CLIENT_SENDING && ServeClient(client, now);
 }
 
 // Reads and drops what the client sends after its request. True when the
@@ -307,27 +380,27 @@ static void DrainClient(RemoteClient* client, uint32_t now) {
   if (ClientGone(client) || now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
 }
 
-// A free slot among [first, end), or null.
-static RemoteClient* FreeSlot(uint32_t first, uint32_t end) {
-  for (uint32_t i = first; i < end; ++i) {
-    if (g_server.clients[i].state == CLIENT_FREE) return &g_server.clients[i];
-  }
-  return NULL;
-}
-
-static void AcceptClients(uint32_t now) {
+// Takes what waits on the listening socket, at every wake-up, whatever woke
+// the thread: a lost notification cannot leave the endpoint deaf. True when
+// more may wait than one wake-up takes.
+static bool AcceptClients(uint32_t now) {
   for (uint32_t i = 0; i < kRemoteAcceptsPerTick; ++i) {
     const SOCKET socket = g_winsock.accept(g_server.listener, NULL, NULL);
-    if (socket == INVALID_SOCKET) return;
-    RemoteClient* client = FreeSlot(0, kRemoteClientSlots);
-    const bool refused = client == NULL;
-    if (refused) client = FreeSlot(kRemoteClientSlots, kRemoteSlotCount);
-    if (client == NULL) {
+    // A connection reset while it waited fails alone; the rest still wait.
+    if (socket == INVALID_SOCKET && g_winsock.WSAGetLastError() == WSAEWOULDBLOCK) return false;
+    if (socket == INVALID_SOCKET) continue;
+    RemoteClient* client = NULL;
+    for (uint32_t slot = 0; slot < kRemoteSlotCount && client == NULL; ++slot) {
+      if (g_server.clients[slot].state == CLIENT_FREE) client = &g_server.clients[slot];
+    }
+    // Non-blocking, as every socket with events is; one that cannot have its
+    // events could never be served.
+    if (client == NULL ||
+        g_winsock.WSAEventSelect(socket, g_server.clientEvents[client - g_server.clients], FD_READ | FD_WRITE | FD_CLOSE) !=
+            0) {
       g_winsock.closesocket(socket);
       continue;
     }
-    // Non-blocking, as every socket with events is.
-    g_winsock.WSAEventSelect(socket, g_server.clientEvents[client - g_server.clients], FD_READ | FD_WRITE | FD_CLOSE);
     const int sendBytes = kRemoteSocketSendBytes;
     g_winsock.setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBytes), sizeof sendBytes);
     client->socket = socket;
@@ -336,11 +409,10 @@ static void AcceptClients(uint32_t now) {
     client->received = 0;
     client->outLength = client->outSent = 0;
     client->bodyLeft = 0;
-    if (refused) {
-      AnswerError(client, kHttpUnavailable);
-      ServeClient(client, now);
-    }
+    client->admitted = 0;  // not counting itself
+    client->admitted = AdmittedClients() < kRemoteClientSlots ? 1 : 0;
   }
+  return true;
 }
 
 // An event stream waits for the sampling thread's next publication: due a
@@ -355,49 +427,64 @@ static uint32_t UntilNextSample() {
   return since < 2 * kSamplePeriodMs ? kRemoteSamplePollMs : kRemoteTickMs;  // a sampler this late is not polled for
 }
 
-// Each slot's socket, and the listener, signal an event of their own: a wait
-// on the events is one call, and its answer names the socket to attend to.
+// Whether slot `index`'s event was set (and resets it): woken by another
+// socket's event, the thread still serves every one that signalled.
+static bool Signalled(uint32_t index, DWORD woken, const uint32_t* slotOf) {
+  if (woken != WAIT_TIMEOUT - WAIT_OBJECT_0 && slotOf[woken] == index) return true;
+  return WaitForSingleObject(g_server.clientEvents[index], 0) == WAIT_OBJECT_0;
+}
+
+// Each slot's socket, and the listener, signal an event of their own: one
+// wait on the events sleeps until any socket has news or a time limit is due.
 static DWORD WINAPI RemoteThreadProc(LPVOID) {
   HANDLE events[kRemoteSlotCount + 1];
-  RemoteClient* owners[kRemoteSlotCount + 1];
+  uint32_t slotOf[kRemoteSlotCount + 1];
+  bool again = false;  // a client or the listener has more to do at once
   for (;;) {
     DWORD count = 0;
     events[count] = g_server.listenerEvent;
-    owners[count++] = NULL;
-    // A request, a linger or an unsent answer signals its event; the
-    // timeout serves the time limits and the event streams.
+    slotOf[count++] = kRemoteSlotCount;
+    // A request, a linger or a blocked answer is watched at the short tick;
+    // only event streams waiting for a sample: until it is due.
     bool busy = false;
     bool streaming = false;
     for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
-      RemoteClient* client = &g_server.clients[i];
+      const RemoteClient* client = &g_server.clients[i];
       if (client->state == CLIENT_FREE) continue;
       const bool waiting = client->state == CLIENT_SENDING && !HasPending(client);
       streaming = streaming || (waiting && client->route == ROUTE_EVENTS);
       busy = busy || !waiting;
       events[count] = g_server.clientEvents[i];
-      owners[count++] = client;
+      slotOf[count++] = i;
     }
-    const uint32_t tickMs = busy ? kRemoteTickMs : streaming ? UntilNextSample() : kRemoteIdleTickMs;
-    const DWORD signalled = WaitForMultipleObjects(count, events, FALSE, tickMs) - WAIT_OBJECT_0;
-    if (signalled == WAIT_FAILED - WAIT_OBJECT_0) Sleep(tickMs);
+    const uint32_t tickMs = again ? 0 : busy ? kRemoteTickMs : streaming ? UntilNextSample() : kRemoteIdleTickMs;
+    DWORD woken = WaitForMultipleObjects(count, events, FALSE, tickMs) - WAIT_OBJECT_0;
+    if (woken >= count) {
+      if (woken == WAIT_FAILED - WAIT_OBJECT_0) Sleep(kRemoteTickMs);
+      woken = WAIT_TIMEOUT - WAIT_OBJECT_0;
+    }
 
     const uint32_t now = GetTickCount();
-    if (signalled == 0) AcceptClients(now);
-    for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    again = AcceptClients(now);
+    const uint32_t first = g_server.turn;
+    g_server.turn = (g_server.turn + 1) % kRemoteSlotCount;
+    for (uint32_t n = 0; n < kRemoteSlotCount; ++n) {
+      const uint32_t i = (first + n) % kRemoteSlotCount;
       RemoteClient* client = &g_server.clients[i];
-      const bool attend = signalled > 0 && signalled < count && owners[signalled] == client;
       if (client->state == CLIENT_READING) {
-        if (attend) ReadRequest(client, now);
-        if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
+        if (Signalled(i, woken, slotOf)) again = ReadRequest(client, now) || again;
+        if (client->state == CLIENT_READING && !client->admitted && now - client->sinceMs > kRemoteAdmitWaitMs) {
+          AnswerError(client, kHttpUnavailable);
+        } else if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
           AnswerError(client, kHttpRequestTimeout);
         }
-      }
-      // A stream whose client has gone frees its slot now, not when the
-      // next sample fails to send: a reloaded page finds its slot again.
-      if (client->state == CLIENT_SENDING && attend && client->route == ROUTE_EVENTS && ClientGone(client)) {
+      } else if (client->state == CLIENT_SENDING && client->route == ROUTE_EVENTS && Signalled(i, woken, slotOf) &&
+                 ClientGone(client)) {
+        // A stream whose client has gone frees its slot now, not when the
+        // next sample fails to send: a reloaded page finds its slot again.
         CloseClient(client);
       }
-      if (client->state == CLIENT_SENDING) ServeClient(client, now);
+      if (client->state == CLIENT_SENDING) again = ServeClient(client, now) || again;
       if (client->state == CLIENT_CLOSING) DrainClient(client, now);
     }
   }
@@ -466,6 +553,7 @@ bool StartRemoteEndpoint(uint32_t port) {
   }
   FindPage();
   for (uint32_t i = 0; i < kRemoteSlotCount; ++i) g_server.clients[i].state = CLIENT_FREE;
+  g_server.turn = 0;
   g_endpointOn = 1;
   // The thread is never stopped or waited for: it ends with the process.
   HANDLE thread = CreateThread(NULL, 0, RemoteThreadProc, NULL, 0, NULL);

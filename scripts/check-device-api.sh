@@ -6,6 +6,10 @@
 #   platform/device_api.txt, and not as a name bound at run time.
 # - The names the sources pass to GetProcAddressW are exactly the list's
 #   by-name names.
+# - A C run-time function is listed as the C run-time's (crt), not as a
+#   library's on the device: Compact 7 links it in from corelibc.lib, and
+#   Compact 2013 imports it from msvcrt.dll, which needs the image's
+#   "C Runtime Library" catalog item (SYSGEN_MSVCR).
 # - The program's sources use what the device's compilers and C run-time
 #   have: no 64-bit or size printf format, no ISO swprintf or vswprintf (the
 #   device's take no count), no std::isnan, no C++11 keyword or header.
@@ -19,13 +23,26 @@ sources=("$root/app" "$root/platform" "$root/remote" "$root/sampler" "$root/ui")
 status=0
 
 entries=$(grep -vE '^\s*(#|$)' "$list")
-bad=$(awk 'NF < 2 || NF > 3 || $2 !~ /^(coredll|commctrl|toolhelp|ws2|libnvrm)$/ || (NF == 3 && $3 != "by-name")' <<<"$entries")
+bad=$(awk 'NF < 2 || NF > 3 || $2 !~ /^(coredll|commctrl|toolhelp|ws2|libnvrm|crt)$/ || (NF == 3 && $3 != "by-name")' <<<"$entries")
 if [ -n "$bad" ]; then
   echo "platform/device_api.txt: lines that are not 'NAME LIBRARY [by-name]' with a device library:"
   echo "$bad"
   status=1
 fi
 imported=$(awk 'NF == 2 {print $1}' <<<"$entries" | sort -u)
+
+# The C run-time's names, from mingw-w64's import library of msvcrt.dll.
+crtNames=$("$nm" --defined-only /usr/x86_64-w64-mingw32/lib/libmsvcrt.a 2>/dev/null | awk 'NF == 3 && $3 !~ /^__imp_/ {print $3}' | sort -u)
+[ -n "$crtNames" ] || { echo "no C run-time names from mingw-w64's libmsvcrt.a" >&2; exit 1; }
+misplaced=$(awk '$2 != "crt" {print $1 " " $2}' <<<"$entries" | while read -r name library; do
+  if grep -qxF "$name" <<<"$crtNames"; then echo "$name $library"; fi
+done)
+if [ -n "$misplaced" ]; then
+  echo "C run-time functions listed under a device library, not as crt (corelibc.lib on Compact 7, msvcrt.dll on Compact 2013):"
+  echo "$misplaced"
+  status=1
+fi
+crtCount=$(awk '$2 == "crt"' <<<"$entries" | wc -l)
 byName=$(awk '$3 == "by-name" {print $1}' <<<"$entries" | sort -u)
 
 folders=()
@@ -47,9 +64,10 @@ for object in "${objects[@]}"; do
   while read -r symbol; do
     name=${symbol#__imp_}
     grep -qxF "$name" <<<"$own" && continue
-    # The compilers' own helpers: C++ support, stack probes, and the ARM
-    # run-time's 64-bit division and conversions.
-    case "$name" in _Z* | __cxa_* | __gxx_* | .refptr.* | __chkstk* | ___chkstk* | __stack_chk_* | __rt_*div* | __u64to* | __i64to* ) continue ;; esac
+    # The compilers' own helpers: C++ support (MSVC's names begin with '?'),
+    # stack probes and buffer-overrun checks, and the ARM run-time's 64-bit
+    # division and conversions.
+    case "$name" in _Z* | \?* | __cxa_* | __gxx_* | .refptr.* | __chkstk* | ___chkstk* | __stack_chk_* | __security_check_cookie | __security_cookie | __rt_*div* | __u64to* | __i64to* ) continue ;; esac
     if grep -qxF "$name" <<<"$byName"; then
       echo "${object#"$build"/CMakeFiles/}: $name is imported, but the device may lack it: bind it by name"
       status=1
@@ -93,5 +111,5 @@ lacking "C++11 library headers in the program" \
   '#include[[:space:]]*<(atomic|thread|mutex|chrono|array|cstdint|cinttypes|type_traits|unordered_map|unordered_set|tuple|random|regex|initializer_list|condition_variable|future|ratio|system_error|forward_list|cuchar)>' \
   'platform/desktop/shared_word.h'
 
-[ "$status" -eq 0 ] && echo "device API gate: $checked object files, every external call on the list, $(wc -l <<<"$byName") names bound by name, the sources in the device's language and run-time"
+[ "$status" -eq 0 ] && echo "device API gate: $checked object files, every external call on the list, $(wc -l <<<"$byName") names bound by name, $crtCount from the C run-time (Compact 7: corelibc.lib, linked in; Compact 2013: msvcrt.dll, catalog item SYSGEN_MSVCR), the sources in the device's language and run-time"
 exit "$status"

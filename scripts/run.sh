@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "${DISPLAY:-}" ] || headless=1
 
-bash scripts/deps.sh
+bash scripts/deps.sh run
 cmake --preset windows >/dev/null
 # Only what runs: the monitor, the stand-ins and the screenshot helpers.
 cmake --build --preset windows --target selvane-monitor coredll libnvrm sheet_control control_rect

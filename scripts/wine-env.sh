@@ -6,7 +6,8 @@ export WINEDEBUG=-all
 # would otherwise wait in it forever instead of ending (and failing its test).
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
-# Makes (once) and selects the prefix for mode "null" (headless) or "x11".
+# Makes (once) and selects the prefix for mode "null" (headless) or "x11";
+# "null32" is a headless prefix made with Wine's 32-bit half, for 32-bit programs.
 wine_prefix() {
   local mode=$1
   export WINEPREFIX="$root/build/wineprefix-$mode"
@@ -17,7 +18,7 @@ wine_prefix() {
     wineserver -w
     # Controller polling costs ~20 ms of CPU a second and would swamp the monitor's own cost.
     wine reg add 'HKLM\System\CurrentControlSet\Services\WineBus' /v 'Enable SDL' /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    if [ "$mode" = null ]; then
+    if [ "${mode%32}" = null ]; then
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
     else
       # Without a window manager, managed windows stall ~2 s on destroy and lose their caption.

@@ -72,9 +72,13 @@ TEST(HttpRequest, EachRequestGetsItsVerdict) {
       {"GET / HTTP/1.1\r\nHost: [::1\r\n\r\n", 403, ROUTE_NONE},
       {"GET / HTTP/1.1\r\nHost: [fe80::1%eth0]\r\n\r\n", 403, ROUTE_NONE},
       {"GET / HTTP/1.1\r\nHost: \r\n\r\n", 403, ROUTE_NONE},
-      // Methods and paths, judged after the Host.
+      // Any method but GET is refused for its method, whatever it carries.
       {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, ROUTE_NONE},
       {"get / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, ROUTE_NONE},
+      {"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello", 405, ROUTE_NONE},
+      {"PUT / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n", 405, ROUTE_NONE},
+      {"DELETE / HTTP/1.1\r\n\r\n", 405, ROUTE_NONE},
+      // Paths, judged last.
       {"GET /Metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404, ROUTE_NONE},
       {"GET /events/ HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404, ROUTE_NONE},
   };

@@ -8,6 +8,7 @@ Every connection goes to 127.0.0.1. Prints one line per check; exits 1 on any
 failure.
 Usage: remote_check.py BIN_DIR WORK_DIR [SCREENSHOT]"""
 import json
+import math
 import os
 import select
 import shutil
@@ -78,7 +79,7 @@ class Monitor:
         self.process.wait(10)
 
 
-def get(port, path, timeout=3, host=None):
+def get(port, path, timeout=10, host=None):
     """A plain GET; (status, headers, body). Status 0 when nothing answered."""
     request = urllib.request.Request("http://127.0.0.1:%d%s" % (port, path))
     if host:
@@ -121,6 +122,28 @@ def exchange(port, data, pause=0.0, seconds=4.0):
     return answer, False, answered
 
 
+def tcp_state(connection):
+    """The kernel's state of our end of `connection` (hex, as /proc/net/tcp writes it); "" when gone."""
+    local = connection.getsockname()[1]
+    with open("/proc/net/tcp") as rows:
+        for row in list(rows)[1:]:
+            fields = row.split()
+            if int(fields[1].rsplit(":", 1)[1], 16) == local:
+                return fields[3]
+    return ""
+
+
+def stream(port, receive_buffer=None):
+    """An /events connection whose head has been asked for, not read."""
+    connection = socket.socket()
+    if receive_buffer:
+        connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
+    connection.settimeout(3)
+    connection.connect(("127.0.0.1", port))
+    connection.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+    return connection
+
+
 def served_connections(port):
     """Connections to the monitor on `port` still open at either end (a closed socket has no inode)."""
     count = 0
@@ -151,8 +174,14 @@ def check_endpoints(monitor):
     check("/events: the header first, then one event a cycle with the record's line",
           status_of(answer) == 200 and events and events[0].endswith("event: header\ndata: " + monitor.record()[0])
           and len(lines) >= 2 and monitor.holds(lines), events[:3])
-    status, _, _ = get(port, "/metrics", host="attacker.example:%d" % port)
+    status, refused, _ = get(port, "/metrics", host="attacker.example:%d" % port)
     check("a Host of another name is refused (DNS rebinding): 403", status == 403, status)
+    page, scraped = get(port, "/"), get(port, "/metrics")
+    sniffing = [(path, got[0]) for path, got in (("/", page), ("/metrics", scraped), ("/record.csv", (200, headers)),
+                                                 ("403", (403, refused)))
+                if got[1].get("X-Content-Type-Options") != "nosniff"] + \
+               ([] if b"\r\nX-Content-Type-Options: nosniff\r\n" in answer else ["/events"])
+    check("every answer says X-Content-Type-Options: nosniff", not sniffing, sniffing)
     return body
 
 
@@ -164,7 +193,8 @@ def check_prometheus(monitor):
         file.flush()
         with open(file.name, "rb") as text:
             lint = subprocess.run(["promtool", "check", "metrics"], stdin=text, capture_output=True, text=True)
-    check("promtool check metrics passes", status == 200 and lint.returncode == 0, lint.stdout + lint.stderr)
+    check("promtool check metrics passes", status == 200 and lint.returncode == 0,
+          "status %d: %s" % (status, lint.stdout + lint.stderr))
 
     web = free_port()
     folder = tempfile.mkdtemp(dir=WORK)
@@ -223,6 +253,62 @@ PAGE_STATE = """return [document.body.dataset.samples | 0, Number(document.body.
   Array.from(document.querySelectorAll('canvas')).map(function (c) { return c.toDataURL(); }).join()]"""
 
 
+AXES = """return Array.from(document.querySelectorAll('section')).map(function (s) {
+  var c = s.querySelector('canvas'), legend = Array.from(s.querySelectorAll('.legend span'));
+  return [s.querySelector('h2').textContent, c.dataset.values || '', c.dataset.times || '',
+          legend.map(function (i) { return i.textContent.split(':')[0] + '=' + i.firstChild.className; })]; })"""
+LAYOUT = "return [window.innerWidth, document.documentElement.scrollWidth]"
+
+
+def round_step(step):
+    """Whether `step` is 1, 2 or 5 times a power of ten."""
+    if step <= 0:
+        return False
+    mantissa = step / 10 ** math.floor(math.log10(step) + 1e-9)
+    return any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5))
+
+
+def axis_faults(title, values, times, legend):
+    """What is wrong with one chart's axes and legend, as a list of texts."""
+    faults = []
+    unit = title.rsplit("(", 1)[1].rstrip(")") if title.endswith(")") else ""
+    labels = values.split("|") if values else []
+    numbers = [float(label.split(" ")[0]) for label in labels]
+    steps = {round(b - a, 9) for a, b in zip(numbers, numbers[1:])}
+    if len(labels) < 3 or len(steps) != 1 or not round_step(steps.pop()):
+        faults.append("values not at one round step: %s" % labels)
+    if unit and not all(label.endswith(" " + unit) for label in labels):
+        faults.append("a value without its unit %s: %s" % (unit, labels))
+    if not unit and any("." in label for label in labels):
+        faults.append("a count that is not whole: %s" % labels)
+    ago = times.split("|") if times else []
+    seconds = [0] + [int(t[1:].split(" ")[0]) * (60 if t.endswith("min") else 1) for t in ago[1:]]
+    if len(ago) < 3 or ago[0] != "now" or len({b - a for a, b in zip(seconds, seconds[1:])}) != 1 or \
+            not all(t == "now" or t.endswith(" s") or t.endswith(" min") for t in ago):
+        faults.append("time ticks not along the axis at one step, each with its unit: %s" % ago)
+    if title.startswith("Processors"):
+        dashed = sorted(item for item in legend if item.endswith("=dashed"))
+        if not dashed or any("_busy_" not in item for item in dashed) or len(dashed) * 2 != len(legend):
+            faults.append("the legend does not tell load (solid) from busy share (dashed): %s" % legend)
+    return faults
+
+
+def check_axes(driver):
+    """Round steps with units on every axis, whole counts, time ticks along the axis, the legend's dashes;
+    then the page in a 420-pixel-wide window: nothing to scroll sideways."""
+    charts = driver.execute_script(AXES)
+    faults = [title + ": " + fault for title, values, times, legend in charts
+              for fault in axis_faults(title, values, times, legend)]
+    check("every chart's axes: round steps with units, whole counts, time ticks along the axis, dashes in the legend"
+          " (e.g. %s)" % (charts[1][1] if len(charts) > 1 else "?"), charts and not faults, faults)
+    driver.set_window_size(420, 900)
+    width, scrolled = wait_for(lambda: (lambda w: w[0] <= 420 and w)(driver.execute_script(LAYOUT)), 5) or \
+        driver.execute_script(LAYOUT)
+    check("in a window %d px wide the page needs no sideways scrolling (%d px of content)" % (width, scrolled),
+          width <= 420 and scrolled <= width, (width, scrolled))
+    driver.set_window_size(1280, 1480)
+
+
 def check_page(monitor):
     """Returns the monitor that runs afterwards (started again for the reconnection)."""
     driver = browser()
@@ -238,6 +324,7 @@ def check_page(monitor):
         check("the page shows the module's name and the monitor's version",
               "module: " + module in second[3] and "monitor 1.2.0" in second[3], second[3])
         driver.save_screenshot(SCREENSHOT)
+        check_axes(driver)
 
         monitor.stop()
         down = wait_for(lambda: (lambda s: "not answering" in s[2] and s)(driver.execute_script(PAGE_STATE)), 10)
@@ -251,56 +338,56 @@ def check_page(monitor):
     return monitor
 
 
+def metrics_answers(port, seconds, step=0.5):
+    """Asks /metrics every `step` for `seconds`; the longest stretch, in seconds, without a 200."""
+    longest, since = 0.0, None
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        asked = time.monotonic()
+        status = get(port, "/metrics", 2)[0]
+        if status == 200:
+            since = None
+        else:
+            since = since or asked
+            longest = max(longest, time.monotonic() - since)
+        time.sleep(max(0.0, step - (time.monotonic() - asked)))
+    return longest
+
+
 def check_abuse(monitor):
     port = monitor.port
     # Every slot free first: the browser's connections end with its processes, a moment after it quits.
     wait_for(lambda: served_connections(port) == 0, 10)
     began = time.monotonic()
+    # An event stream that never reads, with the client's default buffers: the server cannot see that it has
+    # stopped (nothing fills in minutes), so only the stream's bounded life frees its slot. Checked at the end.
+    lingering, lingering_since = stream(port), time.monotonic()
     cases = [(b"GARBAGE\r\n\r\n", 400), (b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n folded\r\n\r\n", 400),
              (b"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n", 405),
+             (b"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello", 405),
              (b"GET /nothing HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 404),
              (b"GET /" + b"a" * 5000 + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 414),
              (b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n" + b"X-Padding: 0123456789abcdef\r\n" * 400 + b"\r\n", 431),
              (b"\x00\xff" * 3000, 414)]
     answers = [exchange(port, data) for data, _ in cases]
-    check("malformed and oversized requests: 400, 405, 404, 414, 431, each connection closed",
-          all(status_of(a) == s and closed for (a, closed, _), (_, s) in zip(answers, cases)),
+    check("malformed and oversized requests: 400, 405 (with Allow: GET, body or not), 404, 414, 431, "
+          "each closed and nosniff",
+          all(status_of(a) == s and closed and b"\r\nX-Content-Type-Options: nosniff\r\n" in a and
+              (s != 405 or b"\r\nAllow: GET\r\n" in a) for (a, closed, _), (_, s) in zip(answers, cases)),
           [(status_of(a), closed) for a, closed, _ in answers])
 
-    # A slow request beside the rest: one byte every 0.4 s, never whole.
-    slow = {}
-    slow_thread = threading.Thread(target=lambda: slow.update(
-        result=exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + b"s" * 40, 0.4, 12)))
-    slow_thread.start()
-    # A stream client that never reads, with a small receive buffer, and idle connections: every slot taken.
-    stream = socket.socket()
-    stream.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1024)
-    stream.connect(("127.0.0.1", port))
-    stream.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-    time.sleep(0.5)
-    idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(2)]
-    time.sleep(0.5)
+    # A slow request: one byte every 0.4 s, never whole.
+    answer, closed, took = exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + b"s" * 40, 0.4, 12)
+    check("a request not whole within 5 s is dropped (408 after %.1f s, closed)" % (took or 0),
+          status_of(answer) == 408 and closed and took and 4.9 < took < 8, answer[:40])
+
+    # Streams in every slot (the never-reading one among them): a fifth connection gets 503. Then one reads what
+    # came and leaves, as a reloaded page's does: its slot is free at once, not a cycle or two later.
+    streams = [stream(port, 1024) for _ in range(3)]
+    heads = [connection.recv(65536) for connection in streams]
     refused, closed, _ = exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
     check("more clients than slots: 503, closed", status_of(refused) == 503 and closed,
           (refused[:40], served_connections(port)))
-    for connection in idle:
-        connection.close()
-    slow_thread.join(15)
-    answer, closed, took = slow.get("result", (b"", False, 0))
-    check("a request not whole within 5 s is dropped (408 after %.1f s, closed)" % (took or 0),
-          status_of(answer) == 408 and closed and took and 4.9 < took < 8, answer[:40])
-    time.sleep(1.5)
-    status, _, body = get(port, "/metrics")
-    check("with the stream client still not reading, the monitor answers", status == 200 and b"selvane_" in body)
-    stream.close()
-
-    # Streams in every slot; one reads what came and leaves, as a reloaded page's does: its slot is free at once,
-    # not a cycle or two later when a sample fails to go out.
-    wait_for(lambda: served_connections(port) == 0, 5)
-    streams = [socket.create_connection(("127.0.0.1", port), timeout=3) for _ in range(4)]
-    for connection in streams:
-        connection.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-    heads = [connection.recv(65536) for connection in streams]
     streams[0].setblocking(False)
     try:
         while streams[0].recv(65536):
@@ -315,17 +402,81 @@ def check_abuse(monitor):
     for connection in streams[1:]:
         connection.close()
 
+    # Connections reset half-way, then clients sending garbage, while /metrics is asked: each round ends
+    # with a /metrics that answers 200, whatever notification the flood may have cost.
+    def reset_and_garbage():
+        for i in range(30):
+            connection = socket.socket()
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            try:
+                connection.connect(("127.0.0.1", port))
+                connection.sendall(b"GET /metrics HTTP/1.1\r\nHost: 127" if i % 2 else b"")
+            except OSError:
+                pass
+            connection.close()  # with linger 0: a reset
+        for _ in range(6):
+            try:
+                exchange(port, os.urandom(200).replace(b"\n", b" ") + b"\r\n\r\n", seconds=2)
+            except OSError:
+                pass
+
+    answered = []
+    for _ in range(3):
+        reset_and_garbage()
+        began_asking = time.monotonic()
+        answered.append(wait_for(lambda: get(port, "/metrics", 2)[0] == 200 and time.monotonic() - began_asking, 10))
+    check("after each of 3 bursts of resets and garbage, /metrics answers 200 (after %s s)" %
+          ", ".join("%.1f" % a if a else "never" for a in answered), all(answered), answered)
+
     # A burst of connections that go away half-way: every slot must come back.
     for i in range(40):
         with socket.create_connection(("127.0.0.1", port)) as connection:
             connection.sendall(b"GET /metrics HTTP/1.1\r\nHost: 127" if i % 2 else b"")
     time.sleep(1.5)
-    idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(3)]
+    streams = [stream(port) for _ in range(2)]  # with the never-reading one, three slots are held
     time.sleep(0.3)
     status, _, _ = get(port, "/metrics")
     check("after 40 connections dropped half-way, every slot is free again", status == 200, status)
-    for connection in idle:
+    for connection in streams:
         connection.close()
+
+    # Four clients sending a byte a second, each starting again when it is answered or dropped, against a
+    # /metrics asked twice a second: the oldest incomplete request gives way to a new connection.
+    stop = threading.Event()
+
+    def trickle():
+        while not stop.is_set():
+            exchange(port, b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + b"s" * 40, 1.0, 8)
+
+    trickles = [threading.Thread(target=trickle, daemon=True) for _ in range(4)]
+    for thread in trickles:
+        thread.start()
+    time.sleep(2)
+    longest = metrics_answers(port, 15)
+    stop.set()
+    check("four one-byte-a-second clients keep /metrics from a 200 for at most 10 s (longest %.1f s)" % longest,
+          longest <= 10, longest)
+    for thread in trickles:
+        thread.join(10)
+
+    # The never-reading stream: its life is bounded, and its last event asks the page to come back at once.
+    freed = wait_for(lambda: tcp_state(lingering) in ("08", "") and time.monotonic(),
+                     max(1.0, lingering_since + 125 - time.monotonic()), 0.25)
+    life = (freed or time.monotonic()) - lingering_since
+    lingering.settimeout(3)
+    text = b""
+    try:
+        while True:
+            chunk = lingering.recv(65536)
+            if not chunk:
+                break
+            text += chunk
+    except OSError:
+        pass
+    lingering.close()
+    check("a stream that never reads, with default buffers, ends after %.0f s (at most 120), "
+          "its last event a retry: 100" % life, freed and life <= 120 and text.endswith(b"retry: 100\n\n"),
+          (life, text[-40:]))
 
     arrivals = [at for at, text in monitor.lines if at >= began and "," in text]
     gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]

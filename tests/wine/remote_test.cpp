@@ -1,11 +1,15 @@
 // The remote endpoint's start-up: Winsock loaded by name only with /r, and a
 // monitor that carries on with one line when the port or the library is bad.
-// What the endpoint serves is checked from outside (tests/remote/).
+// What the endpoint serves is checked from outside (tests/remote/); the ten
+// minutes of the record, which a run would take ten minutes to fill, here.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/monitor.h"
+#include "remote/http_server.h"
 #include "tests/wine/support.h"
 
 #include <psapi.h>
@@ -62,6 +66,76 @@ TEST(RemoteOption, ABadPortOrNoNetworkingIsOneLineAndTheMonitorCarriesOn) {
   const std::string output = capture.Text();
   EXPECT_EQ(0u, output.find("remote: no networking library (ws2_32.dll); the endpoint is off\r\nseconds,")) << output;
   EXPECT_LT(output.find(",events\r\n") + 9, output.size()) << output;  // a cycle's line after the header
+}
+
+// A port nobody listens on now, as the system chooses it.
+unsigned short FreePort() {
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  closesocket(probe);
+  return ntohs(address.sin_port);
+}
+
+SOCKET Request(unsigned short port, const char* path) {
+  SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const DWORD timeoutMs = 5000;  // no read waits longer
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+  if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return connection;
+  const std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  send(connection, request.data(), static_cast<int>(request.size()), 0);
+  return connection;
+}
+
+// Everything until the server closes (or a read times out).
+std::string ReadAll(SOCKET connection) {
+  std::string text;
+  char buffer[16384];
+  for (int got; (got = recv(connection, buffer, sizeof buffer, 0)) > 0;) text.append(buffer, got);
+  closesocket(connection);
+  return text;
+}
+
+// The ten minutes of the record go out as fast as the socket takes them, with
+// no other client and beside an event stream: not a buffer every idle tick.
+TEST(RemoteRecord, TenMinutesArriveWithinASecondWithOrWithoutAStream) {
+  WSADATA data;
+  ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+  g_state.processorCount = 2;
+  const unsigned short port = FreePort();
+  ASSERT_TRUE(StartRemoteEndpoint(port));
+  for (uint32_t i = 0; i < kRecordRingSamples + 10; ++i) {
+    const RecordFigures figures = {i * kSamplePeriodMs, 2, {0.25f, 0.5f}, {0.5f, 1.0f}, nullptr, 40, 1, 12, 140};
+    PublishRemoteRecord(figures);
+  }
+  SOCKET stream = INVALID_SOCKET;
+  for (const bool withStream : {false, true}) {
+    if (withStream) {
+      stream = Request(port, "/events");
+      char head[512];
+      ASSERT_GT(recv(stream, head, sizeof head, 0), 0);
+    }
+    const DWORD start = GetTickCount();
+    const std::string answer = ReadAll(Request(port, "/record.csv"));
+    const DWORD tookMs = GetTickCount() - start;
+    const std::string body = answer.substr(answer.find("\r\n\r\n") + 4);
+    size_t lines = 0;
+    for (size_t at = body.find("\r\n"); at != std::string::npos; at = body.find("\r\n", at + 2)) ++lines;
+    EXPECT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << withStream;
+    EXPECT_EQ(kRecordRingSamples + 1, lines) << withStream;  // the header and the ten minutes
+    EXPECT_EQ(0u, body.find("seconds,")) << withStream;
+    EXPECT_NE(std::string::npos, body.find("\r\n609.000,")) << withStream;  // the newest
+    EXPECT_LT(tookMs, 1000u) << withStream << ": " << body.size() << " bytes";
+  }
+  closesocket(stream);
 }
 
 }  // namespace

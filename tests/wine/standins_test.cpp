@@ -119,8 +119,10 @@ TEST(ToolhelpStandin, RecordsAreTheDevicesCheckedForSizeAndEndAsDocumented) {
   ASSERT_NE(both, INVALID_HANDLE_VALUE);
   bool found = false;
   process.dwSize = sizeof process;
-  for (BOOL more = toolhelp.processFirst(both, &process); more && !found; more = toolhelp.processNext(both, &process)) {
+  // Stops on this process's record: the loop's step would read the next one over it.
+  for (BOOL more = toolhelp.processFirst(both, &process); more && !found;) {
     found = process.th32ProcessID == self;
+    if (!found) more = toolhelp.processNext(both, &process);
   }
   ASSERT_TRUE(found);
   EXPECT_EQ(std::wstring(process.szExeFile), L"wine_tests.exe");

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "app/monitor.h"
 #include "platform/kernel_extension_api.h"
@@ -108,6 +110,7 @@ Child::~Child() {
 bool Helper::Start(const std::wstring& arguments, bool guarded) {
   static int started = 0;
   const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++started);
+  tag_ = tag;
   const std::wstring prefix = L"Local\\selvane-helper-" + tag;
   ready_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-ready").c_str());
   more_ = CreateEventW(nullptr, FALSE, FALSE, (prefix + L"-more").c_str());
@@ -480,4 +483,57 @@ SIZE_T PrivateBytes() {
   PROCESS_MEMORY_COUNTERS counters = {};
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
   return counters.PagefileUsage;  // the commit charge: PrivateUsage reads 0 in Wine
+}
+
+HostCpuTimes ReadHostCpuTimes() {
+  HostCpuTimes times;
+  std::ifstream stat("Z:\\proc\\stat");
+  for (std::string line; std::getline(stat, line);) {
+    if (line.compare(0, 3, "cpu") != 0 || line.size() < 4 || line[3] < '0' || line[3] > '9') continue;
+    std::istringstream fields(line.substr(line.find(' ')));
+    unsigned long long value = 0, total = 0, idle = 0;
+    for (int field = 0; fields >> value; ++field) {
+      total += value;
+      if (field == 3 || field == 4) idle += value;  // idle and iowait
+    }
+    times.busy.push_back(total - idle);
+    times.total.push_back(total);
+  }
+  return times;
+}
+
+double HostBusyFraction(const HostCpuTimes& before, const HostCpuTimes& after, size_t processor) {
+  if (processor >= before.total.size() || processor >= after.total.size()) return -1;
+  const unsigned long long total = after.total[processor] - before.total[processor];
+  return total == 0 ? -1 : static_cast<double>(after.busy[processor] - before.busy[processor]) / total;
+}
+
+std::string HostProcessId(const std::wstring& part) {
+  const std::string wanted(part.begin(), part.end());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+  if (search == INVALID_HANDLE_VALUE) return "";
+  std::string id;
+  do {
+    const std::string pid = found.cFileName;
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream commandLine("Z:\\proc\\" + pid + "\\cmdline", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(commandLine)), std::istreambuf_iterator<char>());
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    if ((text + " ").find(" " + wanted + " ") != std::string::npos && text.find("worker") != std::string::npos) id = pid;
+  } while (id.empty() && FindNextFileA(search, &found));
+  FindClose(search);
+  return id;
+}
+
+long long HostProcessTicks(const std::string& hostId) {
+  std::ifstream stat("Z:\\proc\\" + hostId + "\\stat");
+  std::string line;
+  if (hostId.empty() || !std::getline(stat, line) || line.rfind(')') == std::string::npos) return -1;
+  // Fields 14 and 15, counted after the command name's closing parenthesis.
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string skipped;
+  for (int field = 3; field <= 13; ++field) fields >> skipped;
+  unsigned long long user = 0, system = 0;
+  return fields >> user >> system ? static_cast<long long>(user + system) : -1;
 }

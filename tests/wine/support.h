@@ -77,10 +77,29 @@ class Helper : public Child {
   bool Start(const std::wstring& arguments, bool guarded = false);
   bool More();    // sets "more", waits for the next "ready"
   DWORD Exit();   // sets "exit"; its exit code
+  const std::wstring& Tag() const { return tag_; }  // unique to this helper, on its command line
 
  private:
   HANDLE ready_ = nullptr, more_ = nullptr, exit_ = nullptr;
+  std::wstring tag_;
 };
+
+// What the host (Linux, read through Wine's Z: drive) gave over an interval:
+// tests that read real load compare against it instead of assuming an idle
+// machine. Times are in the host's clock ticks.
+struct HostCpuTimes {
+  std::vector<unsigned long long> busy, total;  // per processor, from /proc/stat
+};
+HostCpuTimes ReadHostCpuTimes();
+// Processor `processor`'s (from 0) busy fraction between two readings; -1 when unknown.
+double HostBusyFraction(const HostCpuTimes& before, const HostCpuTimes& after, size_t processor);
+// The host's id of the process whose command line holds the word `part`,
+// e.g. a helper's tag; empty when there is none.
+std::string HostProcessId(const std::wstring& part);
+// That process's CPU time (user + system ticks); -1 when it is gone.
+long long HostProcessTicks(const std::string& hostId);
+// The host's clock ticks a second (/proc's USER_HZ).
+constexpr double kHostTicksPerSecond = 100.0;
 
 // The monitor's whole program on a thread of the test process.
 struct InProcessMonitor {
