@@ -14,6 +14,9 @@ const uint32_t kCountPeriodCycles = 2;           // the totals counted without a
 const uint32_t kCountRefreshCycles = 30;         // or on a change of the records' size and every thirtieth
 const uint32_t kReportBufferChars = 512;         // the sampler's one text buffer
 const uint32_t kUserKDataProcessorCount = 0x88;  // __GetUserKData offset of the processor count
+// CeGetProcessorState's answers (kfuncs.h, gg156683); 0 is a failed query.
+const uint32_t kProcessorPoweredOff = 1;
+const uint32_t kProcessorInTransition = 3;
 const float kFractionPerPercent = 0.01f;         // the platform's memory load percent to a fraction
 const float kFullClockScale = 1.0f;              // the CPU clock at its high corner: loads unscaled
 // The Performance page's four totals, in the order a cycle writes them.

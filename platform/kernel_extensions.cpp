@@ -4,6 +4,7 @@
 #include "platform/win32.h"
 
 KernelExtensions g_kernel;
+PFN_GetProcessTimes g_getProcessTimes;
 
 // Looks up `name`; returns false (and leaves `slot` null) when it is missing.
 template <typename Function>
@@ -32,6 +33,11 @@ void BindKernelExtensionsFrom(const wchar_t* libraryName) {
   if (count == 0) count = 1;
   if (count > kMaxProcessors) count = kMaxProcessors;
   g_state.processorCount = count;
+  g_getProcessTimes = NULL;
+#ifdef SELVANE_DEVICE
+  // gg155707 (Compact 2013); its absence leaves the thread sum in its place.
+  if (library != NULL) Bind(library, L"GetProcessTimes", &g_getProcessTimes);
+#endif
   // The CPU shares are of the whole machine, whatever the gauges can show.
   SYSTEM_INFO system;
   GetSystemInfo(&system);

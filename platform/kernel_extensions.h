@@ -22,7 +22,16 @@ struct KernelExtensions {
 
 extern KernelExtensions g_kernel;
 
-// Binds the set from the platform's core library and sets processorCount.
+// A process's whole CPU time as the kernel keeps it, its exited threads'
+// included: Compact 2013's GetProcessTimes, which Compact 7 lacks, bound by
+// name apart from the set on the device (null where missing). The desktop
+// reads process times from the system's records instead.
+typedef BOOL(WINAPI* PFN_GetProcessTimes)(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
+                                          FILETIME* user);
+extern PFN_GetProcessTimes g_getProcessTimes;
+
+// Binds the set from the platform's core library and sets processorCount;
+// on the device also GetProcessTimes.
 void BindKernelExtensions();
 
 // The same from a named library (the stand-in's variants in tests).

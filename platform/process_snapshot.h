@@ -35,10 +35,18 @@ struct ProcessSnapshot {
 #endif
 };
 
-// The device keeps CPU times per thread only, so there a process's time is
-// the sum of its threads' in the snapshot, and it has no per-process memory
-// figure. The desktop's process records carry both.
+// Where a process's CPU time comes from. The desktop's process records carry
+// it (and the memory figure). Compact 2013's kernel keeps it per process
+// (GetProcessTimes, through a handle to the process); Compact 7 keeps CPU
+// times per thread only, so there a process's time is the sum of its
+// threads' in the snapshot. The device has no per-process memory figure.
 bool ProcessTimesFromThreads();
+bool ProcessTimesFromHandles();
+
+// A process's CPU time (kernel + user, 100 ns) through `process`, where the
+// kernel keeps it; false (`*cpuTime` untouched) where it does not or the
+// read fails.
+bool ReadProcessTimes(HANDLE process, uint64_t* cpuTime);
 
 // False when no snapshot could be taken (nothing to close). Without
 // `withThreads` the walk has processes only (the desktop's records hold

@@ -61,20 +61,30 @@ static void PutWhole(ByteText* out, int64_t value) {
   PutText(out, "\n");
 }
 
-static void PutProcessors(ByteText* out, const RecordFigures& figures) {
+// One family of per-processor ratios. A processor with no load this cycle
+// has no sample (Prometheus reads a missing sample as no value, where a 0
+// would be a reading); a family with no sample is left out whole.
+static void PutProcessorFamily(ByteText* out, const RecordFigures& figures, const char* name, const char* help,
+                               const float* values) {
+  const uint32_t count = figures.processorCount < kMaxProcessors ? figures.processorCount : kMaxProcessors;
+  const uint32_t processors = (1u << count) - 1;
+  if ((figures.noLoad & processors) == processors) return;
   char label[2] = {'1', '\0'};  // processors 1..kMaxProcessors
-  PutFamily(out, "processor_load_ratio", "Each processor's load as the gauges show it: busy share scaled by the CPU clock.");
-  for (uint32_t p = 0; p < figures.processorCount && p < kMaxProcessors; ++p) {
+  PutFamily(out, name, help);
+  // cppcheck-suppress knownConditionTrueFalse ; cppcheck 2.10 misreads the const bound above
+  for (uint32_t p = 0; p < count; ++p) {
+    if ((figures.noLoad >> p) & 1u) continue;
     label[0] = static_cast<char>('1' + p);
-    PutLabelledName(out, "processor_load_ratio", "processor", label);
-    PutRatio(out, figures.load[p]);
+    PutLabelledName(out, name, "processor", label);
+    PutRatio(out, values[p]);
   }
-  PutFamily(out, "processor_busy_ratio", "Each processor's busy share of the last cycle.");
-  for (uint32_t p = 0; p < figures.processorCount && p < kMaxProcessors; ++p) {
-    label[0] = static_cast<char>('1' + p);
-    PutLabelledName(out, "processor_busy_ratio", "processor", label);
-    PutRatio(out, figures.busy[p]);
-  }
+}
+
+static void PutProcessors(ByteText* out, const RecordFigures& figures) {
+  PutProcessorFamily(out, figures, "processor_load_ratio",
+                     "Each processor's load as the gauges show it: busy share scaled by the CPU clock.", figures.load);
+  PutProcessorFamily(out, figures, "processor_busy_ratio", "Each processor's busy share of the last cycle.",
+                     figures.busy);
 }
 
 static void PutHardware(ByteText* out, const HardwareReadings& hardware) {

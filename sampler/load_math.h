@@ -11,6 +11,10 @@
 struct LoadSample {
   SharedWord<float> cpuLoad[kMaxProcessors];  // 1.0 = a processor busy all the time at full clock
   SharedWord<float> memLoad;                  // memory load percent x 0.01
+  // Bit i: processor i's load measured nothing this cycle (its count was
+  // not read at one end, or the processor is off); its cpuLoad reads 0.
+  SharedWord<uint32_t> noLoad;
+  SharedWord<uint32_t> poweredOff;  // bit i: processor i is switched off
 };
 
 // Counters the sampling thread keeps from one cycle to the next.
@@ -37,8 +41,15 @@ float ComputeMemLoad(uint32_t loadPercent);
 // Computes the loads of processors 0..count-1 from
 // `counters->curIdle` and `now`, stores them in `sample`, and moves the current
 // idle counters into the previous ones. `count` is at most kMaxProcessors.
-// A processor with an unread count at either end of the interval shows 0:
-// nothing was measured (a processor that is switched off reads so).
-void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale, LoadSample* sample);
+// A processor with an unread count at either end of the interval, or off
+// (bit i of `off`) at either end, shows 0 and has no load: nothing was
+// measured, and a switched-off processor's count stands still.
+void AdvanceCpuLoads(IdleCounters* counters, uint32_t now, uint32_t count, float frequencyScale, uint32_t off,
+                     LoadSample* sample);
+
+// Whether idle counts say the platform keeps none: every processor's count
+// 0 at both ends of an interval (a real count moves within a second unless
+// every processor was busy from the start).
+bool IdleCountsAbsent(const uint32_t* previous, const uint32_t* current, uint32_t count);
 
 #endif

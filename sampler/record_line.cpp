@@ -75,6 +75,10 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
   FormatUnsigned64(seconds, kUnsigned64Digits + 1, figures.elapsedMs / kMsPerSecond);
   Append(&line, L"%ls.%03u", seconds, static_cast<unsigned>(figures.elapsedMs % kMsPerSecond));
   for (uint32_t i = 0; i < figures.processorCount && i < kMaxProcessors; ++i) {
+    if ((figures.noLoad >> i) & 1u) {
+      Append(&line, L",,");
+      continue;
+    }
     AppendPercent(&line, figures.load[i]);
     AppendPercent(&line, figures.busy[i]);
   }

@@ -16,6 +16,7 @@ struct RecordFigures {
   uint32_t processorCount;           // 1..kMaxProcessors
   float load[kMaxProcessors];        // as the gauges show them: scaled by the CPU clock
   float busy[kMaxProcessors];        // before the clock scale
+  uint32_t noLoad;                   // bit i: processor i has no load this cycle: its fields are empty
   const HardwareReadings* hardware;  // null without the chip's library
   uint32_t memoryLoadPercent;
   uint32_t countsKnown;  // the process and thread totals below are known
@@ -34,7 +35,9 @@ struct RecordFigures {
 size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount);
 
 // One cycle's line, with "\r\n": seconds since the start (64-bit) with milliseconds;
-// per processor its load and busy share in percent with one decimal; the CPU
+// per processor its load and busy share in percent with one decimal (both
+// empty for a processor with no load this cycle: switched off, its idle
+// count unread, or a platform that keeps none); the CPU
 // clock and its high corner in MHz; the memory load in percent; each clock
 // domain's MHz and activity percent (CPU, AVP, SYS, AHB, APB, VID, EMC); the
 // two temperatures in degrees C; the six pool figures in kB (carveout total,

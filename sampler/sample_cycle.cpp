@@ -11,6 +11,7 @@ static void BuildRecordFigures(const CycleState* state, const CycleReadings* rea
     figures->load[i] = LoadShared(state->loadSample->cpuLoad[i]);
     figures->busy[i] = state->idle->busy[i];
   }
+  figures->noLoad = LoadShared(state->loadSample->noLoad);
   figures->hardware = readings->hardware;
   figures->memoryLoadPercent = readings->memory.loadPercent;
   figures->countsKnown = readings->counted || readings->pass != NULL ? 1 : 0;
@@ -82,7 +83,8 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
   IdleCounters* idle = state->idle;
   for (uint32_t i = 0; i < kMaxProcessors; ++i) idle->curIdle[i] = readings->idle[i];
   idle->curUnread = readings->unread;
-  AdvanceCpuLoads(idle, readings->nowMs, state->processorCount, LoadShared(*state->frequencyScale), sample);
+  AdvanceCpuLoads(idle, readings->nowMs, state->processorCount, LoadShared(*state->frequencyScale), readings->off,
+                  sample);
   idle->prevTick = readings->nowMs;
 
   if (readings->pass != NULL) {
@@ -97,18 +99,19 @@ static void Advance(const CycleState* state, const CycleReadings* readings, Cycl
   float cpuLoads[kMaxProcessors];
   for (uint32_t i = 0; i < kMaxProcessors; ++i) cpuLoads[i] = LoadShared(sample->cpuLoad[i]);
   const float memLoad = LoadShared(sample->memLoad);
+  const uint32_t off = LoadShared(sample->poweredOff);
   const ClientSize* sizes = readings->sizes;
   PagePictures* pictures = state->pictures;
   if (readings->graphs & (1u << kGraphCpuGauge)) {
     ComputeCpuGaugePicture(sizes[kGraphCpuGauge].width, sizes[kGraphCpuGauge].height, state->processorCount, cpuLoads,
-                           &pictures->cpuGauge);
+                           off, &pictures->cpuGauge);
     MarkPictureDrawn(pictures, kGraphCpuGauge);
   }
   const bool cpuStep = (readings->graphs & (1u << kGraphCpuHistory)) != 0;
   AdvanceMarks(state->cpuMarks, cpuStep, cpuStep && *state->cpuHistoryReset, hadEvent);
   if (cpuStep) {
     pictures->cpuSeries = AdvanceCpuHistory(state->cpuHistory, state->cpuHistoryReset, sizes[kGraphCpuHistory].width,
-                                            sizes[kGraphCpuHistory].height, state->processorCount, cpuLoads);
+                                            sizes[kGraphCpuHistory].height, state->processorCount, cpuLoads, off);
     MarkPictureDrawn(pictures, kGraphCpuHistory);
   }
   if (readings->graphs & (1u << kGraphMemGauge)) {

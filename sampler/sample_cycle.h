@@ -32,6 +32,7 @@ struct CycleReadings {
   uint32_t nowMs;                    // the tick count
   uint32_t idle[kMaxProcessors];     // idle ms per processor
   uint32_t unread;                   // bit i: processor i's idle count could not be read
+  uint32_t off;                      // bit i: processor i is switched off
   MemoryFigures memory;
   uint32_t graphs;                // bit g: the Performance page's graphic control g is there to draw
   ClientSize sizes[kGraphCount];  // their client sizes

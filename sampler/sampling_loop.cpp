@@ -19,20 +19,27 @@ static const int kGraphControls[kGraphCount] = {IDC_CPU_GAUGE, IDC_CPU_HISTORY, 
 // The platform said once that it keeps no idle count.
 static bool g_idleUnsupportedSaid;
 
+// Says once that the platform keeps no idle count, so no load can be measured.
+static void SayNoIdleTime() {
+  if (g_idleUnsupportedSaid) return;
+  WriteDiagnostic("the platform keeps no idle time: no processor load\r\n");
+  g_idleUnsupportedSaid = true;
+}
+
 // Idle milliseconds of every processor into `idle`: the platform's total with
 // one processor, else one query per processor (numbered from 1). Returns a
-// bit for each processor whose query failed.
-static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailures) {
+// bit for each processor whose count measures nothing: its query failed,
+// or it is in transition; `*off` takes a bit for each processor the power
+// manager has switched off.
+static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], uint32_t* off, bool reportFailures) {
   const uint32_t count = g_state.processorCount;
+  *off = 0;
   if (count < 2) {
     const DWORD idleMs = GetIdleTime();
     // MAXDWORD: the platform's adaptation layer keeps no idle count, so no
     // load can be measured (ee488013). Said once; the load reads 0.
     if (idleMs == MAXDWORD) {
-      if (reportFailures && !g_idleUnsupportedSaid) {
-        WriteDiagnostic("the platform keeps no idle time: no processor load\r\n");
-        g_idleUnsupportedSaid = true;
-      }
+      if (reportFailures) SayNoIdleTime();
       return 1;
     }
     idle[0] = idleMs;
@@ -40,6 +47,12 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], bool reportFailu
   }
   uint32_t failed = 0;
   for (uint32_t p = 1; p <= count; ++p) {
+    // A processor that is off keeps its last count, which would read as a
+    // full load (gg156683); one in transition has no steady count either.
+    // 0 is a failed query: the count is read as ever.
+    const DWORD state = g_kernel.CeGetProcessorState(p);
+    if (state == kProcessorPoweredOff) *off |= 1u << (p - 1);
+    if (state == kProcessorInTransition) failed |= 1u << (p - 1);
     DWORD value = idle[p - 1];
     // A failed query leaves the slot as the call left it; its load reads 0.
     if (!g_kernel.CeGetIdleTimeEx(p, &value)) {
@@ -82,7 +95,16 @@ static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND con
   }
   readings->nowMs = GetTickCount();
   for (uint32_t i = 0; i < kMaxProcessors; ++i) readings->idle[i] = context->idle.curIdle[i];
-  readings->unread = ReadIdleCounters(readings->idle, true);
+  uint32_t off = 0;
+  readings->unread = ReadIdleCounters(readings->idle, &off, true);
+  // Counts that read 0 on every processor and never move: the kernel answers
+  // CeGetIdleTimeEx where the platform keeps no idle time, but with nothing.
+  const uint32_t count = g_state.processorCount;
+  if (count >= 2 && IdleCountsAbsent(context->idle.prevIdle, readings->idle, count)) {
+    SayNoIdleTime();
+    readings->unread = (1u << count) - 1;
+  }
+  readings->off = off;
   ReadMemoryStatus(&context->memory);
   readings->memory = context->memory;
 
@@ -173,7 +195,9 @@ void StartSampling(SamplerContext* context) {
   if (g_state.recordFigures && FormatRecordHeader(g_recordLine, kRecordLineChars, g_state.processorCount) > 0) {
     WriteRecordLine(g_recordLine);
   }
-  context->idle.prevUnread = ReadIdleCounters(context->idle.prevIdle, false);
+  uint32_t off = 0;
+  context->idle.prevUnread = ReadIdleCounters(context->idle.prevIdle, &off, false) | off;
+  StoreShared(&g_state.loadSample.poweredOff, off);
 }
 
 void RunSamplingCycle(SamplerContext* context) {

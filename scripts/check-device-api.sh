@@ -65,9 +65,10 @@ for object in "${objects[@]}"; do
     name=${symbol#__imp_}
     grep -qxF "$name" <<<"$own" && continue
     # The compilers' own helpers: C++ support (MSVC's names begin with '?'),
-    # stack probes and buffer-overrun checks, and the ARM run-time's 64-bit
-    # division and conversions.
-    case "$name" in _Z* | \?* | __cxa_* | __gxx_* | .refptr.* | __chkstk* | ___chkstk* | __stack_chk_* | __security_check_cookie | __security_cookie | __rt_*div* | __u64to* | __i64to* ) continue ;; esac
+    # stack probes and buffer-overrun checks, the ARM run-time's 64-bit
+    # division and conversions; and how the desktop's headers spell the
+    # standard streams (the SDK's spell them as a call of their own).
+    case "$name" in _Z* | \?* | __cxa_* | __gxx_* | .refptr.* | __chkstk* | ___chkstk* | __stack_chk_* | __security_check_cookie | __security_cookie | __rt_*div* | __u64to* | __i64to* | __acrt_iob_func | __iob_func) continue ;; esac
     if grep -qxF "$name" <<<"$byName"; then
       echo "${object#"$build"/CMakeFiles/}: $name is imported, but the device may lack it: bind it by name"
       status=1

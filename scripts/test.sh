@@ -142,6 +142,9 @@ else
     wine_server_start
     run_ctest windows-device
     wine_server_stop
+    # The device's run-time has no mingw-w64 printf: the branch must not pull it in.
+    check "the device's branch holds no mingw-w64 printf" bash -c '
+      ! x86_64-w64-mingw32-nm build/windows-device/bin/selvane-monitor.exe | grep -E " __mingw_(v?[fs]?n?w?printf|pformat)"'
   fi
 fi
 
@@ -159,6 +162,12 @@ for version in "device-check:Compact 2013 (_WIN32_WCE=0x0800)" "device-check-7:C
       for object in $objects; do llvm-objdump -f "$object" | grep -q "file format coff-arm" || { echo "not ARM: $object"; exit 1; }; done
       echo "$(wc -w <<<"$objects") objects, all coff-arm; not linked: no ARM run-time is installable here"' _ "$preset"
     check "device API gate ($preset objects)" bash scripts/check-device-api.sh "build/$preset"
+    if [ "$preset" = device-check ]; then
+      # Compact 2013 has no standard output: the program calls none there.
+      check "no standard output on Compact 2013" bash -c '
+        ! find build/device-check -name "*.obj" -exec llvm-nm -u {} + |
+          grep -E "\b(v?printf|puts|putchar|fputs|fwrite|fflush|_?fileno|__iob_func|__acrt_iob_func|_getstdfilex)\b"'
+    fi
   fi
 done
 

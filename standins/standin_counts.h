@@ -1,6 +1,7 @@
 // What the device's platform calls cost, counted by the stand-ins that serve
 // them: toolhelp.dll counts snapshots, records and heaps; coredll.dll counts
-// the handles its OpenProcess and OpenThread give. Always counted; a test
+// the handles its OpenProcess and OpenThread give, and the debug prints its
+// kernel's formatter refused. Always counted; a test
 // takes the counts of one stretch (one cycle, one pass) and compares.
 #ifndef SELVANE_STANDINS_STANDIN_COUNTS_H
 #define SELVANE_STANDINS_STANDIN_COUNTS_H
@@ -8,6 +9,9 @@
 #include <windows.h>
 
 #include <cstdint>
+
+// What the debug print writes in place of a message it could not format.
+constexpr wchar_t kBadFormatMarker[] = L"NKDbgPrintfW: unsupported conversion in: ";
 
 struct StandinCounts {
   uint32_t snapshots;        // toolhelp: snapshots taken
@@ -19,6 +23,7 @@ struct StandinCounts {
   uint32_t processHandles;   // coredll: process handles opened
   uint32_t threadHandles;    // coredll: thread handles opened
   uint32_t handlesClosed;    // coredll: of the handles it opened, those closed
+  uint32_t badFormats;       // coredll: debug prints with a conversion the kernel's formatter lacks
 };
 
 // Exported by both libraries as "StandinTakeCounts": adds the library's

@@ -3,7 +3,11 @@
 // two bindings in one process. Unset, a stand-in behaves as shipped.
 //   processors=N   coredll reports N processors (processor p is measured on
 //                  the machine's processor (p - 1) mod count + 1)
-//   idle-fails=P   coredll's idle query fails for processor P
+//   no-idle-time   the platform keeps no idle count: coredll's CeGetIdleTimeEx
+//                  succeeds with 0 for every processor, GetIdleTime returns MAXDWORD
+//   processor-off=P  coredll's processor P is switched off from the start
+//                  (until CePowerOnProcessor): its state reads 1, its idle
+//                  count stays, an affinity to it fails with ERROR_NOT_READY
 //   open-null      libnvrm's open fails and gives a null handle
 //   silent         libnvrm's clock, temperature and pool queries succeed and write nothing
 //   cpu-zero       libnvrm's CPU record reads current 0 and high corner 0
@@ -14,7 +18,8 @@
 //                  snapshot without TH32CS_SNAPNOHEAPS: one a process) costs
 //                  a few ms; the lists are counted with or without it
 //                  (standin_counts.h, StandinTakeCounts)
-//   idle-unsupported  GetIdleTime returns MAXDWORD, as where the platform lacks it
+//   no-process-times  GetProcAddressW does not find GetProcessTimes, as on
+//                  Compact 7, which lacks it
 //   realtime-thread=TID  thread TID reads level 100 (a driver's) until a
 //                  priority is set for it
 //   thread-rights  a handle from OpenThread may do only what it asked for:

@@ -60,6 +60,10 @@ static uint32_t NextRecord(const ProcessSnapshot* snapshot, uint32_t offset) {
 
 bool ProcessTimesFromThreads() { return false; }
 
+bool ProcessTimesFromHandles() { return false; }
+
+bool ReadProcessTimes(HANDLE, uint64_t*) { return false; }
+
 bool TakeProcessSnapshot(ProcessSnapshot* snapshot, bool) {
   ULONG length = 0;
   NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, g_records, g_recordCapacity, &length);

@@ -54,9 +54,15 @@ void WriteDiagnostic(const char* format, ...) {
   // _vsnprintf leaves a text that fills the buffer unterminated: such a line is cut.
   const size_t length = written < 0 ? kDiagnosticChars - 1 : static_cast<size_t>(written);
   text[length] = '\0';
-  printf("%s", text);
-  // Every output stream: no name for standard output is needed, which the
-  // device's headers spell as a call of their own.
+#if !defined(_WIN32_WCE) || _WIN32_WCE < 0x800
+  // Written as bytes, not through the printf family (whose mingw-w64 form a
+  // desktop build would link), and flushed on every output stream: no name
+  // for standard output is needed, which the device's headers spell as a
+  // call of their own.
+  fwrite(text, 1, length, stdout);
   fflush(NULL);
+#endif
+  // Compact 2013 "does not support input or output to a console"
+  // (dn197916): there the debug output is the only one.
   EchoToDebugOutput(text, length);
 }

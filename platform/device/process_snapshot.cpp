@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "platform/file_time.h"
+#include "platform/kernel_extensions.h"
 #include "platform/static_check.h"
 
 SELVANE_STATIC_CHECK(sizeof(PROCESSENTRY32().szExeFile) == kSnapshotNameChars * sizeof(WCHAR), snapshot_name_field);
@@ -14,7 +16,16 @@ static bool NextRecord(HANDLE snapshot, bool* started, Record* record, Step firs
   return delivered != FALSE;
 }
 
-bool ProcessTimesFromThreads() { return true; }
+bool ProcessTimesFromThreads() { return g_getProcessTimes == NULL; }
+
+bool ProcessTimesFromHandles() { return g_getProcessTimes != NULL; }
+
+bool ReadProcessTimes(HANDLE process, uint64_t* cpuTime) {
+  FILETIME created, exited, kernel, user;
+  if (g_getProcessTimes == NULL || !g_getProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  *cpuTime = FileTimeTicks(kernel) + FileTimeTicks(user);
+  return true;
+}
 
 bool TakeProcessSnapshot(ProcessSnapshot* snapshot, bool withThreads) {
   // Never the heaps: a process snapshot gathers every process's heap list

@@ -5,8 +5,13 @@
 // 0 to "every processor" and n to "processor n only" over the process and
 // thread affinity masks, which Wine applies to the Linux threads.
 //
-// Its test settings (another processor count, a failing idle query) are in
-// standin_settings.h. The device's other kernel calls are in kernel_calls.cpp.
+// Processors are switched off and on as the power manager does
+// (CePowerOffProcessor, CePowerOnProcessor), within this process; one that is
+// off keeps its last idle count and refuses an affinity to it.
+//
+// Its test settings (another processor count, no idle time, a processor
+// switched off from the start) are in standin_settings.h. The device's other
+// kernel calls are in kernel_calls.cpp.
 #include <windows.h>
 #include <winternl.h>
 
@@ -20,6 +25,7 @@
 
 static constexpr DWORD kUserKDataProcessorCount = 0x88;
 static constexpr DWORD kMaxQueriedProcessors = 64;
+static constexpr DWORD kSwitchableProcessors = 32;  // one bit each in a LONG
 static constexpr SYSTEM_INFORMATION_CLASS kProcessorPerformance =
     static_cast<SYSTEM_INFORMATION_CLASS>(8);  // SystemProcessorPerformanceInformation
 
@@ -41,6 +47,33 @@ static DWORD MachineProcessors() {
 static DWORD ReportedProcessors() {
   unsigned long count = 0;
   return StandinSetting("processors", &count) ? static_cast<DWORD>(count) : MachineProcessors();
+}
+
+// CeGetProcessorState's answers, as kfuncs.h numbers them (gg156683).
+static constexpr DWORD kStateFailed = 0, kStatePoweredOff = 1, kStatePoweredOn = 2;
+
+// This process's power switches: bit p - 1 for processor p.
+static LONG g_switchedOff;
+static LONG g_switchedOn;  // overrules `processor-off`
+// An off processor's idle count, kept from when it was first seen off.
+static DWORD g_frozenIdle[kSwitchableProcessors];
+static LONG g_frozenKnown;
+
+static bool ValidProcessor(DWORD processor) { return processor >= 1 && processor <= ReportedProcessors(); }
+
+static bool PoweredOff(DWORD processor) {
+  if (!ValidProcessor(processor) || processor > kSwitchableProcessors) return false;
+  const LONG bit = 1L << (processor - 1);
+  unsigned long off = 0;
+  const bool fromStart = StandinSetting("processor-off", &off) && off == processor && (g_switchedOn & bit) == 0;
+  return fromStart || (g_switchedOff & bit) != 0;
+}
+
+// Affinity to a processor that is off: "not ready".
+static bool RefusedAffinity(DWORD affinity) {
+  if (affinity == 0 || !PoweredOff(affinity)) return false;
+  SetLastError(ERROR_NOT_READY);
+  return true;
 }
 
 // Affinity value (0, or processor n) to a mask within `systemMask`; 0 when impossible.
@@ -75,7 +108,7 @@ STANDIN_EXPORT BOOL WINAPI CeGetThreadAffinity(HANDLE thread, DWORD* affinity) {
 }
 
 STANDIN_EXPORT BOOL WINAPI CeSetThreadAffinity(HANDLE thread, DWORD affinity) {
-  if (!ThreadHandleAllows(thread, THREAD_SET_INFORMATION)) return FALSE;
+  if (!ThreadHandleAllows(thread, THREAD_SET_INFORMATION) || RefusedAffinity(affinity)) return FALSE;
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return FALSE;
   const DWORD_PTR mask = AffinityToMask(affinity, systemMask);
@@ -94,6 +127,7 @@ STANDIN_EXPORT BOOL WINAPI CeGetProcessAffinity(HANDLE process, DWORD* affinity)
 }
 
 STANDIN_EXPORT BOOL WINAPI CeSetProcessAffinity(HANDLE process, DWORD affinity) {
+  if (RefusedAffinity(affinity)) return FALSE;
   DWORD_PTR processMask, systemMask;
   if (!GetProcessAffinityMask(process, &processMask, &systemMask)) return FALSE;
   const DWORD_PTR mask = AffinityToMask(affinity, systemMask);
@@ -104,38 +138,75 @@ STANDIN_EXPORT BOOL WINAPI CeSetProcessAffinity(HANDLE process, DWORD affinity) 
   return SetProcessAffinityMask(process, mask);
 }
 
-// Processor states as the device reports them: 0 off (or no such processor), 1 running.
+// CeGetProcessorState: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/gg156683(v=winembedded.80)
 STANDIN_EXPORT DWORD WINAPI CeGetProcessorState(DWORD processor) {
-  return processor >= 1 && processor <= ReportedProcessors() ? 1 : 0;
+  if (!ValidProcessor(processor)) return kStateFailed;
+  return PoweredOff(processor) ? kStatePoweredOff : kStatePoweredOn;
 }
 
-// The desktop cannot power processors off; every processor stays on.
-STANDIN_EXPORT BOOL WINAPI CePowerOffProcessor(DWORD, DWORD) {
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
-}
-
-STANDIN_EXPORT BOOL WINAPI CePowerOnProcessor(DWORD processor) {
-  if (processor < 1 || processor > ReportedProcessors()) {
+// CePowerOffProcessor and CePowerOnProcessor: the desktop's processor runs
+// on; the kernel's answers change as if it stopped.
+STANDIN_EXPORT BOOL WINAPI CePowerOffProcessor(DWORD processor, DWORD) {
+  if (!ValidProcessor(processor) || processor > kSwitchableProcessors) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  return TRUE;  // already running
+  InterlockedAnd(&g_switchedOn, ~(1L << (processor - 1)));
+  InterlockedOr(&g_switchedOff, 1L << (processor - 1));
+  return TRUE;
 }
 
-STANDIN_EXPORT BOOL WINAPI CeGetIdleTimeEx(DWORD processor, DWORD* idleMs) {
-  unsigned long failing = 0;
-  if (StandinSetting("idle-fails", &failing) && processor == failing) return FALSE;
-  if (processor < 1 || processor > ReportedProcessors()) return FALSE;
-  const DWORD machine = MachineProcessors();
-  const DWORD index = (processor - 1) % machine;
-  if (index >= kMaxQueriedProcessors) return FALSE;
+STANDIN_EXPORT BOOL WINAPI CePowerOnProcessor(DWORD processor) {
+  if (!ValidProcessor(processor) || processor > kSwitchableProcessors) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  InterlockedAnd(&g_switchedOff, ~(1L << (processor - 1)));
+  InterlockedOr(&g_switchedOn, 1L << (processor - 1));
+  InterlockedAnd(&g_frozenKnown, ~(1L << (processor - 1)));
+  return TRUE;
+}
+
+// Idle ms of the machine's processor `index` (from 0); false when it cannot be read.
+static bool MachineIdle(DWORD index, DWORD* idleMs) {
+  if (index >= kMaxQueriedProcessors) return false;
   SYSTEM_PROCESSOR_PERFORMANCE_INFORMATION info[kMaxQueriedProcessors];
   ULONG length = 0;
-  if (NtQuerySystemInformation(kProcessorPerformance, info, sizeof info, &length) != 0) return FALSE;
-  if (length < (index + 1) * sizeof info[0]) return FALSE;
+  if (NtQuerySystemInformation(kProcessorPerformance, info, sizeof info, &length) != 0) return false;
+  if (length < (index + 1) * sizeof info[0]) return false;
   // 100 ns units to ms; the 32-bit result wraps like the tick count.
   *idleMs = static_cast<DWORD>(static_cast<ULONGLONG>(info[index].IdleTime.QuadPart) / 10000u);
+  return true;
+}
+
+bool FirstProcessorIdle(DWORD* idleMs) { return MachineIdle(0, idleMs); }
+
+// CeGetIdleTimeEx: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/gg154739(v=winembedded.80)
+// No failure for a valid processor. Where the platform keeps no idle count
+// (`no-idle-time`) it still succeeds, with 0; a processor that is off keeps
+// its last count.
+STANDIN_EXPORT BOOL WINAPI CeGetIdleTimeEx(DWORD processor, DWORD* idleMs) {
+  if (!ValidProcessor(processor)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (StandinSetting("no-idle-time")) {
+    *idleMs = 0;
+    return TRUE;
+  }
+  const DWORD index = processor - 1;
+  const LONG bit = index < kSwitchableProcessors ? 1L << index : 0;
+  if (PoweredOff(processor) && (g_frozenKnown & bit) != 0) {
+    *idleMs = g_frozenIdle[index];
+    return TRUE;
+  }
+  DWORD value = 0;
+  if (!MachineIdle(index % MachineProcessors(), &value)) return FALSE;
+  if (PoweredOff(processor)) {
+    g_frozenIdle[index] = value;
+    InterlockedOr(&g_frozenKnown, bit);
+  }
+  *idleMs = value;
   return TRUE;
 }
 

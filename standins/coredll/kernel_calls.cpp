@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -25,6 +26,8 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <cstring>
+#include <string>
 #include <type_traits>
 
 #include "standins/ce_levels.h"
@@ -41,7 +44,10 @@ static const wchar_t kLevelTableName[] = L"Local\\selvane-standin-thread-levels"
 static constexpr int kRealtimeLevel = 100;       // what `realtime-thread=TID` reads: a driver's level
 static constexpr size_t kDebugPrintChars = 128;  // the device's output "must be smaller than ... 128 Unicode characters"
 static constexpr size_t kEntryNameChars = 256;
-static constexpr uint64_t kTicksPerMs = 10000;  // FILETIME units
+static constexpr size_t kDirectiveChars = 16;  // one conversion: '%', flags, width, size, letter
+static constexpr int kUnknownConversion = -2;
+static constexpr int kWidthDigits = 2;        // a width of up to 99
+static constexpr size_t kProcessRecordWords = (4u << 20) / sizeof(uint64_t);  // the system's process records
 
 namespace {
 
@@ -175,6 +181,7 @@ STANDIN_EXPORT void WINAPI StandinTakeCounts(StandinCounts* counts) {
   counts->processHandles += g_counts.processHandles;
   counts->threadHandles += g_counts.threadHandles;
   counts->handlesClosed += g_counts.handlesClosed;
+  counts->badFormats += g_counts.badFormats;
   g_counts = StandinCounts{};
 }
 
@@ -284,29 +291,146 @@ STANDIN_RENAMED BOOL WINAPI StandinSetThreadPriority(HANDLE thread, int priority
 // ---- Idle time, debug print, entry points ----
 
 // GetIdleTime: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488013(v=winembedded.60)
-// MAXDWORD where the platform does not support it (`idle-unsupported`). The
-// desktop gives the idle time of all processors: one processor's is their mean.
+// MAXDWORD where the platform keeps no idle count (`no-idle-time`); on a
+// multi-processor kernel it is the first processor's count, not a mean.
 STANDIN_EXPORT DWORD WINAPI GetIdleTime() {
-  if (StandinSetting("idle-unsupported")) return MAXDWORD;
-  FILETIME idle, kernel, user;
-  if (!GetSystemTimes(&idle, &kernel, &user)) return MAXDWORD;
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  const uint64_t processors = info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
-  const uint64_t ticks = (uint64_t{idle.dwHighDateTime} << 32) | idle.dwLowDateTime;
-  return static_cast<DWORD>(ticks / kTicksPerMs / processors);  // wraps like the tick count
+  DWORD idleMs = 0;
+  if (StandinSetting("no-idle-time") || !FirstProcessorIdle(&idleMs)) return MAXDWORD;
+  return idleMs;
+}
+
+// GetProcessTimes: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/gg155707(v=winembedded.80)
+// Compact 2013's kernel keeps a process's whole time, its exited threads'
+// included. Wine's own call answers for another process with the caller's
+// times, so the kernel and user times come from the system's record of the
+// process (Linux's count for the whole process). Hidden from GetProcAddressW
+// with `no-process-times`, as on Compact 7, which lacks it.
+STANDIN_RENAMED BOOL WINAPI StandinGetProcessTimes(HANDLE process, FILETIME* created, FILETIME* exited,
+                                                   FILETIME* kernel, FILETIME* user) {
+  const DWORD processId = GetProcessId(process);
+  FILETIME ownKernel, ownUser;
+  if (processId == 0 || !GetProcessTimes(process, created, exited, &ownKernel, &ownUser)) return FALSE;
+  // A fixed buffer: a cycle allocates nothing, the stand-ins included.
+  static uint64_t records[kProcessRecordWords];
+  Locked lock;
+  ULONG length = 0;
+  if (NtQuerySystemInformation(SystemProcessInformation, records, sizeof records, &length) != 0) return FALSE;
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(records);
+  for (;;) {
+    const SYSTEM_PROCESS_INFORMATION* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
+    if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(record->UniqueProcessId)) == processId) {
+      kernel->dwLowDateTime = record->KernelTime.LowPart;
+      kernel->dwHighDateTime = static_cast<DWORD>(record->KernelTime.HighPart);
+      user->dwLowDateTime = record->UserTime.LowPart;
+      user->dwHighDateTime = static_cast<DWORD>(record->UserTime.HighPart);
+      return TRUE;
+    }
+    if (record->NextEntryOffset == 0) break;
+    at += record->NextEntryOffset;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+// The kernel's formatter (ee488771): d i u x X p c s, each with l, h or I64,
+// flags '-' and '0' and a width; no floating point and no precision.
+// Anything else is an unsupported conversion: false, and the message is not
+// written.
+static bool KernelFormat(wchar_t* out, size_t capacity, const wchar_t* format, va_list args) {
+  size_t length = 0;
+  auto put = [&](wchar_t c) {
+    if (length + 1 < capacity) out[length++] = c;
+  };
+  for (const wchar_t* at = format; *at != L'\0'; ++at) {
+    if (*at != L'%') {
+      put(*at);
+      continue;
+    }
+    ++at;
+    if (*at == L'%') {
+      put(L'%');
+      continue;
+    }
+    // The conversion again for the desktop's formatter: flags, width, size, letter.
+    wchar_t directive[kDirectiveChars] = L"%";
+    size_t directiveLength = 1;
+    auto add = [&](wchar_t c) {
+      if (directiveLength + 1 < kDirectiveChars) directive[directiveLength++] = c;
+    };
+    while (*at == L'-' || *at == L'0') add(*at++);
+    for (int digits = 0; *at >= L'0' && *at <= L'9'; ++digits) {
+      if (digits >= kWidthDigits) return false;
+      add(*at++);
+    }
+    enum { kInt, kLong, kShort, kWide64 } size = kInt;
+    if (*at == L'l') {
+      size = kLong;
+      ++at;
+    } else if (*at == L'h') {
+      size = kShort;
+      ++at;
+    } else if (at[0] == L'I' && at[1] == L'6' && at[2] == L'4') {
+      size = kWide64;
+      at += 3;
+    }
+    const wchar_t conversion = *at;
+    wchar_t piece[kDebugPrintChars];
+    int written = kUnknownConversion;
+    if (conversion != L'\0' && std::wcschr(L"diuxX", conversion) != nullptr) {
+      if (size == kWide64) {
+        add(L'l');
+        add(L'l');
+        add(conversion);
+        written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, long long));
+      } else {
+        add(conversion);
+        int value = va_arg(args, int);
+        if (size == kShort) {
+          value = conversion == L'd' || conversion == L'i' ? static_cast<short>(value)
+                                                           : static_cast<unsigned short>(value);
+        }
+        written = _snwprintf(piece, kDebugPrintChars - 1, directive, value);
+      }
+    } else if (conversion == L'p' && size == kInt) {
+      add(L'p');
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, void*));
+    } else if (conversion == L'c' && size != kWide64) {
+      add(L'c');
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, static_cast<wchar_t>(va_arg(args, int)));
+    } else if (conversion == L's' && size != kWide64) {
+      // The wide print's strings are wide; h makes one 8-bit.
+      add(size == kShort ? L'h' : L'l');
+      add(L's');
+      written = _snwprintf(piece, kDebugPrintChars - 1, directive, va_arg(args, void*));
+    }
+    if (written == kUnknownConversion) return false;
+    // A piece longer than a message is cut with it.
+    piece[written < 0 || written >= static_cast<int>(kDebugPrintChars) - 1 ? kDebugPrintChars - 1 : written] = L'\0';
+    for (const wchar_t* c = piece; *c != L'\0'; ++c) put(*c);
+  }
+  out[length] = L'\0';
+  return true;
 }
 
 // NKDbgPrintfW: https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ee488771(v=winembedded.80)
 // The debug port is the debugger output and standard error (as UTF-8,
 // written as is). A message is cut at 127 characters, the device's limit.
+// A conversion the kernel does not know is counted (StandinTakeCounts) and
+// written as a marker line in its place, so that it shows under Wine.
 STANDIN_EXPORT void NKDbgPrintfW(const wchar_t* format, ...) {
   wchar_t text[kDebugPrintChars];
   va_list args;
   va_start(args, format);
-  _vsnwprintf(text, kDebugPrintChars - 1, format, args);
+  const bool formatted = KernelFormat(text, kDebugPrintChars, format, args);
   va_end(args);
-  text[kDebugPrintChars - 1] = L'\0';
+  if (!formatted) {
+    {
+      Locked lock;
+      ++g_counts.badFormats;
+    }
+    _snwprintf(text, kDebugPrintChars - 1, L"%ls%.80ls\r\n", kBadFormatMarker, format);
+    text[kDebugPrintChars - 1] = L'\0';
+  }
   const size_t length = wcslen(text);
   OutputDebugStringW(text);
   char bytes[kDebugPrintChars * 3];  // at most three UTF-8 bytes a 16-bit character
@@ -329,6 +453,10 @@ STANDIN_EXPORT FARPROC WINAPI GetProcAddressW(HMODULE module, const wchar_t* nam
     narrow[i] = static_cast<char>(name[i]);
   }
   narrow[i] = '\0';
+  if (StandinSetting("no-process-times") && std::strcmp(narrow, "GetProcessTimes") == 0) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   return GetProcAddress(module, narrow);
 }
 
@@ -375,6 +503,7 @@ STANDIN_SAME_SHAPE(StandinOpenProcess, OpenProcess);
 STANDIN_SAME_SHAPE(StandinOpenThread, OpenThread);
 STANDIN_SAME_SHAPE(StandinCloseHandle, CloseHandle);
 STANDIN_SAME_SHAPE(StandinGetThreadTimes, GetThreadTimes);
+STANDIN_SAME_SHAPE(StandinGetProcessTimes, GetProcessTimes);
 STANDIN_SAME_SHAPE(StandinGetThreadPriority, GetThreadPriority);
 STANDIN_SAME_SHAPE(StandinSetThreadPriority, SetThreadPriority);
 static_assert(std::is_same<decltype(&StandinTakeCounts), StandinTakeCountsFunction>::value, "call shape");

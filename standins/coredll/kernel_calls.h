@@ -10,4 +10,7 @@
 // handles (the thread's own, CreateThread's) may do everything.
 bool ThreadHandleAllows(HANDLE thread, DWORD right);
 
+// The idle ms of the machine's first processor; false when unreadable.
+bool FirstProcessorIdle(DWORD* idleMs);
+
 #endif

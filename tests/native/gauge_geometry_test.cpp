@@ -35,4 +35,18 @@ TEST(GaugeFigure, PercentRoundsWholeTruncatesBoundedAsTheLevels) {
   EXPECT_EQ(L"0", Figure(NAN, false));
 }
 
+// A processor that is off reads "off" over an empty bar, whatever its load slot holds; the others as ever.
+TEST(GaugeFigure, SwitchedOffProcessorReadsOff) {
+  const float loads[kMaxProcessors] = {0.5f, 1.0f, 0.25f, 0.75f};
+  GaugePicture picture;
+  ComputeCpuGaugePicture(80, 50, 4, loads, 0b0010, &picture);
+  ASSERT_EQ(4u, picture.barCount);
+  EXPECT_EQ(std::wstring(L"off"), picture.figures[1]);
+  EXPECT_EQ(0.0f, picture.fractions[1]);
+  EXPECT_EQ(std::wstring(L"50"), picture.figures[0]);
+  EXPECT_EQ(0.75f, picture.fractions[3]);
+  ComputeCpuGaugePicture(80, 50, 1, loads, 0b0001, &picture);
+  EXPECT_EQ(std::wstring(L"off"), picture.figures[0]);
+}
+
 }  // namespace

@@ -38,4 +38,26 @@ TEST(HistoryValue, TruncatedUnclampedAndDefinedForAnyFraction) {
   EXPECT_EQ(53, HistoryValueToY(area, NAN));
 }
 
+// Points taken while a processor was off lie on the bottom and split the line; they move out with the
+// steps, and a fresh layout forgets them.
+TEST(HistoryLine, OffPointsLeaveGapsThatScrollAway) {
+  const PixelRect area = {0, 0, 60, 40};
+  HistorySeries series = {};
+  LayOutSeries(&series, area);
+  for (int step = 0; step < kHistoryPoints; ++step) StepSeries(&series, area, 0.5f, step == 30 || step == 59);
+  EXPECT_EQ(40, series.points[59].y);
+  EXPECT_EQ(20, series.points[58].y);
+  uint32_t first = 99;
+  EXPECT_EQ(30u, NextLineRun(series, 0, &first));
+  EXPECT_EQ(0u, first);
+  EXPECT_EQ(28u, NextLineRun(series, 30, &first));
+  EXPECT_EQ(31u, first);
+  EXPECT_EQ(0u, NextLineRun(series, 59, &first));
+  for (int step = 0; step < kHistoryPoints; ++step) StepSeries(&series, area, 0.5f, false);
+  EXPECT_EQ(60u, NextLineRun(series, 0, &first));
+  StepSeries(&series, area, 0.5f, true);
+  LayOutSeries(&series, area);
+  EXPECT_EQ(60u, NextLineRun(series, 0, &first));
+}
+
 }  // namespace

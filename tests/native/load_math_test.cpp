@@ -23,7 +23,7 @@ TEST(CpuLoad, TwoProcessorsAcrossTheTickWrap) {
   counters.prevTick = 0xFFFFFE0Cu;  // 500 ms before the 32-bit wrap
   counters.prevIdle[0] = 0xFFFFFF00u;
   counters.curIdle[0] = counters.prevIdle[0] + 1000;  // wraps too: fully idle; processor 2 fully busy
-  AdvanceCpuLoads(&counters, 500, 2, 0.5f, &sample);  // now = 500 after the wrap
+  AdvanceCpuLoads(&counters, 500, 2, 0.5f, 0, &sample);  // now = 500 after the wrap
   EXPECT_EQ(0.0f, Load(sample, 0));
   EXPECT_EQ(0.5f, Load(sample, 1));
   EXPECT_EQ(0.0f, Load(sample, 2));  // processors beyond the count are not written
@@ -35,18 +35,40 @@ TEST(CpuLoad, UnreadIdleCountMeasuresNothing) {
   IdleCounters counters = {};
   LoadSample sample = {};
   uint32_t now = 0;
-  const auto cycle = [&](uint32_t unread) {
+  const auto cycle = [&](uint32_t unread, uint32_t off = 0) {
     now += 1000;
-    counters.curIdle[0] += 500;  // processor 1 half busy; processor 2 fully busy
+    counters.curIdle[0] += 500;  // processor 1 half busy; processor 2 fully busy (or off: its count stands)
     counters.curUnread = unread;
-    AdvanceCpuLoads(&counters, now, 2, 1.0f, &sample);
+    AdvanceCpuLoads(&counters, now, 2, 1.0f, off, &sample);
     counters.prevTick = now;
     return std::make_pair(Load(sample, 0), Load(sample, 1));
   };
   EXPECT_EQ(std::make_pair(0.5f, 1.0f), cycle(0));
+  EXPECT_EQ(0u, LoadShared(sample.noLoad));
   EXPECT_EQ(std::make_pair(0.5f, 0.0f), cycle(0b10));
+  EXPECT_EQ(0b10u, LoadShared(sample.noLoad));
   EXPECT_EQ(std::make_pair(0.5f, 0.0f), cycle(0));  // the first good reading is only a base
+  EXPECT_EQ(0b10u, LoadShared(sample.noLoad));
   EXPECT_EQ(std::make_pair(0.5f, 1.0f), cycle(0));
+  // Switched off, its frozen count would read as a full load: none, and marked off; back on, the
+  // interval it came back in measures nothing either.
+  EXPECT_EQ(std::make_pair(0.5f, 0.0f), cycle(0, 0b10));
+  EXPECT_EQ(0b10u, LoadShared(sample.poweredOff));
+  EXPECT_EQ(0b10u, LoadShared(sample.noLoad));
+  EXPECT_EQ(std::make_pair(0.5f, 0.0f), cycle(0));
+  EXPECT_EQ(0u, LoadShared(sample.poweredOff));
+  EXPECT_EQ(0b10u, LoadShared(sample.noLoad));
+  EXPECT_EQ(std::make_pair(0.5f, 1.0f), cycle(0));
+  EXPECT_EQ(0u, LoadShared(sample.noLoad));
+}
+
+// Counts that stay 0 on every processor are no idle count; one that moves, or one processor's 0, is.
+TEST(CpuLoad, IdleCountsAbsentOnlyWhenAllStayZero) {
+  const uint32_t zero[kMaxProcessors] = {}, some[kMaxProcessors] = {0, 7};
+  EXPECT_TRUE(IdleCountsAbsent(zero, zero, 2));
+  EXPECT_FALSE(IdleCountsAbsent(zero, some, 2));
+  EXPECT_FALSE(IdleCountsAbsent(some, zero, 2));
+  EXPECT_TRUE(IdleCountsAbsent(some, some, 1));  // only the processors counted
 }
 
 TEST(MemLoad, PercentToFraction) {

@@ -32,7 +32,7 @@ TEST(RecordLine, EveryFigureInItsColumnAndMissingOnesEmpty) {
   hardware.tCpu = -3;
   const int32_t stats[kMemStatCount] = {64 << 20, 1023, -1025, 32 << 20, 4096, 0};
   std::copy(stats, stats + kMemStatCount, hardware.stat);
-  RecordFigures figures = {12045, 2, {0.25f, 1.0f, 0.75f}, {0.5f, 1.0f}, &hardware, 37, 1, 9, 40, "DFS stopped;tcpu_c > 85", 0, 0, {}};
+  RecordFigures figures = {12045, 2, {0.25f, 1.0f, 0.75f}, {0.5f, 1.0f}, 0, &hardware, 37, 1, 9, 40, "DFS stopped;tcpu_c > 85", 0, 0, {}};
   char text[kRecordLineChars];
   FormatRecordLine(text, sizeof text, figures);
   // The third processor's load is not written: there are two.
@@ -43,13 +43,18 @@ TEST(RecordLine, EveryFigureInItsColumnAndMissingOnesEmpty) {
   // Without the chip's library and its counts: those fields stay empty.
   // The clock is 64-bit: 50 days (past a 32-bit millisecond count's wrap at
   // 49.7) and 2^32 seconds read as they are.
-  figures = {50ull * 86400 * 1000 + 45, 1, {FLT_MAX}, {0.5f}, nullptr, 37, 0, 9, 40, "", 0, 0, {}};  // a wrapped load: bounded
+  figures = {50ull * 86400 * 1000 + 45, 1, {FLT_MAX}, {0.5f}, 0, nullptr, 37, 0, 9, 40, "", 0, 0, {}};  // a wrapped load: bounded
   // 14 domain fields, 2 temperatures, 6 pools, 2 counts and the events after the memory load.
   FormatRecordLine(text, sizeof text, figures);
   EXPECT_EQ("4320000.045,1600.0,50.0,,,37" + std::string(14 + 2 + 6 + 2 + 1, ',') + "\r\n", text);
   figures.elapsedMs = 4294967296000ull;
   FormatRecordLine(text, sizeof text, figures);
   EXPECT_EQ(0, std::string(text).find("4294967296.000,"));
+
+  // A processor with no load (off, unread, or no idle count kept): both its fields empty, not 0.0.
+  figures = {2000, 4, {0.25f, 0.5f, 0.0f, 0.0f}, {0.25f, 0.5f, 0.0f, 0.0f}, 0b1010, nullptr, 37, 0, 9, 40, "", 0, 0, {}};
+  FormatRecordLine(text, sizeof text, figures);
+  EXPECT_EQ("2.000,25.0,25.0,,,0.0,0.0,,,,,37" + std::string(14 + 2 + 6 + 2 + 1, ',') + "\r\n", text);
 }
 
 }  // namespace

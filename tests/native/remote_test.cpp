@@ -108,7 +108,7 @@ TEST(HttpRequest, LongLinesAndHeadsAreRefusedAsSoonAsTheyAreTooLong) {
 }
 
 RecordFigures Figures(uint32_t elapsedMs, const HardwareReadings* hardware) {
-  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, hardware, 37, 1, 9, 40, "", 0, 0, {}};
+  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, 0, hardware, 37, 1, 9, 40, "", 0, 0, {}};
   return figures;
 }
 
@@ -178,6 +178,15 @@ TEST(MetricsText, EveryFigureInBaseUnitsWithItsLabels) {
   EXPECT_NE(std::string::npos, without.find("selvane_memory_load_ratio"));
   EXPECT_EQ(std::string::npos, Metrics(nullptr).find("record_seconds"));
   EXPECT_EQ("full", Metrics(&figures, 200));
+
+  // A processor with no load has no sample (not a 0); with none, no family at all.
+  RecordFigures offOne = Figures(1000, nullptr);
+  offOne.noLoad = 0b01;
+  const std::string partial = Metrics(&offOne);
+  EXPECT_EQ(std::string::npos, partial.find("processor=\"1\""));
+  EXPECT_NE(std::string::npos, partial.find("selvane_processor_load_ratio{processor=\"2\"} 1.0000\n"));
+  offOne.noLoad = 0b11;
+  EXPECT_EQ(std::string::npos, Metrics(&offOne).find("selvane_processor_"));
 }
 
 // Counters by Prometheus' conventions: _total, TYPE counter, one sample a rule

@@ -33,6 +33,8 @@ struct FaultCase {
   uint32_t silent;  // kSilent* groups that read 0
   uint32_t unread;  // bit i: processor i's idle count cannot be read
   PlatformFaults faults;
+  uint32_t idleFails = 0;  // bit i: the idle query fails for processor i + 1, though the kernel never does
+  uint32_t off = 0;        // bit i: processor i reads "off" on its gauge
   bool rmLoaded = true, dfsControls = true;
   bool once = false;  // the cycle's lines are said once, not every cycle
 };
@@ -49,9 +51,16 @@ std::vector<FaultCase> Cases() {
     cases.push_back({"KernelReports" + std::to_string(count), "processors=" + std::to_string(count),
                      std::min(count, kMaxProcessors)});
   }
-  cases.push_back({"IdleFailsForCpu2", "idle-fails=2", kMachine, "", "failed to get idletime for cpu 2\r\n", 0, 0b10});
+  cases.push_back({"IdleFailsForCpu2", "processors=2", 2, "", "failed to get idletime for cpu 2\r\n", 0, 0b10});
+  cases.back().idleFails = 0b10;
+  // Counts that stay 0 on every processor: the platform keeps none, as an unsupported GetIdleTime says.
+  cases.push_back({"NoIdleTime", "processors=2 no-idle-time", 2, "",
+                   "the platform keeps no idle time: no processor load\r\n", 0, 0b11});
+  cases.back().once = true;
+  cases.push_back({"Cpu2SwitchedOff", "processors=2 processor-off=2", 2, "", "", 0, 0b10});
+  cases.back().off = 0b10;
 #ifdef SELVANE_DEVICE  // the desktop sums its own idle time
-  cases.push_back({"IdleUnsupported", "processors=1 idle-unsupported", 1, "",
+  cases.push_back({"IdleUnsupported", "processors=1 no-idle-time", 1, "",
                    "the platform keeps no idle time: no processor load\r\n", 0, 0b1});
   cases.back().once = true;
 #endif
@@ -78,6 +87,13 @@ std::vector<FaultCase> Cases() {
   return cases;
 }
 
+// The stand-in's idle query, failing for the processors of g_idleFails.
+PFN_CeGetIdleTimeEx g_realIdle;
+uint32_t g_idleFails;
+BOOL WINAPI FailingIdle(DWORD processor, DWORD* idleMs) {
+  return (g_idleFails >> (processor - 1) & 1u) ? FALSE : g_realIdle(processor, idleMs);
+}
+
 // Field `index` of a record line.
 std::string Field(const std::string& line, uint32_t index) {
   size_t at = 0;
@@ -101,6 +117,9 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
     EXPECT_EQ(c.bindLines, output.Text());
   }
   EXPECT_EQ(processors, g_state.processorCount);
+  g_realIdle = g_kernel.CeGetIdleTimeEx;
+  g_idleFails = c.idleFails;
+  if (c.idleFails != 0) g_kernel.CeGetIdleTimeEx = FailingIdle;
   // The binding stops at the first missing entry: those before it are bound, it and the rest not.
   static_assert(sizeof g_kernel == 9 * sizeof(void*), "nine entry points");
   void* const* entries = reinterpret_cast<void* const*>(&g_kernel);
@@ -152,7 +171,16 @@ TEST_P(FaultMatrix, RunsWithTheRightFiguresAndDiagnostics) {
                 : c.unread >> i & 1u ? load == 0.0f
                                      : load >= 0.0f && load <= scale)
         << i << ": " << load;
+    // A processor with no load has empty fields in the record, never 0.0; one that is off reads "off".
+    const std::string fields = Field(text.substr(line), 1 + 2 * i) + "," + Field(text.substr(line), 2 + 2 * i);
+    if (i < processors) {
+      EXPECT_EQ(c.unread >> i & 1u, fields == ",") << i << ": " << fields;
+    }
+    if (i < processors && processors != 3) {
+      EXPECT_EQ(c.off >> i & 1u, std::wstring(g_state.pictures.cpuGauge.figures[i]) == L"off") << i;
+    }
   }
+  EXPECT_EQ(c.off, LoadShared(g_state.loadSample.poweredOff));
   g_state.recordFigures = 0;
 
   ProcessesPage processes;

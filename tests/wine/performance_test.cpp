@@ -217,6 +217,45 @@ TEST(RunningMonitor, TotalsFromTheStartPicturesKeptThenTheLiveProcessList) {
   EXPECT_EQ(0u, monitor.Close());
 }
 
+// A real cycle's figures against the platform's own answers taken just
+// before and just after it: the memory load (gauge and record) and the
+// physical memory shown.
+TEST(RealCycle, FiguresLieBetweenThePlatformsOwnAnswersAroundIt) {
+  BindPlatform();
+  HWND page = ShowPerformancePage();
+  StoreShared(&g_state.performancePage, page);
+  g_state.recordFigures = 1;
+  SamplerContext context = {};
+  StartSampling(&context);
+  const auto memory = [] {
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatusEx(&status);
+    return status;
+  };
+  const auto between = [](auto value, auto a, auto b) { return std::min(a, b) <= value && value <= std::max(a, b); };
+  const uint32_t field = 1 + 2 * g_state.processorCount + 2;  // after the seconds, the processors and the clocks
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    Sleep(50);
+    StdoutCapture record;
+    const MEMORYSTATUSEX before = memory();
+    RunSamplingCycle(&context);
+    const MEMORYSTATUSEX after = memory();
+    const std::string line = record.Text();
+    size_t at = 0;
+    for (uint32_t i = 0; i < field; ++i) at = line.find(',', at) + 1;
+    EXPECT_TRUE(between(std::stoul(line.substr(at)), before.dwMemoryLoad, after.dwMemoryLoad)) << line;
+    const float load = LoadShared(g_state.loadSample.memLoad);
+    EXPECT_TRUE(between(load, before.dwMemoryLoad * 0.01f, after.dwMemoryLoad * 0.01f)) << load;
+    EXPECT_EQ(std::to_wstring(before.ullTotalPhys), ControlText(page, IDC_PHYS_TOTAL));
+    const unsigned long long available = std::stoull(ControlText(page, IDC_PHYS_AVAILABLE));
+    EXPECT_TRUE(between(available, before.ullAvailPhys, after.ullAvailPhys)) << available;
+  }
+  g_state.recordFigures = 0;
+  StoreShared(&g_state.performancePage, nullptr);
+  DestroyWindow(page);
+}
+
 // ---- Frequency-scaling controls ----
 
 const char kNone[] = " 4294967295";

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/process_snapshot.h"
 #include "sampler/sampling_loop.h"
 #include "standins/standin_counts.h"
 #include "tests/wine/support.h"
@@ -18,16 +19,7 @@
 
 namespace {
 
-#ifdef SELVANE_DEVICE
-StandinCounts TakeCounts() {
-  StandinCounts counts = {};
-  for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
-    reinterpret_cast<StandinTakeCountsFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(library), "StandinTakeCounts")))(&counts);
-  }
-  return counts;
-}
-#else
+#ifndef SELVANE_DEVICE
 // The desktop's calls, counted at the program's imports.
 struct Counted {
   ImportPatch* patch;
@@ -56,9 +48,9 @@ struct Cost {
 // Runs `cycles` cycles and counts what they asked of the platform.
 Cost Measure(SamplerContext* context, int cycles) {
 #ifdef SELVANE_DEVICE
-  TakeCounts();
+  TakeStandinCounts();
   for (int i = 0; i < cycles; ++i) RunSamplingCycle(context);
-  const StandinCounts c = TakeCounts();
+  const StandinCounts c = TakeStandinCounts();
   return {c.snapshots,     c.processRecords + c.threadRecords,
           c.heapsAsked,    c.processHandles + c.threadHandles,
           c.handlesClosed, c.threadSnapshots};
@@ -128,5 +120,57 @@ TEST(PlatformCost, APerformanceCycleOpensNoHandleAndNoCycleAsksForAHeapOrLeavesA
   EXPECT_EQ(pass.handles, pass.closed);
   for (const auto& helper : helpers) helper->Exit();
 }
+
+#ifdef SELVANE_DEVICE
+DWORD WINAPI Spin(void*) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
+  }
+  return 0;
+}
+
+// Where the kernel keeps a process's time (Compact 2013's GetProcessTimes) a
+// pass opens one handle a process, none for a thread, walks no thread record,
+// and CPU Time keeps a thread that lived and ended between two passes; where
+// it does not (Compact 7, `no-process-times`) the threads' sum loses it.
+TEST(PlatformCost, ProcessTimesFromTheKernelTakeOneHandleAProcessAndLoseNoThread) {
+  for (const char* settings : {"", "no-process-times"}) {
+    PlatformFaults faults;
+    faults.settings = settings;
+    BindPlatform(faults);
+    const bool kernelTimes = settings[0] == '\0';
+    ASSERT_EQ(kernelTimes, ProcessTimesFromHandles()) << settings;
+    ProcessesPage page;
+    SamplerContext context = {};
+    StartSampling(&context);
+    StoreShared(&g_state.processesPage, page.Page());
+    Measure(&context, 1);
+    uint32_t self = FindProcessRow(&g_state.processTable, GetCurrentProcessId());
+    ASSERT_NE(kNoProcessRow, self);
+    const uint64_t before = g_state.processTable.rows[self].cpuTime;
+    HANDLE spinner = CreateThread(nullptr, 0, Spin, nullptr, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(spinner, kWaitMs));
+    CloseHandle(spinner);
+    const Cost pass = Measure(&context, 1);
+    StoreShared(&g_state.processesPage, nullptr);
+    self = FindProcessRow(&g_state.processTable, GetCurrentProcessId());
+    ASSERT_NE(kNoProcessRow, self);
+    const uint64_t grown = g_state.processTable.rows[self].cpuTime - before;
+    const uint32_t processes = g_state.processTable.processCount;
+    // Half the spinner's 300 ms at least: a busy host gives it less than the wall time.
+    const uint64_t spun = 150 * 10000;
+    if (kernelTimes) {
+      EXPECT_EQ(processes, pass.handles);
+      EXPECT_EQ(processes, pass.records);
+      EXPECT_EQ(0u, pass.threadSnapshots);
+      EXPECT_GE(grown, spun);
+    } else {
+      EXPECT_GT(pass.handles, processes);
+      EXPECT_EQ(1u, pass.threadSnapshots);
+      EXPECT_LT(grown, spun);
+    }
+    EXPECT_EQ(pass.handles, pass.closed);
+  }
+}
+#endif
 
 }  // namespace

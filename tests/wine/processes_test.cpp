@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "standins/standin_counts.h"
 #include "tests/wine/support.h"
 #include "ui/processes/process_pass.h"
 
@@ -420,5 +421,150 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
   RunProcessPass();
   EXPECT_EQ("", ListDiffersFromTable(list));
 }
+
+#ifdef SELVANE_DEVICE
+// ---- The device's commands: what each opens, asks for and sets ----
+
+// The rights the program asks for, at its imports: every right asked for, or-ed.
+ImportPatch* g_openPatches[2];
+DWORD g_processRights, g_threadRights;
+HANDLE WINAPI NoteOpenProcess(DWORD access, BOOL inherit, DWORD id) {
+  g_processRights |= access;
+  return reinterpret_cast<decltype(&OpenProcess)>(g_openPatches[0]->Original())(access, inherit, id);
+}
+HANDLE WINAPI NoteOpenThread(DWORD access, BOOL inherit, DWORD id) {
+  g_threadRights |= access;
+  return reinterpret_cast<decltype(&OpenThread)>(g_openPatches[1]->Original())(access, inherit, id);
+}
+
+void SetLevel(DWORD threadId, int level) {
+  HANDLE thread = OpenThread(THREAD_SET_INFORMATION, FALSE, threadId);
+  ASSERT_TRUE(CeSetThreadPriority(thread, level));
+  CloseHandle(thread);
+}
+
+// Each command, many times over, on a helper of two threads: what it opens
+// (one process handle at the menu, a snapshot and one handle a thread to read
+// the level, again to set one) it closes, and it asks the device only for
+// the rights it may: no process right (not supported, set to zero), a
+// thread's query right to read and its set right to set. The stand-in grants
+// a thread handle only what was asked (`thread-rights`).
+TEST(DeviceCommands, EachCommandClosesWhatItOpensAndAsksOnlyForItsRights) {
+  BoundPage page("processors=2 thread-rights");
+  Helper worker;
+  const int item = page.Listed(&worker, L"threads 2");
+  ASSERT_GE(item, 0);
+  std::istringstream line(worker.ReadLine());
+  DWORD first = 0, second = 0;
+  ASSERT_TRUE(line >> first >> second);
+  SetLevel(first, 250);
+  ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));  // the first menu's own objects, made once
+  EndMenu();
+  ASSERT_TRUE(WaitForMenuClosed());
+  SendMessageW(page.Page(), WM_NULL, 0, 0);
+  const ULONG handlesBefore = KernelHandleCount(GetCurrentProcessId());
+  const int kRepeats = 6;
+  const struct {
+    const char* name;
+    std::initializer_list<WPARAM> keys;
+    uint32_t snapshots, threadHandles;  // each time
+    DWORD threadRights;
+  } commands[] = {
+      {"Kill, cancelled", {VK_DOWN, VK_RETURN}, 1, 2, THREAD_QUERY_INFORMATION},
+      {"Set Priority Normal", {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}, 2, 4,
+       THREAD_QUERY_INFORMATION | THREAD_SET_INFORMATION},
+      {"Set Affinity CPU1", {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}, 1, 2,
+       THREAD_QUERY_INFORMATION},
+      {"Dismissed", {VK_ESCAPE}, 1, 2, THREAD_QUERY_INFORMATION},
+  };
+  ImportPatch processes("OpenProcess", reinterpret_cast<void*>(NoteOpenProcess));
+  ImportPatch threads("OpenThread", reinterpret_cast<void*>(NoteOpenThread));
+  g_openPatches[0] = &processes;
+  g_openPatches[1] = &threads;
+  for (const auto& command : commands) {
+    BoxAnswers boxes(IDCANCEL);
+    TakeStandinCounts();
+    g_processRights = g_threadRights = 0;
+    for (int i = 0; i < kRepeats; ++i) {
+      Keys(OpenMenuOn(page.List(), item), command.keys);
+      ASSERT_TRUE(WaitForMenuClosed()) << command.name;
+      SendMessageW(page.Page(), WM_NULL, 0, 0);  // the page's thread has carried the command out
+    }
+    const StandinCounts counts = TakeStandinCounts();
+    EXPECT_EQ(kRepeats * command.snapshots, counts.snapshots) << command.name;
+    EXPECT_EQ(static_cast<uint32_t>(kRepeats), counts.processHandles) << command.name;
+    EXPECT_EQ(kRepeats * command.threadHandles, counts.threadHandles) << command.name;
+    EXPECT_EQ(counts.processHandles + counts.threadHandles, counts.handlesClosed) << command.name;
+    EXPECT_EQ(0u, g_processRights) << command.name;
+    EXPECT_EQ(command.threadRights, g_threadRights) << command.name;
+    EXPECT_EQ(0, g_askedCount.load() - (std::string(command.name) == "Kill, cancelled" ? kRepeats : 0))
+        << command.name << ": no refusal";
+  }
+  EXPECT_EQ(251, Level(first));  // the set went through with the rights it asked for
+  EXPECT_EQ(251, Level(second));
+
+  // Show Threads keeps its handle until the thread list lets the process go:
+  // each choice hands one over, a pass takes it and closes the one before.
+  TakeStandinCounts();
+  for (int i = 0; i < kRepeats; ++i) {
+    Keys(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(WaitForMenuClosed());
+    SendMessageW(page.Page(), WM_NULL, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] {
+      RunProcessPass();
+      return ListView_GetItemCount(page.ThreadList()) == 2;
+    }));
+  }
+  ASSERT_EQ(kHelperExitCode, worker.Exit());
+  RunProcessPass();  // the process has exited: its handle goes
+  const StandinCounts counts = TakeStandinCounts();
+  EXPECT_EQ(counts.processHandles + counts.threadHandles, counts.handlesClosed);
+  EXPECT_EQ(handlesBefore, KernelHandleCount(GetCurrentProcessId()));
+}
+
+// High, Normal and Low set levels 249, 251 and 255 on every application
+// thread (248-255), the menu marks the level they share, and a thread one
+// level above the legacy range (247) is left and counted; a thread at either
+// edge of the range (248, 255) moves.
+TEST(DeviceCommands, SetPriorityLevelsMarksAndTheLegacyRangesEdges) {
+  BoundPage page("processors=1 thread-rights");
+  Helper worker;
+  const int item = page.Listed(&worker, L"threads 3");
+  std::istringstream line(worker.ReadLine());
+  DWORD top = 0, bottom = 0, realTime = 0;
+  ASSERT_TRUE(line >> top >> bottom >> realTime);
+  SetLevel(top, 248);
+  SetLevel(bottom, 255);
+  SetLevel(realTime, 247);
+  HMENU priority = GetSubMenu(g_state.contextMenu, kMenuPositionPriority);
+  const struct {
+    uint32_t chosen;
+    int level;
+  } steps[] = {{kPriorityNormal, 251}, {kPriorityHigh, 249}, {kPriorityLow, 255}};  // NORMAL, HIGHEST, IDLE
+  uint32_t marked = kPriorityUnknown;  // 248 and 255 differ: no mark
+  for (const auto& step : steps) {
+    BoxAnswers boxes(IDOK);
+    HWND menu = OpenMenuOn(page.List(), item);
+    ASSERT_NE(nullptr, menu);
+    for (uint32_t level = 0; level < kPriorityLevelCount; ++level) {
+      EXPECT_EQ(level == marked, Checked(priority, level)) << step.level << " " << level;
+    }
+    Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT});
+    for (uint32_t i = 0; i < step.chosen; ++i) Keys(menu, {VK_DOWN});
+    Keys(menu, {VK_RETURN});
+    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(boxes.Asked(1));
+    EXPECT_EQ(L"1 thread(s) at a real-time priority kept their level.", g_asked[0].text);
+    EXPECT_EQ(step.level, Level(top));
+    EXPECT_EQ(step.level, Level(bottom));
+    EXPECT_EQ(247, Level(realTime));
+    marked = step.chosen;
+  }
+  ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));
+  for (uint32_t level = 0; level < kPriorityLevelCount; ++level) EXPECT_EQ(level == marked, Checked(priority, level));
+  EndMenu();
+  EXPECT_TRUE(WaitForMenuClosed());
+}
+#endif
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST(RemoteRecord, TenMinutesArriveWithinASecondWithOrWithoutAStream) {
   const unsigned short port = FreePort();
   ASSERT_TRUE(StartRemoteEndpoint(port));
   for (uint32_t i = 0; i < kRecordRingSamples + 10; ++i) {
-    const RecordFigures figures = {i * kSamplePeriodMs, 2, {0.25f, 0.5f}, {0.5f, 1.0f}, nullptr, 40, 1, 12, 140, "", 0, 0, {}};
+    const RecordFigures figures = {i * kSamplePeriodMs, 2, {0.25f, 0.5f}, {0.5f, 1.0f}, 0, nullptr, 40, 1, 12, 140, "", 0, 0, {}};
     PublishRemoteRecord(figures);
   }
   SOCKET stream = INVALID_SOCKET;

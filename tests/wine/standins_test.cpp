@@ -1,7 +1,8 @@
 // The device's stand-ins keep to the device's documented behaviour where a
 // fault in them would mislead the device run: the records' size and layout,
-// the walk's end, heaps counted unless TH32CS_SNAPNOHEAPS, MAXDWORD from an
-// unsupported idle count, the 256 thread levels and the rights a handle holds.
+// the walk's end, heaps counted unless TH32CS_SNAPNOHEAPS, the processors'
+// states and idle counts, the 256 thread levels, the
+// rights a handle holds and the debug print's formatter.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,13 +38,6 @@ struct Kernel {
   int(WINAPI* ceGet)(HANDLE) = Export<int(WINAPI*)(HANDLE)>(L"coredll.dll", "CeGetThreadPriority");
   BOOL(WINAPI* ceSet)(HANDLE, int) = Export<BOOL(WINAPI*)(HANDLE, int)>(L"coredll.dll", "CeSetThreadPriority");
 };
-
-StandinCounts TakeCounts() {
-  StandinCounts counts = {};
-  Export<StandinTakeCountsFunction>(L"toolhelp.dll", "StandinTakeCounts")(&counts);
-  Export<StandinTakeCountsFunction>(L"coredll.dll", "StandinTakeCounts")(&counts);
-  return counts;
-}
 
 // Walks a snapshot of `flags`: its process records (or, with `threadsOf`, the
 // thread records of that process, and their levels) to the documented end.
@@ -142,11 +136,11 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
   const Toolhelp toolhelp;
   const Kernel kernel;
   SetStandinSettings("heaps");
-  TakeCounts();
+  TakeStandinCounts();
   const DWORD start = GetTickCount();
   const size_t processes = Walk(toolhelp, kCeSnapProcess).size();
   const DWORD heapMs = GetTickCount() - start;
-  StandinCounts counts = TakeCounts();
+  StandinCounts counts = TakeStandinCounts();
   EXPECT_EQ(counts.snapshots, 1u);
   EXPECT_EQ(counts.heapSnapshots, 1u);
   EXPECT_EQ(counts.heapsAsked, processes);
@@ -155,7 +149,7 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
 
   Walk(toolhelp, kCeSnapProcess | kCeSnapThread | kCeSnapNoHeaps);
   Walk(toolhelp, kCeSnapThread, GetCurrentProcessId());
-  counts = TakeCounts();
+  counts = TakeStandinCounts();
   EXPECT_EQ(counts.snapshots, 2u);
   EXPECT_EQ(counts.heapSnapshots, 0u);
   EXPECT_EQ(counts.heapsAsked, 0u);
@@ -164,7 +158,7 @@ TEST(ToolhelpStandin, HeapsAreAskedForAndCostUnlessNoHeapsAndEveryCallIsCounted)
   HANDLE thread = kernel.openThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId());
   ASSERT_NE(thread, nullptr);
   EXPECT_TRUE(kernel.closeHandle(thread));
-  counts = TakeCounts();
+  counts = TakeStandinCounts();
   EXPECT_EQ(counts.threadHandles, 1u);
   EXPECT_EQ(counts.handlesClosed, 1u);
   SetStandinSettings("");
@@ -233,19 +227,79 @@ TEST(CoredllStandin, LevelsRoundTripTheLegacyCallsSeeEightAndRightsAreEnforced) 
   for (HANDLE handle : {thread, other, bare}) EXPECT_TRUE(kernel.closeHandle(handle));
 }
 
-TEST(CoredllStandin, DebugPrintFormatsToStandardErrorAsUtf8CutAtTheDevicesLimit) {
+// The kernel's formatter: d i u x X p c s with l, h, I64, flags and a width; a conversion it lacks
+// (floating point, a precision, a 64-bit string) is counted and shows as a marker line.
+TEST(CoredllStandin, DebugPrintFormatsAsTheKernelDoesToStandardErrorCutAtTheDevicesLimit) {
   const auto print = Export<void (*)(const wchar_t*, ...)>(L"coredll.dll", "NKDbgPrintfW");
   HANDLE readEnd, writeEnd;
   ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
   HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
   SetStdHandle(STD_ERROR_HANDLE, writeEnd);
+  TakeStandinCounts();
   print(L"T=%d \u00b0C\r\n", 42);
   print(L"%s", std::wstring(200, L'x').c_str());  // the device takes fewer than 128 characters
+  print(L"|%i|%-4u|%04x|%X|%I64d|%hd|%c|%hs|%ls|%%|\r\n", -7, 5u, 0xABu, 0xABu, -(1LL << 40), 70000, L'z', "n", L"w");
+  const StandinCounts good = TakeStandinCounts();
+  print(L"%.1f\r\n", 2.5);
+  print(L"%5.2d\r\n", 3);
+  print(L"%I64s\r\n", L"w");
+  const StandinCounts bad = TakeStandinCounts();
   SetStdHandle(STD_ERROR_HANDLE, saved);
   CloseHandle(writeEnd);
-  char bytes[512];
+  char bytes[2048];
   DWORD length = 0, read = 0;
   while (length < sizeof bytes && ReadFile(readEnd, bytes + length, sizeof bytes - length, &read, nullptr)) length += read;
   CloseHandle(readEnd);
-  EXPECT_EQ(std::string(bytes, length), "T=42 \xc2\xb0" "C\r\n" + std::string(127, 'x'));
+  const std::string marker(kBadFormatMarker, kBadFormatMarker + wcslen(kBadFormatMarker));
+  EXPECT_EQ(std::string(bytes, length), "T=42 \xc2\xb0" "C\r\n" + std::string(127, 'x') +
+                                            "|-7|5   |00ab|AB|-1099511627776|4464|z|n|w|%|\r\n" + marker +
+                                            "%.1f\r\n\r\n" + marker + "%5.2d\r\n\r\n" + marker + "%I64s\r\n\r\n");
+  EXPECT_EQ(0u, good.badFormats);
+  EXPECT_EQ(3u, bad.badFormats);
 }
+
+// Processor states as kfuncs.h numbers them; a processor switched off keeps its idle count and
+// refuses an affinity; with no idle time every count is 0 and GetIdleTime says MAXDWORD; GetIdleTime
+// is the first processor's count.
+TEST(CoredllStandin, ProcessorsSwitchOffAndIdleCountsAreTheKernels) {
+  const auto state = Export<DWORD(WINAPI*)(DWORD)>(L"coredll.dll", "CeGetProcessorState");
+  const auto powerOff = Export<BOOL(WINAPI*)(DWORD, DWORD)>(L"coredll.dll", "CePowerOffProcessor");
+  const auto powerOn = Export<BOOL(WINAPI*)(DWORD)>(L"coredll.dll", "CePowerOnProcessor");
+  const auto idle = Export<BOOL(WINAPI*)(DWORD, DWORD*)>(L"coredll.dll", "CeGetIdleTimeEx");
+  const auto setAffinity = Export<BOOL(WINAPI*)(HANDLE, DWORD)>(L"coredll.dll", "CeSetProcessAffinity");
+  const auto idleTime = Export<DWORD(WINAPI*)()>(L"coredll.dll", "GetIdleTime");
+  SetStandinSettings("processors=2");
+  EXPECT_EQ(2u, state(2));
+  EXPECT_EQ(0u, state(3));  // no such processor: a failed query
+  DWORD count = 0;
+  ASSERT_TRUE(powerOff(2, 0));
+  EXPECT_EQ(1u, state(2));
+  DWORD before = 0, after = 0;
+  ASSERT_TRUE(idle(2, &before));
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < 300;) Sleep(20);  // the host's count moves
+  ASSERT_TRUE(idle(2, &after));
+  EXPECT_EQ(before, after);
+  EXPECT_FALSE(setAffinity(GetCurrentProcess(), 2));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_READY), GetLastError());
+  ASSERT_TRUE(powerOn(2));
+  EXPECT_EQ(2u, state(2));
+  SetStandinSettings("processors=2 processor-off=1");  // off from the start, until switched on
+  EXPECT_EQ(1u, state(1));
+  ASSERT_TRUE(powerOn(1));
+  EXPECT_EQ(2u, state(1));
+
+  // GetIdleTime: the first processor's count, taken between two reads of it (the host's, not a mean).
+  SetStandinSettings("");
+  DWORD first = 0, last = 0;
+  ASSERT_TRUE(idle(1, &first));
+  const DWORD whole = idleTime();
+  ASSERT_TRUE(idle(1, &last));
+  EXPECT_LE(first, whole);
+  EXPECT_LE(whole, last);
+  SetStandinSettings("no-idle-time");
+  EXPECT_TRUE(idle(1, &count));
+  EXPECT_EQ(0u, count);
+  EXPECT_EQ(MAXDWORD, idleTime());
+  SetStandinSettings("");
+}
+

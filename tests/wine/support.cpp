@@ -16,6 +16,7 @@
 #include "platform/kernel_extensions.h"
 #include "platform/resource_manager.h"
 #include "platform/resource_manager_api.h"
+#include "standins/standin_counts.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
 
@@ -536,4 +537,13 @@ long long HostProcessTicks(const std::string& hostId) {
   for (int field = 3; field <= 13; ++field) fields >> skipped;
   unsigned long long user = 0, system = 0;
   return fields >> user >> system ? static_cast<long long>(user + system) : -1;
+}
+
+StandinCounts TakeStandinCounts() {
+  StandinCounts counts = {};
+  for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
+    reinterpret_cast<StandinTakeCountsFunction>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(library), "StandinTakeCounts")))(&counts);
+  }
+  return counts;
 }

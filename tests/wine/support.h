@@ -203,6 +203,10 @@ struct GraphLine {
 };
 void ExpectLines(HWND control, std::initializer_list<GraphLine> lines);
 
+// The stand-ins' counts since the last take (standins/standin_counts.h).
+struct StandinCounts;
+StandinCounts TakeStandinCounts();
+
 // Kernel handles `processId` holds, from the system's handle list; this
 // process's private bytes.
 ULONG KernelHandleCount(DWORD processId);

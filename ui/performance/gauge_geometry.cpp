@@ -4,6 +4,9 @@
 
 #include "app/text_format.h"
 
+// What a processor that is switched off reads on its gauge.
+static const wchar_t kProcessorOffFigure[] = L"off";
+
 uint32_t CpuGaugeLayout(int32_t width, int32_t height, uint32_t processorCount, PixelRect bars[kMaxProcessors],
                         PixelRect figures[kMaxProcessors]) {
   if (processorCount == 1) {
@@ -60,10 +63,15 @@ void FormatWholeFigure(wchar_t* out, size_t capacity, float fraction) {
 }
 
 void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCount, const float* cpuLoads,
-                            GaugePicture* picture) {
+                            uint32_t off, GaugePicture* picture) {
   const uint32_t count = CpuGaugeLayout(width, height, processorCount, picture->bars, picture->figureRects);
   picture->barCount = count;
   for (uint32_t k = 0; k < count; ++k) {
+    if ((off >> k) & 1u) {
+      picture->fractions[k] = 0.0f;
+      FormatWide(picture->figures[k], kGaugeFigureChars, L"%ls", kProcessorOffFigure);
+      continue;
+    }
     picture->fractions[k] = cpuLoads[k];
     // One processor shows a percent with a decimal, more show whole numbers.
     if (count == 1) {

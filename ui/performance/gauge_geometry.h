@@ -39,9 +39,10 @@ struct GaugePicture {
   wchar_t figures[kMaxProcessors][kGaugeFigureChars];
 };
 
-// The CPU gauge: a bar per processor (1, 2 or 4) with its figure.
+// The CPU gauge: a bar per processor (1, 2 or 4) with its figure; a
+// processor that is off (bit k of `off`) has an empty bar and reads "off".
 void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCount, const float* cpuLoads,
-                            GaugePicture* picture);
+                            uint32_t off, GaugePicture* picture);
 
 // The memory gauge: one bar with a percent figure.
 void ComputeMemoryGaugePicture(int32_t width, int32_t height, float memLoad, GaugePicture* picture);

@@ -24,6 +24,7 @@ void LayOutSeries(HistorySeries* series, const PixelRect& area) {
     series->points[j].x = static_cast<int32_t>(static_cast<uint32_t>(area.left) + offset);
     series->points[j].y = area.bottom;
   }
+  series->offPoints = 0;
 }
 
 void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area) {
@@ -35,19 +36,32 @@ void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area) {
     series->points[j].y = area.bottom;
     sum += span;
   }
+  series->offPoints = 0;
 }
 
 int32_t HistoryValueToY(const PixelRect& area, float fraction) {
   return area.bottom - ScaledExtent(area.bottom - area.top, fraction);
 }
 
-void StepSeries(HistorySeries* series, const PixelRect& area, float fraction) {
+void StepSeries(HistorySeries* series, const PixelRect& area, float fraction, bool off) {
   for (int k = 0; k < kHistoryPoints - 1; ++k) series->points[k].y = series->points[k + 1].y;
-  series->points[kHistoryPoints - 1].y = HistoryValueToY(area, fraction);
+  series->points[kHistoryPoints - 1].y = off ? area.bottom : HistoryValueToY(area, fraction);
+  const uint64_t newest = static_cast<uint64_t>(1) << (kHistoryPoints - 1);
+  series->offPoints = (series->offPoints >> 1) | (off ? newest : 0);
+}
+
+uint32_t NextLineRun(const HistorySeries& series, uint32_t from, uint32_t* first) {
+  const uint32_t points = static_cast<uint32_t>(kHistoryPoints);
+  uint32_t start = from;
+  while (start < points && ((series.offPoints >> start) & 1u)) ++start;
+  uint32_t end = start;
+  while (end < points && !((series.offPoints >> end) & 1u)) ++end;
+  *first = start;
+  return end - start;
 }
 
 uint32_t AdvanceCpuHistory(HistorySeries series[kMaxProcessors], uint32_t* reset, int32_t width, int32_t height,
-                           uint32_t processorCount, const float* cpuLoads) {
+                           uint32_t processorCount, const float* cpuLoads, uint32_t off) {
   PixelRect areas[kMaxProcessors];
   const uint32_t count = CpuHistoryAreas(width, height, processorCount, areas);
   // Laid out once, from the control's size at its first drawing.
@@ -55,7 +69,7 @@ uint32_t AdvanceCpuHistory(HistorySeries series[kMaxProcessors], uint32_t* reset
     for (uint32_t k = 0; k < count; ++k) LayOutSeries(&series[k], areas[k]);
     *reset = 0;
   }
-  for (uint32_t k = 0; k < count; ++k) StepSeries(&series[k], areas[k], cpuLoads[k]);
+  for (uint32_t k = 0; k < count; ++k) StepSeries(&series[k], areas[k], cpuLoads[k], ((off >> k) & 1u) != 0);
   return count;
 }
 
@@ -65,5 +79,5 @@ void AdvanceMemoryHistory(HistorySeries* series, uint32_t* reset, int32_t width,
     LayOutSeriesBySum(series, area);
     *reset = 0;
   }
-  StepSeries(series, area, memLoad);
+  StepSeries(series, area, memLoad, false);
 }

@@ -29,15 +29,21 @@ void LayOutSeriesBySum(HistorySeries* series, const PixelRect& area);
 int32_t HistoryValueToY(const PixelRect& area, float fraction);
 
 // One step: every y moves one point toward the oldest (x stays), and the
-// newest point takes the y of `fraction`.
-void StepSeries(HistorySeries* series, const PixelRect& area, float fraction);
+// newest point takes the y of `fraction`, or the bottom and a gap when
+// `off`.
+void StepSeries(HistorySeries* series, const PixelRect& area, float fraction, bool off);
+
+// The next stretch of the line to draw: from point `*first` (at or after
+// `from`) the number of points in a row not taken while off; 0 when none is
+// left. A stretch of one point is drawn as nothing.
+uint32_t NextLineRun(const HistorySeries& series, uint32_t from, uint32_t* first);
 
 // One drawing's advance of the CPU history in a width x height client: while
 // `*reset` is set the series are laid out over their areas first (and the
-// flag cleared), then each steps with its processor's load. Returns the
-// number of series to draw.
+// flag cleared), then each steps with its processor's load (a gap for one
+// that is off, bit k of `off`). Returns the number of series to draw.
 uint32_t AdvanceCpuHistory(HistorySeries series[kMaxProcessors], uint32_t* reset, int32_t width, int32_t height,
-                           uint32_t processorCount, const float* cpuLoads);
+                           uint32_t processorCount, const float* cpuLoads, uint32_t off);
 
 // The same for the memory history's one series.
 void AdvanceMemoryHistory(HistorySeries* series, uint32_t* reset, int32_t width, int32_t height, float memLoad);

@@ -1,11 +1,13 @@
 #include "ui/performance/history_graphs.h"
 
 #include "app/monitor_state.h"
+#include "ui/performance/history_geometry.h"
 #include "platform/static_check.h"
 
 // The history points are two signed 32-bit coordinates, as Polyline reads them.
 SELVANE_STATIC_CHECK(sizeof(GraphPoint) == 8 && sizeof(GraphPoint) == sizeof(POINT), history_point_is_a_point);
-SELVANE_STATIC_CHECK(sizeof(HistorySeries) == kHistoryPoints * sizeof(POINT), series_of_points);
+SELVANE_STATIC_CHECK(sizeof(HistorySeries().points) == kHistoryPoints * sizeof(POINT), series_of_points);
+SELVANE_STATIC_CHECK(kHistoryPoints <= 64, one_off_bit_a_point);
 
 void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   // POINT is the platform's own record; copying keeps the series' type free of it.
@@ -16,7 +18,11 @@ void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   }
   HPEN pen = CreatePen(PS_SOLID, kHistoryPenWidth, kColourLevel);
   HGDIOBJ previous = SelectObject(dc, pen);
-  Polyline(dc, points, kHistoryPoints);
+  // Each stretch apart: a processor that was off leaves a gap.
+  uint32_t first = 0;
+  for (uint32_t run = NextLineRun(*series, 0, &first); run > 0; run = NextLineRun(*series, first + run, &first)) {
+    if (run > 1) Polyline(dc, points + first, static_cast<int>(run));
+  }
   SelectObject(dc, previous);
   DeleteObject(pen);
 }

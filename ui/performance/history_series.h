@@ -13,6 +13,9 @@ struct GraphPoint {
 // Point 0 is the oldest value, point kHistoryPoints - 1 the newest.
 struct HistorySeries {
   GraphPoint points[kHistoryPoints];
+  // Bit j: point j was taken while the processor was off; the line has a
+  // gap there.
+  uint64_t offPoints;
 };
 
 #endif

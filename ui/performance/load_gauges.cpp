@@ -49,12 +49,14 @@ static void DrawGraph(HWND page, uint32_t graph, int controlId, const float* cpu
   PagePictures* pictures = &g_state.pictures;
   EnterStateLock(&g_stateLock);
   if (graph == kGraphCpuGauge) {
-    ComputeCpuGaugePicture(width, height, g_state.processorCount, cpuLoads, &pictures->cpuGauge);
+    ComputeCpuGaugePicture(width, height, g_state.processorCount, cpuLoads, LoadShared(g_state.loadSample.poweredOff),
+                           &pictures->cpuGauge);
   } else if (graph == kGraphMemGauge) {
     ComputeMemoryGaugePicture(width, height, memLoad, &pictures->memGauge);
   } else if (graph == kGraphCpuHistory) {
     pictures->cpuSeries = AdvanceCpuHistory(g_state.cpuHistory, &g_state.cpuHistoryReset, width, height,
-                                            g_state.processorCount, cpuLoads);
+                                            g_state.processorCount, cpuLoads,
+                                            LoadShared(g_state.loadSample.poweredOff));
   } else {
     AdvanceMemoryHistory(&g_state.memHistory, &g_state.memHistoryReset, width, height, memLoad);
   }

@@ -77,13 +77,30 @@ static void FollowThreadOwner() {
   }
 }
 
+// The affinity through an open handle; 0 (any processor) when it cannot be read.
+static uint32_t AffinityOf(HANDLE process) {
+  DWORD value = 0;
+  return g_kernel.CeGetProcessAffinity(process, &value) ? value : 0;
+}
+
 uint32_t ReadProcessAffinity(uint32_t processId) {
   HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, processId);
   if (process == NULL) return 0;
-  DWORD value = 0;
-  if (!g_kernel.CeGetProcessAffinity(process, &value)) value = 0;
+  const uint32_t value = AffinityOf(process);
   CloseHandle(process);
   return value;
+}
+
+// One open per process for what the pass reads through a handle: the
+// affinity (with two or more processors) and, where the kernel keeps it,
+// the CPU time.
+static void ReadProcessFigures(SnapshotEntry* entry, bool affinity, bool times) {
+  if (!affinity && !times) return;
+  HANDLE process = OpenProcess(kProcessQueryAccess, FALSE, entry->processId);
+  if (process == NULL) return;
+  if (affinity) entry->affinity = AffinityOf(process);
+  if (times && ReadProcessTimes(process, &entry->cpuTime)) entry->figures |= FIGURE_CPU_TIME;
+  CloseHandle(process);
 }
 
 // Reads a fresh snapshot into `reading`: every process with its figures
@@ -92,18 +109,19 @@ uint32_t ReadProcessAffinity(uint32_t processId) {
 // times come from threads). False, `reading` untouched, when no snapshot
 // could be taken.
 static bool ReadPass(PassReading* reading, uint32_t processorCount, const ThreadTable* threads) {
+  const bool listing = threads->ownerChosen != 0;
+  const uint32_t timeWanted = ProcessTimesFromThreads() ? FIGURE_CPU_TIME : 0;
   ProcessSnapshot snapshot;
-  if (!TakeProcessSnapshot(&snapshot, true)) return false;
+  if (!TakeProcessSnapshot(&snapshot, listing || timeWanted != 0)) return false;
   reading->processCount = 0;
   SnapshotEntry entry;
+  const bool timesFromHandles = ProcessTimesFromHandles();
   while (reading->processCount < kProcessCapacity && NextSnapshotProcess(&snapshot, &entry)) {
-    if (processorCount >= 2) entry.affinity = ReadProcessAffinity(entry.processId);
+    ReadProcessFigures(&entry, processorCount >= 2, timesFromHandles);
     AddReadProcess(reading, entry);
   }
 
   reading->threadCount = 0;
-  const bool listing = threads->ownerChosen != 0;
-  const uint32_t timeWanted = ProcessTimesFromThreads() ? FIGURE_CPU_TIME : 0;
   if (listing || timeWanted != 0) {
     const uint32_t listedWanted = FIGURE_CPU_TIME | FIGURE_PRIORITY | (processorCount >= 2 ? FIGURE_AFFINITY : 0);
     SnapshotThread thread;
