@@ -91,7 +91,7 @@ size_t FormatCaptureName(const CaptureStamp& stamp, const char* rule, wchar_t* o
   PutTwo(out, &length, stamp.minute);
   PutTwo(out, &length, stamp.second);
   out[length++] = L'-';
-  for (uint32_t i = 0; rule[i] != '\0' && i < kCaptureRuleChars && length + kTailChars <= capacity; ++i) {
+  for (uint32_t i = 0; i < kCaptureRuleChars && rule[i] != '\0' && length + kTailChars <= capacity; ++i) {
     const char c = rule[i];
     if (c == '>' || c == '<') {
       out[length++] = L'-';
