@@ -71,6 +71,7 @@ const long kGraphTagMemory = 1;             // user data of the memory gauge and
 const uint32_t kColourBackground = 0x000000;
 const uint32_t kColourLevel = 0x00FF00;
 const uint32_t kColourTrough = 0x008000;
+const uint32_t kColourMark = 0x00FFFF;  // yellow: an event's mark on the histories, a colour no trace uses
 const int kHistoryPoints = 60;
 const uint32_t kByteFieldLeftDlu = 190;  // byte-count fields reach left to just past their labels
 const float kFractionLimit = 16.0f;      // keeps every float-to-int product representable
@@ -176,9 +177,37 @@ const int kThreadColumnWidths[] = {70, 70, 40, 60};
 // A refused command's box: the platform's text of its error.
 const uint32_t kRefusalChars = 256;
 
-// Record mode (/l): one line of figures a cycle on standard output.
+// Record mode (/l): one line of figures a cycle on standard output, or with
+// a path (/l\Temp\run.csv) into that file through the writer thread.
 const uint32_t kRecordLineChars = 640;
 const uint32_t kMsPerSecond = 1000;
+const uint32_t kPathChars = 260;             // a file's path (MAX_PATH), terminator included
+const uint32_t kRecordQueueBytes = 65536;    // record lines waiting for the store: about 4 minutes
+const uint32_t kWriterChunkBytes = 8192;     // what the writer takes out of the queue at once
+
+// Events: what happened to the clocks and the triggers, kept with the record.
+const uint32_t kEventTextChars = 40;         // one event's text, terminator included
+const uint32_t kEventLogCapacity = 64;       // the newest events kept
+const uint32_t kEventsFieldChars = 160;      // one cycle's events joined with ';' in the record
+const uint32_t kTargetNoteCapacity = 8;      // targets set from the page between two cycles
+// A clock domain's step while scaling runs is an event when it moves the
+// clock by at least this share of the domain's high corner in one cycle.
+const uint32_t kStepEventPercent = 25;
+enum EventKind { EVENT_DFS = 1, EVENT_TARGET = 2, EVENT_STEP = 3, EVENT_TRIGGER = 4 };
+
+// Triggers (/t): a record field, > or <, a number.
+const uint32_t kMaxTriggerRules = 8;
+const uint32_t kRuleTextChars = 48;          // a rule as written, terminator included
+const uint32_t kRuleNumberDigits = 15;       // digits a rule's number may have
+const uint32_t kTriggerHoldOffCycles = 10;   // back on the near side this long before a rule re-arms
+// Captures: the cycles before and after a crossing, written by the writer thread.
+const uint32_t kCaptureCyclesBefore = 60;
+const uint32_t kCaptureCyclesAfter = 60;
+const uint32_t kCaptureLines = kCaptureCyclesBefore + 1 + kCaptureCyclesAfter;
+const uint32_t kCaptureRingLines = kCaptureLines + 60;  // a minute's slack while the store is slow
+const uint32_t kCaptureBytes = (kCaptureLines + 1) * kRecordLineChars;  // the header and the lines
+const uint32_t kMaxCaptures = 8;             // the oldest capture file goes when a ninth is written
+const uint32_t kCaptureNameChars = 64;
 
 // Platform text buffers
 const uint32_t kDebugPrintChars = 256;  // one line of the wide debug print

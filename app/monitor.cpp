@@ -7,6 +7,7 @@
 #include "platform/kernel_extensions.h"
 #include "platform/resource_manager.h"
 #include "remote/http_server.h"
+#include "sampler/record_output.h"
 #include "sampler/sampling_loop.h"
 #include "ui/performance/performance_page.h"
 #include "ui/processes/processes_page.h"
@@ -20,6 +21,22 @@ int ParseOptions(wchar_t* commandLine) {
     WriteDiagnostic("remote: /r takes a port from 1 to 65535 right after the letter, as /r9231; the endpoint is off\r\n");
   }
   if (scan.remoteEndpoint) g_state.remotePort = scan.remotePort;
+  if (scan.recordPath != NULL && scan.recordPathChars >= kPathChars) {
+    WriteDiagnostic("record: the path after /l is longer than %lu characters; the record goes to standard output\r\n",
+                    static_cast<unsigned long>(kPathChars - 1));
+  } else if (scan.recordPath != NULL) {
+    for (uint32_t i = 0; i < scan.recordPathChars; ++i) g_state.recordPath[i] = scan.recordPath[i];
+    g_state.recordPath[scan.recordPathChars] = L'\0';
+  }
+  // The rules are read against the record's header once the processor count is known.
+  for (uint32_t r = 0; r < scan.ruleCount; ++r) {
+    const uint32_t chars = scan.ruleChars[r] < kRuleTextChars ? scan.ruleChars[r] : kRuleTextChars - 1;
+    for (uint32_t i = 0; i < chars; ++i) g_state.ruleTexts[r][i] = scan.rules[r][i];
+    g_state.ruleTexts[r][chars] = L'\0';
+    g_state.ruleTextChars[r] = scan.ruleChars[r];
+  }
+  g_state.ruleTextCount = scan.ruleCount;
+  g_state.rulesOver = scan.rulesOver;
   for (uint32_t i = 0; i < scan.usageRequests; ++i) WriteDiagnostic("%s", kUsageText);
   return 1;
 }
@@ -66,6 +83,7 @@ int RunMonitor(HINSTANCE instance, wchar_t* commandLine) {
   ParseOptions(commandLine);
   BindKernelExtensions();
   BindResourceManager();
+  StartRecordOutputs();
   if (g_state.remotePort != 0) StartRemoteEndpoint(g_state.remotePort);
 
   for (uint32_t i = 0; i < kGaugeIconCount; ++i) {

@@ -24,6 +24,16 @@ void ResetMonitorState() {
   std::memset(&g_state.pictures, 0, sizeof g_state.pictures);
   g_state.pictures.cpuHistory = g_state.cpuHistory;
   g_state.pictures.memHistory = &g_state.memHistory;
+  std::memset(&g_state.cpuMarks, 0, sizeof g_state.cpuMarks);
+  std::memset(&g_state.memMarks, 0, sizeof g_state.memMarks);
+  g_state.pictures.cpuMarks = &g_state.cpuMarks;
+  g_state.pictures.memMarks = &g_state.memMarks;
+  std::memset(&g_state.events, 0, sizeof g_state.events);
+  std::memset(g_state.recordPath, 0, sizeof g_state.recordPath);
+  std::memset(g_state.ruleTexts, 0, sizeof g_state.ruleTexts);
+  std::memset(g_state.ruleTextChars, 0, sizeof g_state.ruleTextChars);
+  g_state.ruleTextCount = 0;
+  g_state.rulesOver = 0;
   g_state.dfsOffAtStart = 0;
   g_state.serialTemperature = 0;
   g_state.recordFigures = 0;

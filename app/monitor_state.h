@@ -3,13 +3,13 @@
 // Ownership by thread:
 // - written only at start-up, before the sampling thread exists: instance,
 //   processorCount, machineProcessors, dfsOffAtStart, serialTemperature, recordFigures, remotePort,
-//   rmHandle, rmAvailable, icons;
+//   recordPath, the rule texts, rmHandle, rmAvailable, icons;
 // - written only by the main thread: processesPage, performancePage,
 //   processList, threadList, listsPage, listOrder, listsPaused, affinitySet, contextMenu,
 //   affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
-//   histories and their reset flags, processTable, processView, threadTable,
-//   threadOwner, reportBuffer.
+//   histories, their marks and reset flags, processTable, processView, threadTable,
+//   threadOwner, reportBuffer, events (but for the page's target notes, added under processLock).
 // The main thread reads one row of processTable when the Processes page's
 // menu opens: it copies the row under processLock, which the sampling thread
 // holds while it writes the table (never while it sends a message).
@@ -27,6 +27,7 @@
 #include "platform/win32.h"
 #include "resources/resource_ids.h"
 #include "sampler/load_math.h"
+#include "sampler/sample_cycle.h"
 #include "ui/performance/history_series.h"
 #include "ui/performance/page_pictures.h"
 #include "ui/processes/process_table.h"
@@ -50,11 +51,19 @@ struct MonitorState {
   uint32_t memHistoryReset;          // the same for the memory history
   HistorySeries cpuHistory[kMaxProcessors];
   HistorySeries memHistory;
+  HistoryMarks cpuMarks;             // the histories' event marks
+  HistoryMarks memMarks;
   PagePictures pictures;             // what the graphic controls show, for repaints
   uint32_t dfsOffAtStart;            // /d
   uint32_t serialTemperature;        // /s
   uint32_t recordFigures;            // /l: every cycle's figures on standard output
   uint32_t remotePort;               // /r: the remote endpoint's port; 0: none
+  wchar_t recordPath[kPathChars];    // /lPATH: the record's file; empty: standard output
+  wchar_t ruleTexts[kMaxTriggerRules][kRuleTextChars];  // /tRULE as given (cut to fit; see ruleTextChars)
+  uint32_t ruleTextChars[kMaxTriggerRules];              // each rule's whole length
+  uint32_t ruleTextCount;
+  uint32_t rulesOver;                // /t options beyond kMaxTriggerRules
+  EventState events;                 // the events ring, the clock watch, the triggers, the record's clock
   SharedWord<HWND> processesPage;    // the Processes page while it is active, else null
   SharedWord<HWND> performancePage;  // the Performance page while it is active, else null
   LoadSample loadSample;

@@ -27,8 +27,17 @@ static uint32_t ScanPort(const wchar_t* text) {
   return port <= kRemotePortMax ? port : 0;
 }
 
+// The text right after an option letter: up to the next '/' or the end,
+// trailing blanks left out (a folder may hold blanks: \Storage Card\run.csv).
+static uint32_t ArgumentChars(const wchar_t* text) {
+  uint32_t chars = 0;
+  while (text[chars] != L'\0' && text[chars] != L'/') ++chars;
+  while (chars > 0 && (text[chars - 1] == L' ' || text[chars - 1] == L'\t')) --chars;
+  return chars;
+}
+
 OptionScan ScanOptions(wchar_t* commandLine) {
-  OptionScan scan = {0, 0, 0, 0, 0, 0};
+  OptionScan scan = OptionScan();
   if (commandLine == NULL) return scan;
   LowerAscii(commandLine);
 
@@ -39,7 +48,20 @@ OptionScan ScanOptions(wchar_t* commandLine) {
       case L's': scan.serialTemperature = 1; break;
       case L'd': scan.dfsOffAtStart = 1; break;
       case L'h': ++scan.usageRequests; break;
-      case L'l': scan.recordFigures = 1; break;
+      case L'l':
+        scan.recordFigures = 1;
+        scan.recordPathChars = ArgumentChars(cursor + 1);
+        scan.recordPath = scan.recordPathChars > 0 ? cursor + 1 : NULL;
+        break;
+      case L't':
+        if (scan.ruleCount == kMaxTriggerRules) {
+          ++scan.rulesOver;
+          break;
+        }
+        scan.rules[scan.ruleCount] = cursor + 1;
+        scan.ruleChars[scan.ruleCount] = ArgumentChars(cursor + 1);
+        ++scan.ruleCount;
+        break;
       case L'r':
         scan.remoteEndpoint = 1;
         scan.remotePort = ScanPort(cursor + 1);

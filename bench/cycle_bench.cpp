@@ -3,6 +3,7 @@
 // processes.
 #include <benchmark/benchmark.h>
 
+#include <cwchar>
 #include <memory>
 
 #include "bench/bench_report.h"
@@ -34,6 +35,20 @@ void PerformanceCycle(benchmark::State& state) {
   benchmark::DoNotOptimize(cycle->pictures.generation);
 }
 
+// The same with two triggers: the record's line is made and read every cycle.
+void PerformanceCycleWithTriggers(benchmark::State& state) {
+  std::unique_ptr<PureCycle> cycle = Started(kTypicalProcesses, false);
+  char header[kRecordLineChars];
+  FormatRecordHeader(header, sizeof header, kProcessors);
+  const wchar_t* const rules[] = {L"tcpu_c>85", L"cpu_mhz<300"};
+  for (const wchar_t* rule : rules) {
+    ParseTriggerRule(rule, static_cast<uint32_t>(wcslen(rule)), header, &cycle->events.rules[cycle->events.ruleCount++]);
+  }
+  cycle->recordOn = 1;
+  for (auto _ : state) RunPureCycle(cycle.get());
+  benchmark::DoNotOptimize(cycle->results.lineLength);
+}
+
 void WholeCycle(benchmark::State& state) {
   std::unique_ptr<PureCycle> cycle = Started(static_cast<uint32_t>(state.range(0)), true);
   for (auto _ : state) RunPureCycle(cycle.get());
@@ -42,6 +57,7 @@ void WholeCycle(benchmark::State& state) {
 
 BENCHMARK(StatusFormat)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PerformanceCycle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PerformanceCycleWithTriggers)->Unit(benchmark::kMicrosecond);
 BENCHMARK(WholeCycle)->Arg(kTypicalProcesses)->Unit(benchmark::kMicrosecond);
 
 const BenchCeiling kCeilings[] = {{"WholeCycle/32", kCycleCeilingMicroseconds}};

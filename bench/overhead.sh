@@ -13,6 +13,7 @@
 #   - with SELVANE_BEFORE_BIN set to another build's bin folder (the monitor
 #     and its stand-ins), that monitor too, as "before", for a comparison
 #     within the same run.
+#   - the monitor again, with two triggers (/t) and nothing else.
 # CPU time per second is counted from the SETTLE-th second to the end, so
 # start-up is left out (and shown apart), from each thread's run time in
 # /proc/<pid>/task/*/sched (nanoseconds: /proc/<pid>/stat counts 10 ms ticks,
@@ -76,7 +77,7 @@ sum_tick_us() {
 }
 
 # run_monitor [LABEL OPTION [BIN]]: "monitor" without options, or LABEL with
-# OPTION (/rPORT, or nothing) and one event-stream client of that port; the
+# OPTION: /rPORT and one event-stream client of that port, or /t rules; the
 # monitor of BIN (default this build's).
 run_monitor() {
   local label=${1:-monitor} option=${2:-} dir=${3:-$bin} start pid t1 t2 tm ts c1 c2 cm cs k1 k2 rss servers others s1 s2 o1 o2 client=""
@@ -85,7 +86,7 @@ run_monitor() {
   pid=$!
   sleep_until $(( start + settle * 1000 ))
   [ "$(cat "/proc/$pid/comm")" = selvane-monitor ] || { echo "the monitor did not start" >&2; exit 1; }
-  if [ -n "$option" ] && [ "$label" = remote ]; then
+  if [ "${option#/r}" != "$option" ]; then
     curl -sN "http://127.0.0.1:${option#/r}/events" >/dev/null &
     client=$!
   fi
@@ -173,6 +174,7 @@ for run in $(seq "$repeats"); do
   run_monitor remote /r9377 | tee -a "$runs"
   run_taskmgr | tee -a "$runs"
   [ -z "${SELVANE_BEFORE_BIN:-}" ] || run_monitor before "" "$SELVANE_BEFORE_BIN" | tee -a "$runs"
+  run_monitor triggers "/ttcpu_c>85/tcpu_mhz<300" | tee -a "$runs"
 done
 echo "load average after: $(load_average)"
 
@@ -187,6 +189,8 @@ echo "|---|---|---|---|"
 echo "| monitor under Wine (Performance ${half} s, then Processes) | $mon ms/s | $(mb "$(field monitor 3)") MB | $(field monitor 4) ms |"
 echo "| monitor with /r and one /events client, same halves | $(field remote 2) ms/s | $(mb "$(field remote 3)") MB | $(field remote 4) ms |"
 echo "| monitor with /r against without, median of each run's ratio | $(awk '$1 == "monitor" { m[++i] = $2 } $1 == "remote" { r[++j] = $2 } END { for (k = 1; k <= j; ++k) print r[k] / m[k] }' "$runs" | median) | | |"
+echo "| monitor with two triggers (/ttcpu_c>85/tcpu_mhz<300), same halves | $(field triggers 2) ms/s | $(mb "$(field triggers 3)") MB | $(field triggers 4) ms |"
+echo "| monitor with two triggers against without, median of each run's ratio | $(awk '$1 == "monitor" { m[++i] = $2 } $1 == "triggers" { r[++j] = $2 } END { for (k = 1; k <= j; ++k) print r[k] / m[k] }' "$runs" | median) | | |"
 echo "| monitor, whole run, from /proc/<pid>/stat ticks (check) | $(field monitor 11) ms/s | | |"
 echo "| monitor, Performance page half | $(field monitor 5) ms/s | | |"
 echo "| monitor, Processes page half (with the page's creation) | $(field monitor 6) ms/s | | |"

@@ -131,7 +131,8 @@ void RunPureCycle(PureCycle* cycle) {
                             &cycle->sample,        cycle->text,           cycle->cpuHistory,
                             &cycle->cpuHistoryReset, &cycle->memHistory, &cycle->memHistoryReset,
                             &cycle->table,         &cycle->view,          &cycle->threads,
-                            &cycle->pictures};
+                            &cycle->pictures,      &cycle->cpuMarks,      &cycle->memMarks,
+                            &cycle->events,        cycle->recordOn};
   AdvanceCycle(&state, &readings, &cycle->results);
   if (!cycle->processesShown) return;
 

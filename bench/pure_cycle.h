@@ -36,6 +36,10 @@ struct PureCycle {
   ProcessView view;
   ThreadTable threads;               // "Show Threads" on one process
   PagePictures pictures;
+  HistoryMarks cpuMarks;
+  HistoryMarks memMarks;
+  EventState events;                 // with rules compiled into it, the triggers run
+  uint32_t recordOn;                 // the record's line is made (/l, /r or /t)
   CycleResults results;
   wchar_t text[kReportBufferChars];  // the report buffer
   uint64_t listOperations;           // what the counting lists received

@@ -183,16 +183,36 @@ static bool ReadHeader(Span line, HeaderFacts* facts) {
   return true;
 }
 
-static uint32_t RouteOf(Span path) {
+static const char kCapturesPath[] = "/captures";
+
+// A capture's name as a path segment may hold: no '/', '\\', '%' or ':', so
+// it names a file of the captures' folder and nothing else.
+static bool IsCaptureSegment(Span name) {
+  if (name.length == 0 || name.length >= kCaptureNameChars) return false;
+  for (size_t i = 0; i < name.length; ++i) {
+    const char c = name.text[i];
+    if (!((c >= 'a' && c <= 'z') || IsDigit(c) || c == '_' || c == '-' || c == '.')) return false;
+  }
+  return true;
+}
+
+static uint32_t RouteOf(Span path, Span* captureName) {
   if (SpanIs(path, "/", false)) return ROUTE_PAGE;
   if (SpanIs(path, "/events", false)) return ROUTE_EVENTS;
   if (SpanIs(path, "/metrics", false)) return ROUTE_METRICS;
   if (SpanIs(path, "/record.csv", false)) return ROUTE_RECORD;
+  if (SpanIs(path, kCapturesPath, false)) return ROUTE_CAPTURES;
+  const size_t prefix = sizeof kCapturesPath;  // with its '/'
+  if (path.length > prefix && SpanIs(MakeSpan(path.text, prefix - 1), kCapturesPath, false) &&
+      path.text[prefix - 1] == '/') {
+    *captureName = MakeSpan(path.text + prefix, path.length - prefix);
+    if (IsCaptureSegment(*captureName)) return ROUTE_CAPTURE;
+  }
   return ROUTE_NONE;
 }
 
 static HttpVerdict Verdict(uint32_t status, uint32_t route) {
-  HttpVerdict verdict = {status, route};
+  HttpVerdict verdict = {status, route, 0, 0};
   return verdict;
 }
 
@@ -240,9 +260,15 @@ HttpVerdict JudgeHttpRequest(const char* data, size_t length, const char* ownNam
   if (!SpanIs(request.method, "GET", false)) return Verdict(kHttpMethodNotAllowed, ROUTE_NONE);
   if (facts.body || facts.hosts > 1 || (request.http11 && facts.hosts == 0)) return Verdict(kHttpBadRequest, ROUTE_NONE);
   if (facts.hosts == 1 && !HostAllowed(facts.host, ownName)) return Verdict(kHttpForbidden, ROUTE_NONE);
-  const uint32_t route = RouteOf(request.path);
+  Span name = MakeSpan(data, 0);
+  const uint32_t route = RouteOf(request.path, &name);
   if (route == ROUTE_NONE) return Verdict(kHttpNotFound, ROUTE_NONE);
-  return Verdict(kHttpOk, route);
+  HttpVerdict verdict = Verdict(kHttpOk, route);
+  if (route == ROUTE_CAPTURE) {
+    verdict.nameStart = static_cast<size_t>(name.text - data);
+    verdict.nameLength = name.length;
+  }
+  return verdict;
 }
 
 const char* HttpReason(uint32_t status) {

@@ -8,11 +8,15 @@
 #include "app/constants.h"
 
 // What the endpoint serves.
-enum HttpRoute { ROUTE_NONE, ROUTE_PAGE, ROUTE_EVENTS, ROUTE_METRICS, ROUTE_RECORD };
+enum HttpRoute { ROUTE_NONE, ROUTE_PAGE, ROUTE_EVENTS, ROUTE_METRICS, ROUTE_RECORD, ROUTE_CAPTURES, ROUTE_CAPTURE };
 
 struct HttpVerdict {
   uint32_t status;  // kHttpIncomplete: read more; kHttpOk: serve `route`; else the error to answer
   uint32_t route;   // an HttpRoute, with kHttpOk only
+  // ROUTE_CAPTURE: the file's name in `data`, after "/captures/": only
+  // letters, digits, '_', '-' and '.', shorter than kCaptureNameChars.
+  size_t nameStart;
+  size_t nameLength;
 };
 
 // Judges `data` (`length` bytes, the request as received so far). Checks in

@@ -8,6 +8,7 @@
 #include "remote/metrics_text.h"
 #include "remote/record_ring.h"
 #include "remote/byte_text.h"
+#include "remote/capture_files.h"
 
 enum ClientState {
   CLIENT_FREE,
@@ -45,6 +46,7 @@ struct RemoteServer {
   uint32_t turn;  // the slot served first at the next wake-up: each in turn
   RingSample batch[kRemoteCopyBatch];
   char line[kRecordLineChars];
+  char capture[kCaptureBytes];  // one capture file being sent, read whole when its answer starts
 };
 
 // Set at start-up, before the sampling thread exists.
@@ -151,19 +153,45 @@ static void PutRecordText(ByteText* out, const char* line, bool event) {
   PutText(out, "\n\n");
 }
 
-static void AnswerRoute(RemoteClient* client, uint32_t route) {
+// Whether a client is still sending the capture buffer.
+static bool CaptureBufferBusy() {
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    const RemoteClient& other = g_server.clients[i];
+    if (other.state == CLIENT_SENDING && other.route == ROUTE_CAPTURE && other.bodyLeft > 0) return true;
+  }
+  return false;
+}
+
+static void AnswerRoute(RemoteClient* client, const HttpVerdict& verdict) {
+  const uint32_t route = verdict.route;
+  uint32_t captureBytes = 0;
+  if (route == ROUTE_CAPTURE) {
+    // One capture at a time is read into the one buffer; the file is read
+    // here, on the endpoint's thread, never on the sampling thread.
+    if (CaptureBufferBusy()) {
+      AnswerError(client, kHttpUnavailable);
+      return;
+    }
+    captureBytes = static_cast<uint32_t>(
+        ReadCaptureFile(client->request + verdict.nameStart, verdict.nameLength, g_server.capture, kCaptureBytes));
+    if (captureBytes == 0) {
+      AnswerError(client, kHttpNotFound);
+      return;
+    }
+  }
   if (route == ROUTE_PAGE && g_server.page == NULL) {
     AnswerError(client, kHttpNotFound);
     return;
   }
   static const char* const kTypes[] = {"", "text/html; charset=utf-8", "text/event-stream",
-                                       "text/plain; version=0.0.4; charset=utf-8", "text/csv"};
+                                       "text/plain; version=0.0.4; charset=utf-8", "text/csv",
+                                       "text/plain; charset=utf-8", "text/csv"};
   ByteText out = MakeByteText(client->out, kRemoteSendBytes);
   PutStatusLine(&out, kHttpOk);
   PutHeadLine(&out, "Content-Type", kTypes[route]);
-  if (route == ROUTE_PAGE) {
+  if (route == ROUTE_PAGE || route == ROUTE_CAPTURE) {
     PutText(&out, "Content-Length: ");
-    PutUnsigned(&out, g_server.pageBytes);
+    PutUnsigned(&out, route == ROUTE_PAGE ? g_server.pageBytes : captureBytes);
     PutText(&out, "\r\n");
   }
   PutHeadLine(&out, "Cache-Control", "no-store");
@@ -192,6 +220,10 @@ static void AnswerRoute(RemoteClient* client, uint32_t route) {
     const bool copied = published > 0 && CopySamples(&from, 1, &published) == 1;
     const RecordFigures figures = SampleFigures(g_server.batch[0]);
     FormatMetrics(&out, copied ? &figures : NULL, kVersion, g_server.hostName);
+    // The rules' texts are fixed before this thread starts.
+    if (copied) FormatEventCounters(&out, figures, g_state.events.rules);
+  } else if (route == ROUTE_CAPTURES) {
+    ListCaptureFiles(&out);
   }
   if (out.full) {
     AnswerError(client, kHttpUnavailable);
@@ -201,8 +233,8 @@ static void AnswerRoute(RemoteClient* client, uint32_t route) {
   client->route = route;
   client->outLength = static_cast<uint32_t>(out.length);
   client->outSent = 0;
-  client->body = g_server.page;
-  client->bodyLeft = route == ROUTE_PAGE ? g_server.pageBytes : 0;
+  client->body = route == ROUTE_CAPTURE ? g_server.capture : g_server.page;
+  client->bodyLeft = route == ROUTE_PAGE ? g_server.pageBytes : captureBytes;
 }
 
 // Moves what is still unsent to the front of the buffer.
@@ -358,7 +390,7 @@ static bool ReadRequest(RemoteClient* client, uint32_t now) {
   if (verdict.status == kHttpOk && !client->admitted && !TakeIncompletePlace(client, now)) {
     AnswerError(client, kHttpUnavailable);
   } else if (verdict.status == kHttpOk) {
-    AnswerRoute(client, verdict.route);
+    AnswerRoute(client, verdict);
   } else if (verdict.status != kHttpIncomplete) {
     AnswerError(client, verdict.status);
   } else if (client->received >= kHttpHeadBytes) {

@@ -6,15 +6,19 @@ static const char* const kDomainLabels[kClockDomainCount] = {"cpu", "avp", "sys"
 static const char* const kZoneLabels[kTemperatureZoneCount] = {"module", "cpu"};
 static const char* const kPoolLabels[kPoolCount] = {"carveout", "gart"};
 
-static void PutFamily(ByteText* out, const char* name, const char* help) {
+static void PutFamilyOfType(ByteText* out, const char* name, const char* help, const char* type) {
   PutText(out, "# HELP selvane_");
   PutText(out, name);
   PutText(out, " ");
   PutText(out, help);
   PutText(out, "\n# TYPE selvane_");
   PutText(out, name);
-  PutText(out, " gauge\n");
+  PutText(out, " ");
+  PutText(out, type);
+  PutText(out, "\n");
 }
+
+static void PutFamily(ByteText* out, const char* name, const char* help) { PutFamilyOfType(out, name, help, "gauge"); }
 
 // A label value with backslash, double quote and line feed escaped.
 static void PutLabelValue(ByteText* out, const char* value) {
@@ -145,4 +149,18 @@ void FormatMetrics(ByteText* out, const RecordFigures* figures, const char* vers
   PutFamily(out, "threads", "The threads of every process.");
   PutSampleName(out, "threads");
   PutWhole(out, figures->threadTotal);
+}
+
+void FormatEventCounters(ByteText* out, const RecordFigures& figures, const TriggerRule* rules) {
+  if (figures.hardware != NULL) {
+    PutFamilyOfType(out, "dfs_transitions_total", "Times the chip's frequency scaling stopped or started.", "counter");
+    PutSampleName(out, "dfs_transitions_total");
+    PutWhole(out, figures.dfsTransitions);
+  }
+  if (figures.ruleCount == 0) return;
+  PutFamilyOfType(out, "trigger_fires_total", "Times each trigger (/t) fired, by its rule.", "counter");
+  for (uint32_t r = 0; r < figures.ruleCount && r < kMaxTriggerRules; ++r) {
+    PutLabelledName(out, "trigger_fires_total", "rule", rules[r].text);
+    PutWhole(out, figures.ruleFires[r]);
+  }
 }

@@ -57,7 +57,7 @@ size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount) {
   }
   Append(&line, L",tmodule_c,tcpu_c");
   for (uint32_t s = 0; s < kMemStatCount; ++s) Append(&line, L",%ls_kb", kRecordPools[s]);
-  Append(&line, L",processes,threads\r\n");
+  Append(&line, L",processes,threads,events\r\n");
   return Narrow(line, out, capacity);
 }
 
@@ -71,8 +71,9 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
   Line line;
   line.length = 0;
   line.full = false;
-  Append(&line, L"%u.%03u", static_cast<unsigned>(figures.elapsedMs / kMsPerSecond),
-         static_cast<unsigned>(figures.elapsedMs % kMsPerSecond));
+  wchar_t seconds[kUnsigned64Digits + 1];
+  FormatUnsigned64(seconds, kUnsigned64Digits + 1, figures.elapsedMs / kMsPerSecond);
+  Append(&line, L"%ls.%03u", seconds, static_cast<unsigned>(figures.elapsedMs % kMsPerSecond));
   for (uint32_t i = 0; i < figures.processorCount && i < kMaxProcessors; ++i) {
     if ((figures.noLoad >> i) & 1u) {
       Append(&line, L",,");
@@ -105,10 +106,17 @@ size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures
     Append(&line, L",,,,,,,,");
   }
   if (figures.countsKnown) {
-    Append(&line, L",%u,%u\r\n", static_cast<unsigned>(figures.processCount),
-           static_cast<unsigned>(figures.threadTotal));
+    Append(&line, L",%u,%u", static_cast<unsigned>(figures.processCount), static_cast<unsigned>(figures.threadTotal));
   } else {
-    Append(&line, L",,\r\n");
+    Append(&line, L",,");
   }
+  Append(&line, L",");
+  // The events are 8-bit text: widened here, since the wide printf of each
+  // run-time spells an 8-bit string argument differently.
+  for (size_t i = 0; i < kEventsFieldChars && figures.events[i] != '\0' && !line.full; ++i) {
+    if (line.length + 1 >= kRecordLineChars) line.full = true;
+    else line.text[line.length++] = static_cast<wchar_t>(static_cast<unsigned char>(figures.events[i]));
+  }
+  Append(&line, L"\r\n");
   return Narrow(line, out, capacity);
 }

@@ -12,7 +12,7 @@
 
 // One cycle's figures as the record writes them.
 struct RecordFigures {
-  uint32_t elapsedMs;                // since the sampler started
+  uint64_t elapsedMs;                // since the sampler started: never wraps
   uint32_t processorCount;           // 1..kMaxProcessors
   float load[kMaxProcessors];        // as the gauges show them: scaled by the CPU clock
   float busy[kMaxProcessors];        // before the clock scale
@@ -22,6 +22,11 @@ struct RecordFigures {
   uint32_t countsKnown;  // the process and thread totals below are known
   uint32_t processCount;
   uint32_t threadTotal;
+  char events[kEventsFieldChars];  // the cycle's event texts joined with ';', ASCII without commas; empty: none
+  // Counters since the start, for the metrics (not in the line).
+  uint32_t dfsTransitions;                 // scaling stopped or started
+  uint32_t ruleCount;                      // the triggers in force
+  uint32_t ruleFires[kMaxTriggerRules];    // how often each fired
 };
 
 // The header for `processorCount` processors, with "\r\n", as 8-bit text into
@@ -29,7 +34,7 @@ struct RecordFigures {
 // text) when it does not fit.
 size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount);
 
-// One cycle's line, with "\r\n": seconds since the start with milliseconds;
+// One cycle's line, with "\r\n": seconds since the start (64-bit) with milliseconds;
 // per processor its load and busy share in percent with one decimal (both
 // empty for a processor with no load this cycle: switched off, its idle
 // count unread, or a platform that keeps none); the CPU
@@ -37,7 +42,7 @@ size_t FormatRecordHeader(char* out, size_t capacity, uint32_t processorCount);
 // domain's MHz and activity percent (CPU, AVP, SYS, AHB, APB, VID, EMC); the
 // two temperatures in degrees C; the six pool figures in kB (carveout total,
 // used, largest free block, then GART's); the process count and thread
-// total. Returns the bytes written, or 0 (and an empty text) when it does
+// total; the cycle's events. Returns the bytes written, or 0 (and an empty text) when it does
 // not fit.
 size_t FormatRecordLine(char* out, size_t capacity, const RecordFigures& figures);
 

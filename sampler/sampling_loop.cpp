@@ -7,6 +7,8 @@
 #include "remote/http_server.h"
 #include "sampler/hardware_status.h"
 #include "sampler/record_line.h"
+#include "sampler/record_output.h"
+#include "platform/resource_manager.h"
 #include "ui/performance/history_graphs.h"
 #include "ui/performance/load_gauges.h"
 #include "ui/performance/picture_controls.h"
@@ -63,12 +65,18 @@ static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], uint32_t* off, b
   return failed;
 }
 
+// The record's line is made when something takes it: /l, the endpoint, a trigger.
+static bool RecordWanted() {
+  return g_state.recordFigures || RemoteEndpointOn() || g_state.events.ruleCount > 0;
+}
+
 static CycleState MonitorCycleState(SamplerContext* context) {
   const CycleState state = {
       &g_stateLock,          g_state.processorCount,   g_state.machineProcessors, ProcessTimesFromThreads() ? 1u : 0u,
       &context->idle,        &g_state.frequencyScale,  &g_state.loadSample,       g_state.reportBuffer,
       g_state.cpuHistory,    &g_state.cpuHistoryReset, &g_state.memHistory,       &g_state.memHistoryReset,
-      &g_state.processTable, &g_state.processView,     &g_state.threadTable,      &g_state.pictures};
+      &g_state.processTable, &g_state.processView,     &g_state.threadTable,      &g_state.pictures,
+      &g_state.cpuMarks,     &g_state.memMarks,        &g_state.events,           RecordWanted() ? 1u : 0u};
   return state;
 }
 
@@ -77,9 +85,14 @@ static CycleState MonitorCycleState(SamplerContext* context) {
 // controls of the Performance page, the snapshot of the Processes page.
 static void ReadCycle(SamplerContext* context, CycleReadings* readings, HWND controls[kGraphCount]) {
   readings->hardware = NULL;
+  readings->dfsState = 0;
   if (g_state.rmAvailable) {
     ReadHardware(&context->hardware);
     readings->hardware = &context->hardware;
+    // Scaling stopped or started by anyone, for the events.
+    if (g_resourceManager.NvRmDfsGetState != NULL) {
+      readings->dfsState = g_resourceManager.NvRmDfsGetState(g_state.rmHandle);
+    }
   }
   readings->nowMs = GetTickCount();
   for (uint32_t i = 0; i < kMaxProcessors; ++i) readings->idle[i] = context->idle.curIdle[i];
@@ -152,28 +165,17 @@ static void CurrentCounts(const CycleReadings* readings, uint32_t* processes, ui
   *threads = readings->counted ? readings->threadTotal : g_state.processTable.threadTotal;
 }
 
-// The sampling thread's record line.
+// The sampling thread's header line.
 static char g_recordLine[kRecordLineChars];
 
-// The cycle's figures: one line on standard output (/l), whole and flushed,
-// and the remote endpoint's copy (/r).
-static void RecordCycle(const SamplerContext* context, const CycleReadings* readings) {
-  RecordFigures figures = {};
-  figures.elapsedMs = readings->nowMs - context->startMs;
-  figures.processorCount = g_state.processorCount;
-  for (uint32_t i = 0; i < kMaxProcessors; ++i) {
-    figures.load[i] = LoadShared(g_state.loadSample.cpuLoad[i]);
-    figures.busy[i] = context->idle.busy[i];
-  }
-  figures.noLoad = LoadShared(g_state.loadSample.noLoad);
-  figures.hardware = readings->hardware;
-  figures.memoryLoadPercent = readings->memory.loadPercent;
-  figures.countsKnown = readings->counted || readings->pass != NULL;
-  CurrentCounts(readings, &figures.processCount, &figures.threadTotal);
-  if (g_state.recordFigures && FormatRecordLine(g_recordLine, kRecordLineChars, figures) > 0) {
-    WriteDiagnostic("%s", g_recordLine);
-  }
-  PublishRemoteRecord(figures);
+// The cycle's record: one line on standard output or into the record file
+// (/l), the remote endpoint's copy (/r), and the captures' (/t).
+static void RecordCycle(const SamplerContext* context) {
+  const CycleResults& results = context->results;
+  if (results.lineLength == 0) return;
+  if (g_state.recordFigures) WriteRecordLine(results.line);
+  PublishRemoteRecord(results.figures);
+  KeepForCaptures(results.cycle, results.line, results.fired);
 }
 
 namespace {
@@ -215,14 +217,14 @@ static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HW
     RunOnPage(page, &work);
   }
   if (readings->pass != NULL) PresentProcessPass();
-  if (g_state.recordFigures || RemoteEndpointOn()) RecordCycle(context, readings);
+  RecordCycle(context);
 }
 
 void StartSampling(SamplerContext* context) {
   context->idle.prevTick = GetTickCount();
-  context->startMs = context->idle.prevTick;
+  g_state.events.lastMs = context->idle.prevTick;
   if (g_state.recordFigures && FormatRecordHeader(g_recordLine, kRecordLineChars, g_state.processorCount) > 0) {
-    WriteDiagnostic("%s", g_recordLine);
+    WriteRecordLine(g_recordLine);
   }
   uint32_t off = 0;
   context->idle.prevUnread = ReadIdleCounters(context->idle.prevIdle, &off, false) | off;

@@ -21,7 +21,6 @@ struct SamplerContext {
   HWND graphPage;                  // the page whose graphic controls ...
   HWND graphControls[kGraphCount];  // ... these are, looked up once a page
   CycleResults results;
-  uint32_t startMs;  // the tick count at the start: the record's time base
   // The totals counted without a pass, kept between counts.
   uint32_t cyclesToCount;  // 0: count at this cycle
   uint32_t recordsSize;    // the platform's process records at the last cycle, in bytes

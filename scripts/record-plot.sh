@@ -3,8 +3,11 @@
 # under Wine with both stand-ins for SECONDS (default 60); from a third of the
 # way in to two thirds, both processors are kept busy from the Linux side (a
 # load step), so the simulated chip's scaling raises the CPU clock and the
-# temperatures follow. Writes the record to build/record/record.csv and the
-# plot to OUT (default docs/record.png).
+# temperatures follow. A trigger on the processor's temperature (/t) marks
+# its crossing (a run of two minutes or more also writes its capture beside
+# the record, once the minute after the crossing is in). Writes the record to
+# build/record/record.csv and the plot to OUT (default docs/record.png); each
+# cycle with events (the events field) is a vertical mark with its text.
 #   scripts/record-plot.sh [seconds] [out.png]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -19,10 +22,11 @@ source scripts/wine-env.sh
 wine_prefix null
 wine_server_start
 mkdir -p build/record
+rm -f build/record/cap-*.csv
 csv="$root/build/record/record.csv"
 
 cd build/windows/bin
-wine ./selvane-monitor.exe /l >"$csv" 2>/dev/null &
+wine ./selvane-monitor.exe "/lZ:${csv//\//\\}/ttcpu_c>50" >/dev/null 2>&1 &
 monitor=$!
 sleep $(( seconds / 3 ))
 loads=()
@@ -38,17 +42,24 @@ wine_server_stop
 cd "$root"
 
 tr -d '\r' <"$csv" >"$csv.plot"
+# The events: a mark across every plot at the cycle's seconds, its text on the first.
+marks=$(awk -F, 'NR > 1 && $NF != "" {
+  printf "set arrow from %s, graph 0 to %s, graph 1 nohead lc rgb \"#d4a000\" lw 1.5 front\n", $1, $1
+  printf "set label \"%s\" at %s, graph 0.98 rotate by 90 right font \",8\" tc rgb \"#806000\" front\n", $NF, $1
+}' "$csv.plot")
 gnuplot <<PLOT
 set terminal pngcairo size 900,640 font ",10" noenhanced
 set output "$out"
 set datafile separator ","
 set key outside right
 set xrange [0:$seconds]
-set multiplot layout 3,1 title "Selvane Monitor /l: a minute of the simulated chip under a load step"
+$marks
+set multiplot layout 3,1 title "Selvane Monitor /l: a minute of the simulated chip under a load step, events marked"
 set ylabel "%"
 set yrange [0:110]
 plot "$csv.plot" using 1:2 with lines lw 2 title "CPU1 load", "" using 1:3 with lines dt 2 title "CPU1 busy", \\
      "" using 1:4 with lines lw 2 title "CPU2 load", "" using 1:5 with lines dt 2 title "CPU2 busy"
+unset label
 set ylabel "MHz"
 set yrange [0:1100]
 plot "$csv.plot" using 1:6 with lines lw 2 title "CPU clock", "" using 1:7 with lines lw 1 dt 2 title "CPU high corner", \\
@@ -62,3 +73,4 @@ unset multiplot
 PLOT
 rm -f "$csv.plot"
 echo "$(( $(wc -l <"$csv") - 1 )) cycles recorded in $csv; plot in $out"
+ls build/record/cap-*.csv 2>/dev/null || true

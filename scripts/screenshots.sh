@@ -28,7 +28,13 @@ differing() {
     sed -E 's/^([0-9]+).*/\1/; t; s/.*/0/'
 }
 
-sleep 4;  shot performance-1
+sleep 2
+# Events for the histories' marks: DFS stopped and the CPU retargeted from
+# the page, then the CPU set again two seconds later.
+wine ./sheet_control.exe dfs 500 >/dev/null 2>&1
+sleep 2
+wine ./sheet_control.exe dfs 800 >/dev/null 2>&1
+sleep 1;  shot performance-1
 # A second of load, so that the CPU history has something to scroll even on
 # an idle machine.
 timeout 1.5 sh -c 'while :; do :; done' || true

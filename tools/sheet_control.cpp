@@ -6,6 +6,9 @@
 //                            "status: <text>" and "process-columns: <n>"
 //   sheet_control taskmgr N  show tab N of Wine's Task Manager (1 Processes,
 //                            2 Performance), for the overhead bench
+//   sheet_control dfs MHZ    on the Performance page as a user would: tick
+//                            "Disable DFS" (when it is not) and set the CPU
+//                            to MHZ (the screenshots' event marks)
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -15,6 +18,22 @@
 
 static const int kStatusText = 4001;
 static const int kProcessList = 1023;
+static const int kDisableDfs = 4002;
+static const int kSetTarget = 4003;
+static const int kDomainList = 4004;
+static const int kTargetMhz = 4005;
+
+static int StopAndTarget(HWND sheet, const wchar_t* mhz) {
+  HWND performance = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, 1, 0));
+  if (performance == nullptr) return 1;
+  if (SendDlgItemMessageW(performance, kDisableDfs, BM_GETCHECK, 0, 0) != BST_CHECKED) {
+    SendMessageW(GetDlgItem(performance, kDisableDfs), BM_CLICK, 0, 0);
+  }
+  SendDlgItemMessageW(performance, kDomainList, CB_SETCURSEL, 0, 0);
+  SetDlgItemTextW(performance, kTargetMhz, mhz);
+  SendMessageW(GetDlgItem(performance, kSetTarget), BM_CLICK, 0, 0);
+  return 0;
+}
 
 static HWND FindSheet() {
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -82,5 +101,6 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (wcscmp(argv[1], L"probe") == 0 && argc == 3) return Probe(sheet, static_cast<DWORD>(_wtoi(argv[2])));
+  if (wcscmp(argv[1], L"dfs") == 0 && argc == 3) return StopAndTarget(sheet, argv[2]);
   return 1;
 }

@@ -33,6 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!Known(full.status) || (full.route != ROUTE_NONE) != (full.status == kHttpOk)) std::abort();
   if (full.status == kHttpIncomplete && whole >= kHttpHeadBytes) std::abort();
   if (early.status != kHttpIncomplete && (early.status != full.status || early.route != full.route)) std::abort();
+  // A capture's name lies inside the request and holds no separator of a path.
+  if (full.route == ROUTE_CAPTURE) {
+    if (full.nameLength == 0 || full.nameStart + full.nameLength > whole) std::abort();
+    for (size_t i = 0; i < full.nameLength; ++i) {
+      const char c = bytes[full.nameStart + i];
+      if (c == '/' || c == '\\' || c == ':' || c == '%') std::abort();
+    }
+  }
   std::free(bytes);
   std::free(start);
   return 0;

@@ -22,7 +22,7 @@ TEST(Options, OnlyTheFirstLetterAfterEachLeadingSlashCounts) {
       {L"/h /h", 0, 0, 2, 0},       // usage once per occurrence
       {L"/help", 0, 0, 1, 0},
       {L"/S/H/D", 1, 1, 1, 0},
-      {L"/Log /s", 1, 0, 0, 1},     // only the l counts
+      {L"/L /s", 1, 0, 0, 1},       // a blank after the letter: no path
   };
   for (const Case& c : cases) {
     std::wstring line(c.line);
@@ -58,6 +58,29 @@ TEST(Options, RemoteTakesThePortWrittenRightAfterItsLetter) {
     EXPECT_EQ(c.remote, scan.remoteEndpoint) << c.line;
     EXPECT_EQ(c.port, scan.remotePort) << c.line;
   }
+}
+
+// A path or a rule runs from right after its letter to the next '/' or the
+// end, less its trailing blanks: a folder may hold blanks, never a '/'.
+TEST(Options, RecordPathAndRulesAreTheTextAfterTheirLetter) {
+  std::wstring line(L"/l\\Storage Card\\Run.csv  /tTcpu_c>85/s/t gart_lfb_kb < 1024 /t");
+  OptionScan scan = ScanOptions(line.data());
+  EXPECT_EQ(1u, scan.recordFigures);
+  EXPECT_EQ(1u, scan.serialTemperature);
+  EXPECT_EQ(L"\\storage card\\run.csv", std::wstring(scan.recordPath, scan.recordPathChars));
+  ASSERT_EQ(3u, scan.ruleCount);
+  EXPECT_EQ(L"tcpu_c>85", std::wstring(scan.rules[0], scan.ruleChars[0]));
+  EXPECT_EQ(L" gart_lfb_kb < 1024", std::wstring(scan.rules[1], scan.ruleChars[1]));
+  EXPECT_EQ(0u, scan.ruleChars[2]);  // an empty rule is still a rule, and a bad one
+
+  std::wstring plain(L"/l /r");
+  scan = ScanOptions(plain.data());
+  EXPECT_EQ(nullptr, scan.recordPath);
+  std::wstring many;
+  for (uint32_t r = 0; r < kMaxTriggerRules + 3; ++r) many += L"/tcpu_mhz<300";
+  scan = ScanOptions(many.data());
+  EXPECT_EQ(kMaxTriggerRules, scan.ruleCount);
+  EXPECT_EQ(3u, scan.rulesOver);
 }
 
 }  // namespace

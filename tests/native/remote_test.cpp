@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,23 @@ struct Case {
 };
 
 HttpVerdict Judge(const std::string& request) { return JudgeHttpRequest(request.data(), request.size(), "Bench-7"); }
+
+// The captures: their list, and one by a name that can name nothing but a
+// file of their folder.
+TEST(HttpRequest, CapturesByAPlainName) {
+  const std::string good = "GET /captures/cap-261208-231502-tcpu_c-gt-85.csv?x HTTP/1.0\r\n\r\n";
+  const HttpVerdict verdict = Judge(good);
+  EXPECT_EQ(kHttpOk, verdict.status);
+  EXPECT_EQ(static_cast<uint32_t>(ROUTE_CAPTURE), verdict.route);
+  EXPECT_EQ("cap-261208-231502-tcpu_c-gt-85.csv", good.substr(verdict.nameStart, verdict.nameLength));
+  EXPECT_EQ(static_cast<uint32_t>(ROUTE_CAPTURES), Judge("GET /captures HTTP/1.0\r\n\r\n").route);
+  for (const char* path : {"/captures/", "/captures/../run.csv", "/captures/%2e%2e", "/captures/a/b", "/captures/c:x",
+                           "/captures/a\\b", "/capturesx", "/captures/CAP.csv"}) {
+    EXPECT_EQ(kHttpNotFound, Judge(std::string("GET ") + path + " HTTP/1.0\r\n\r\n").status) << path;
+  }
+  const std::string longName = "GET /captures/" + std::string(kCaptureNameChars, 'a') + " HTTP/1.0\r\n\r\n";
+  EXPECT_EQ(kHttpNotFound, Judge(longName).status);
+}
 
 TEST(HttpRequest, EachRequestGetsItsVerdict) {
   const Case cases[] = {
@@ -89,7 +108,7 @@ TEST(HttpRequest, LongLinesAndHeadsAreRefusedAsSoonAsTheyAreTooLong) {
 }
 
 RecordFigures Figures(uint32_t elapsedMs, const HardwareReadings* hardware) {
-  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, 0, hardware, 37, 1, 9, 40};
+  RecordFigures figures = {elapsedMs, 2, {0.25f, 1.0f}, {0.5f, 0.125f}, 0, hardware, 37, 1, 9, 40, "", 0, 0, {}};
   return figures;
 }
 
@@ -168,6 +187,33 @@ TEST(MetricsText, EveryFigureInBaseUnitsWithItsLabels) {
   EXPECT_NE(std::string::npos, partial.find("selvane_processor_load_ratio{processor=\"2\"} 1.0000\n"));
   offOne.noLoad = 0b11;
   EXPECT_EQ(std::string::npos, Metrics(&offOne).find("selvane_processor_"));
+}
+
+// Counters by Prometheus' conventions: _total, TYPE counter, one sample a rule
+// labelled with the rule as written, quotes escaped.
+TEST(MetricsText, EventCountersByRule) {
+  TriggerRule rules[2] = {};
+  std::strcpy(rules[0].text, "tcpu_c>85");
+  std::strcpy(rules[1].text, "cpu_mhz<300");
+  HardwareReadings hardware = {};
+  RecordFigures figures = Figures(1000, &hardware);
+  figures.dfsTransitions = 3;
+  figures.ruleCount = 2;
+  figures.ruleFires[1] = 4;
+  std::vector<char> text(4096);
+  ByteText out = MakeByteText(text.data(), text.size());
+  FormatEventCounters(&out, figures, rules);
+  EXPECT_EQ("# HELP selvane_dfs_transitions_total Times the chip's frequency scaling stopped or started.\n"
+            "# TYPE selvane_dfs_transitions_total counter\nselvane_dfs_transitions_total 3\n"
+            "# HELP selvane_trigger_fires_total Times each trigger (/t) fired, by its rule.\n"
+            "# TYPE selvane_trigger_fires_total counter\n"
+            "selvane_trigger_fires_total{rule=\"tcpu_c>85\"} 0\nselvane_trigger_fires_total{rule=\"cpu_mhz<300\"} 4\n",
+            std::string(text.data(), out.length));
+  figures.hardware = nullptr;  // no chip: no scaling to count; no rule: no family
+  figures.ruleCount = 0;
+  out = MakeByteText(text.data(), text.size());
+  FormatEventCounters(&out, figures, rules);
+  EXPECT_EQ(0u, out.length);
 }
 
 TEST(ByteText, ScaledFiguresAndTheBound) {

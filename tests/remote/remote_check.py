@@ -24,6 +24,7 @@ import urllib.request
 BIN, WORK = sys.argv[1], sys.argv[2]
 SCREENSHOT = sys.argv[3] if len(sys.argv) > 3 else os.path.join(WORK, "remote.png")
 failures = []
+RULE = "seconds>2"
 
 
 def check(name, ok, detail=""):
@@ -51,12 +52,13 @@ def wait_for(condition, seconds, step=0.2):
 
 
 class Monitor:
-    """selvane-monitor.exe /l /rPORT under Wine; its standard output read line by line with arrival times."""
+    """selvane-monitor.exe /l /rPORT /tseconds>2 under Wine (a trigger that fires at once); its standard output
+    read line by line with arrival times."""
 
     def __init__(self, port):
         self.port = port
         self.lines = []  # (monotonic arrival, text)
-        self.process = subprocess.Popen(["wine", "selvane-monitor.exe", "/l", "/r%d" % port], cwd=BIN,
+        self.process = subprocess.Popen(["wine", "selvane-monitor.exe", "/l", "/r%d" % port, "/t" + RULE], cwd=BIN,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         threading.Thread(target=self._read, daemon=True).start()
         self.answering = wait_for(lambda: get(port, "/metrics", 1)[0] == 200, 30, 0.5)
@@ -185,6 +187,50 @@ def check_endpoints(monitor):
     return body
 
 
+def events_of(line):
+    return line.rsplit(",", 1)[-1] if "," in line else ""
+
+
+def check_events(monitor):
+    """DFS stopped and the CPU retargeted from the page (as a user would, through sheet_control): both in the
+    record's last field, in /record.csv and /events; the counters in /metrics; the captures listed and served."""
+    port = monitor.port
+    subprocess.run(["wine", "sheet_control.exe", "dfs", "500"], cwd=BIN, capture_output=True, timeout=30)
+    marked = wait_for(lambda: [line for line in monitor.record()[1].values() if "DFS stopped" in events_of(line)], 5)
+    check("DFS stopped and retargeted from the page: the record's events field",
+          marked and "CPU target 500 MHz" in " ".join(events_of(line) for line in monitor.record()[1].values()),
+          marked)
+    csv = get(port, "/record.csv")[2].decode().split("\r\n")
+    check("/record.csv and /events carry the events in the record's last field",
+          csv[0].endswith(",events") and any("DFS stopped" in events_of(line) for line in csv[1:]), csv[:1])
+    metrics = get(port, "/metrics")[2].decode()
+    check("/metrics counts the DFS transitions and the trigger's firings by rule (counters, _total)",
+          "# TYPE selvane_dfs_transitions_total counter" in metrics and
+          any(line.startswith("selvane_dfs_transitions_total ") and int(line.split()[1]) >= 1
+              for line in metrics.split("\n")) and
+          'selvane_trigger_fires_total{rule="%s"} 1\n' % RULE in metrics, metrics[-400:])
+
+    # The captures' folder, as the monitor said it at start, and a capture planted there.
+    said = [text for _, text in monitor.lines if "captures go to " in text]
+    folder = subprocess.run(["winepath", "-u", said[0].split("captures go to ", 1)[1]], capture_output=True,
+                            text=True).stdout.strip() if said else ""
+    name = "cap-000101-000000-remote_check.csv"
+    content = b"seconds,events\r\n1.000,tcpu_c > 85\r\n"
+    if folder:
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(content)
+    listed = get(port, "/captures")
+    fetched = get(port, "/captures/" + name)
+    refused = [get(port, path)[0] for path in ("/captures/cap-..%2frun.csv", "/captures/run.csv",
+                                               "/captures/cap-000101-000000-missing.csv")]
+    check("GET /captures lists the capture files and each can be fetched; other names are 404",
+          listed[0] == 200 and name in listed[2].decode().split("\n") and fetched[0] == 200 and
+          fetched[2] == content and fetched[1].get("Content-Type") == "text/csv" and refused == [404, 404, 404],
+          (folder, listed[0], listed[2][:200], fetched[0], refused))
+    if folder:
+        os.remove(os.path.join(folder, name))
+
+
 def check_prometheus(monitor):
     port = monitor.port
     status, _, metrics = get(port, "/metrics")
@@ -309,6 +355,36 @@ def check_axes(driver):
     driver.set_window_size(1280, 1480)
 
 
+MARKS = """return Array.from(document.querySelectorAll('canvas')).map(function (c) {
+  var box = c.getBoundingClientRect();
+  return [c.dataset.marks || "", box.width, box.height]; });"""
+
+
+def check_marks(driver):
+    """A mark on every chart at the events' cycle, its text shown on pointing."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    charts = wait_for(lambda: (lambda c: c and all("DFS stopped" in marks for marks, _, _ in c) and c)(
+        driver.execute_script(MARKS)), 10) or driver.execute_script(MARKS)
+    check("a mark on every chart at the DFS events (%d charts)" % len(charts),
+          charts and all("DFS stopped" in marks for marks, _, _ in charts), [marks for marks, _, _ in charts])
+    canvases = driver.find_elements("css selector", "canvas")
+    shown = []
+    for canvas in canvases:
+        driver.execute_script("arguments[0].scrollIntoView({block: 'center'});", canvas)
+        # Read again just before pointing: the marks move left as the charts scroll each second.
+        marks, width = driver.execute_script("return [arguments[0].dataset.marks || '', "
+                                             "arguments[0].getBoundingClientRect().width];", canvas)
+        mark = next((m for m in marks.split("|") if "DFS stopped" in m), None)
+        if not mark:
+            continue
+        at = int(mark.split(":", 1)[0])
+        ActionChains(driver).move_to_element_with_offset(canvas, at - int(width / 2), 0).perform()
+        shown.append(canvas.get_attribute("title"))
+    driver.execute_script("window.scrollTo(0, 0);")
+    check("pointing at a mark shows its text, on every chart",
+          len(shown) == len(charts) and all("DFS stopped" in text for text in shown), shown)
+
+
 def check_page(monitor):
     """Returns the monitor that runs afterwards (started again for the reconnection)."""
     driver = browser()
@@ -323,6 +399,7 @@ def check_page(monitor):
               second[4] != first[4] and second[2] == "live")
         check("the page shows the module's name and the monitor's version",
               "module: " + module in second[3] and "monitor 1.2.0" in second[3], second[3])
+        check_marks(driver)
         driver.save_screenshot(SCREENSHOT)
         check_axes(driver)
 
@@ -494,6 +571,7 @@ def main():
         if not check("the monitor answers on its port", monitor.answering):
             return 1
         check_endpoints(monitor)
+        check_events(monitor)
         check_prometheus(monitor)
         monitor = check_page(monitor)
         check_abuse(monitor)

@@ -110,6 +110,58 @@ TEST(Program, RecordModeWritesALineEachSecond) {
   }
 }
 
+// Lines of `text`, each without its line end.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line.substr(0, line.find('\r')));
+  return lines;
+}
+
+// The record's lines keep the sampler's pace: a second apart (at most 1.5 on a busy machine).
+void ExpectPace(const std::vector<std::string>& lines, size_t first) {
+  for (size_t i = first + 1; i < lines.size(); ++i) {
+    const double gap = std::stod(lines[i]) - std::stod(lines[i - 1]);
+    EXPECT_TRUE(gap > 0.5 && gap < 1.5) << lines[i - 1] << "\n" << lines[i];
+  }
+}
+
+// /lPATH: the record goes into the file, nothing to standard output. A
+// store that refuses writes (Linux's full device) or a file that cannot be
+// made (a missing folder) is one line, and the record goes on at its pace on
+// standard output, the lines the store did not take included.
+TEST(Program, RecordFileAndAStoreThatRefusesIt) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring file = std::wstring(temp) + L"selvane-record-" + std::to_wstring(GetCurrentProcessId()) + L".csv";
+  Ran run = RunFor(Monitor((L"/l" + file + L" /s").c_str()), 4 * kSamplePeriodMs + 300, false, [](HWND) {});
+  EXPECT_EQ("", run.output);
+  std::string written;
+  if (FILE* in = _wfopen(file.c_str(), L"rb")) {
+    for (int c; (c = fgetc(in)) != EOF;) written += static_cast<char>(c);
+    fclose(in);
+  }
+  DeleteFileW(file.c_str());
+  std::vector<std::string> lines = Lines(written);
+  ASSERT_GE(lines.size(), 4u) << written;
+  EXPECT_EQ(0u, lines[0].find("seconds,cpu1_load_pct,"));
+  ExpectPace(lines, 1);
+
+  const struct {
+    const wchar_t* path;
+    const char* said;
+  } refusing[] = {{L"Z:\\dev\\full", "record: writing z:\\dev\\full failed (error 112); the record goes to standard output from here"},
+                  {L"Z:\\selvane-no-such-folder\\run.csv", "record: cannot make z:\\selvane-no-such-folder\\run.csv (error 3)"}};
+  for (const auto& store : refusing) {
+    run = RunFor(Monitor((std::wstring(L"/l") + store.path).c_str()), 4 * kSamplePeriodMs + 300, false, [](HWND) {});
+    lines = Lines(run.output);
+    ASSERT_GE(lines.size(), 5u) << run.output;
+    EXPECT_EQ(0u, lines[0].find(store.said)) << lines[0];
+    EXPECT_EQ(0u, lines[1].find("seconds,cpu1_load_pct,"));
+    ExpectPace(lines, 2);
+  }
+}
+
 // The sheet as the program asks comctl32 for it: what decides its icon, its
 // pages and its start page.
 ImportPatch* g_sheetPatch;

@@ -147,7 +147,7 @@ static DWORD WINAPI MonitorThread(LPVOID parameter) {
 }
 
 bool InProcessMonitor::Start(const wchar_t* options) {
-  wcsncpy(commandLine, options, 63);
+  wcsncpy(commandLine, options, sizeof commandLine / sizeof commandLine[0] - 1);
   thread = CreateThread(nullptr, 0, MonitorThread, this, 0, nullptr);
   return thread != nullptr && WaitUntil([this] {
            sheet = FindWindowW(nullptr, SELVANE_CAPTION);

@@ -109,7 +109,7 @@ struct InProcessMonitor {
   void Select(int page) const { SendMessageW(sheet, PSM_SETCURSEL, page, 0); }
   HANDLE thread = nullptr;
   HWND sheet = nullptr;
-  wchar_t commandLine[64] = {};
+  wchar_t commandLine[512] = {};
 };
 
 // The import slot of `function` in `module`, or null.

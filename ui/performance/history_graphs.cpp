@@ -27,7 +27,22 @@ void DrawHistoryLine(HDC dc, const HistorySeries* series) {
   DeleteObject(pen);
 }
 
-void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count) {
+// Each mark as a one-pixel column: a fill is exact where a line's ends are the pen's to choose.
+static void DrawMarks(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count,
+                      const HistoryMarks& marks) {
+  MarkLine lines[kMaxMarkLines];
+  const uint32_t lineCount = HistoryMarkLines(series, count, marks, client.bottom, lines);
+  if (lineCount == 0) return;
+  HBRUSH brush = CreateSolidBrush(kColourMark);
+  for (uint32_t i = 0; i < lineCount; ++i) {
+    const RECT column = {lines[i].x, lines[i].top, lines[i].x + 1, lines[i].bottom + 1};
+    FillRect(dc, &column, brush);
+  }
+  DeleteObject(brush);
+}
+
+void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count, const HistoryMarks& marks) {
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  DrawMarks(dc, client, series, count, marks);
   for (uint32_t k = 0; k < count; ++k) DrawHistoryLine(dc, &series[k]);
 }

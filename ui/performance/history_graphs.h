@@ -5,13 +5,15 @@
 
 #include "platform/fixed_width.h"
 #include "platform/win32.h"
+#include "ui/performance/history_marks.h"
 #include "ui/performance/history_series.h"
 
 // The series' 60 points as one green polyline, oldest first.
 void DrawHistoryLine(HDC dc, const HistorySeries* series);
 
 // Paints `count` series over the whole `client` of `dc`, from black: no grid,
-// no frame, no text.
-void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count);
+// no frame, no text; the event marks first, in their own colour, so that the
+// traces stay whole over them.
+void PaintHistory(HDC dc, const RECT& client, const HistorySeries* series, uint32_t count, const HistoryMarks& marks);
 
 #endif

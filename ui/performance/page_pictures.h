@@ -10,6 +10,7 @@
 #include "app/state_lock.h"
 #include "platform/fixed_width.h"
 #include "ui/performance/gauge_geometry.h"
+#include "ui/performance/history_marks.h"
 #include "ui/performance/history_series.h"
 
 struct PagePictures {
@@ -20,6 +21,8 @@ struct PagePictures {
   const HistorySeries* cpuHistory;  // the histories themselves, kMaxProcessors series
   uint32_t cpuSeries;               // how many of them are drawn
   const HistorySeries* memHistory;
+  const HistoryMarks* cpuMarks;  // their event marks
+  const HistoryMarks* memMarks;
 };
 
 // One control's picture, copied out for a repaint.
@@ -29,6 +32,7 @@ struct KeptPicture {
   GaugePicture gauge;                    // the gauges'
   HistorySeries series[kMaxProcessors];  // the histories'
   uint32_t seriesCount;
+  HistoryMarks marks;                    // and their event marks
 };
 
 // Records that graphic control `graph` was drawn from what `pictures` holds.

@@ -69,7 +69,14 @@ static void OnSetClicked(HWND page) {
   const uint32_t mhz = GetDlgItemInt(page, IDC_TARGET_MHZ, NULL, FALSE);
   uint32_t targets[kTargetListCount];
   if (!BuildTargetList(static_cast<int32_t>(index), mhz, targets)) return;
-  g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, targets);
+  if (g_resourceManager.NvRmDfsSetTarget(g_state.rmHandle, kTargetListCount, targets) != 0) return;
+  // A target the library took is an event of the next cycle.
+  const uint32_t domain = static_cast<uint32_t>(index) + 1;
+  const TargetNote note = {domain, targets[domain]};
+  EnterStateLock(&g_stateLock);
+  EventState* events = &g_state.events;
+  if (events->noteCount < kTargetNoteCapacity) events->notes[events->noteCount++] = note;
+  LeaveStateLock(&g_stateLock);
 }
 
 // The sampling thread draws into this page only while it is the active page.

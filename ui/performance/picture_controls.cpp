@@ -23,7 +23,7 @@ static void PaintKept(HDC dc, const RECT& client, uint32_t graph, const KeptPict
   } else if (graph == kGraphCpuGauge || graph == kGraphMemGauge) {
     PaintGauge(dc, client, kept.gauge);
   } else {
-    PaintHistory(dc, client, kept.series, kept.seriesCount);
+    PaintHistory(dc, client, kept.series, kept.seriesCount, kept.marks);
   }
 }
 
