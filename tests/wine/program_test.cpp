@@ -93,23 +93,6 @@ TEST(Program, TemperatureEchoWithOptionS) {
   EXPECT_GE(echoes, 2u);
 }
 
-// /l: a header, then a line of every figure each second, as many fields as
-// the header names, none empty with both stand-ins.
-TEST(Program, RecordModeWritesALineEachSecond) {
-  const Ran run = RunFor(Monitor(L"/l"), 10 * kSamplePeriodMs + 300, false, [](HWND) {});
-  std::vector<std::string> lines;
-  std::istringstream text(run.output);
-  for (std::string line; std::getline(text, line);) lines.push_back(line);
-  ASSERT_GE(lines.size(), 10u) << run.output;
-  EXPECT_LE(lines.size(), 12u);
-  EXPECT_EQ(0u, lines[0].find("seconds,cpu1_load_pct,"));
-  for (const std::string& line : lines) {
-    EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), ','), std::count(line.begin(), line.end(), ',')) << line;
-    EXPECT_EQ(std::string::npos, line.find(",,")) << line;
-    EXPECT_TRUE(!line.empty() && line.back() == '\r') << line;  // each line ends with CR LF
-  }
-}
-
 // Lines of `text`, each without its line end.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -126,7 +109,8 @@ void ExpectPace(const std::vector<std::string>& lines, size_t first) {
   }
 }
 
-// /lPATH: the record goes into the file, nothing to standard output. A
+// /lPATH: the record, a line of every figure each second, goes into the
+// file, nothing to standard output. A
 // store that refuses writes (Linux's full device) or a file that cannot be
 // made (a missing folder) is one line, and the record goes on at its pace on
 // standard output, the lines the store did not take included.
@@ -145,6 +129,11 @@ TEST(Program, RecordFileAndAStoreThatRefusesIt) {
   std::vector<std::string> lines = Lines(written);
   ASSERT_GE(lines.size(), 4u) << written;
   EXPECT_EQ(0u, lines[0].find("seconds,cpu1_load_pct,"));
+  EXPECT_EQ(static_cast<std::ptrdiff_t>(lines.size()), std::count(written.begin(), written.end(), '\r'));  // CR LF each
+  for (const std::string& line : lines) {  // every field the header names, none empty with both stand-ins
+    EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), ','), std::count(line.begin(), line.end(), ',')) << line;
+    EXPECT_EQ(std::string::npos, line.find(",,")) << line;
+  }
   ExpectPace(lines, 1);
 
   const struct {
