@@ -297,19 +297,9 @@ HardwareReadings ReadChip(uint32_t silent) {
 }
 
 std::wstring StatusBlock(const HardwareReadings& r) {
-  const auto mhz = [&](int d) { return std::to_wstring(r.usage[d - 1].currentKhz / 1000); };
-  const auto pct = [&](int d) {
-    const ClockUsage& u = r.usage[d - 1];
-    return std::to_wstring(u.currentKhz == 0 ? 0 : u.averageKhz * 100 / u.currentKhz);
-  };
-  const auto kb = [&](int s) { return std::to_wstring(r.stat[s - 1] >> 10); };
-  const std::wstring gap = L" \t\t\t\t\t\t\t   ";
-  return L"CPU[" + mhz(1) + L"Mhz]\r\nSYS[" + mhz(3) + L"Mhz]  AVP[" + pct(2) + L"%/" + mhz(2) + L"Mhz]" + gap +
-         L"AHB[" + pct(4) + L"%/" + mhz(4) + L"Mhz]  APB[" + pct(5) + L"%/" + mhz(5) + L"Mhz]" + gap + L"VID[" +
-         pct(6) + L"%/" + mhz(6) + L"Mhz]   EMC[" + pct(7) + L"%/" + mhz(7) + L"Mhz]" + gap + L"TModule=" +
-         std::to_wstring(r.tModule) + L"\u00B0C      Tcpu=" + std::to_wstring(r.tCpu) + L"\u00B0C" + gap +
-         L"Carveout[" + kb(2) + L"/" + kb(1) + L"kB, lfb " + kb(3) + L"kB]" + gap + L"GART [" + kb(5) + L"/" + kb(4) +
-         L"kB, lfb " + kb(6) + L"kB]";
+  wchar_t text[kReportBufferChars];
+  FormatHardwareStatus(r, text, kReportBufferChars);
+  return text;
 }
 
 // ---- The pages, their lists and the menu ----

@@ -146,7 +146,7 @@ void SetStandinSettings(const char* settings);
 // block must show.
 constexpr uint32_t kSilentClocks = 1, kSilentTemperatures = 2, kSilentPools = 4;
 HardwareReadings ReadChip(uint32_t silent = 0);
-// The status block `readings` give, written out here.
+// The status block `readings` give, as the program formats it (the format itself: native StatusFormat tests).
 std::wstring StatusBlock(const HardwareReadings& readings);
 // The libnvrm stand-in's log of calls since the last take ("record" setting).
 std::string TakeCallLog();
