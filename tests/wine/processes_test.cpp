@@ -204,12 +204,9 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   EXPECT_EQ(expected, shown);
 }
 
-const std::initializer_list<WPARAM> kToHigh = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN};
-const std::initializer_list<WPARAM> kToLow = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN};
-
 TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing) {
 #ifdef SELVANE_DEVICE
-  GTEST_SKIP() << "the device has no priority classes (SetPriority.MovesApplicationThreadsOnly...)";
+  GTEST_SKIP() << "the device has no priority classes (DeviceCommands.SetPriorityLevelsMarks...)";
 #endif
   BoundPage page("processors=1");
   Helper sleeper;
@@ -219,8 +216,8 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing
     uint32_t marked;
     std::initializer_list<WPARAM> keys;
     DWORD after;
-  } steps[] = {{kPriorityNormal, kToHigh, HIGH_PRIORITY_CLASS},
-               {kPriorityHigh, kToLow, IDLE_PRIORITY_CLASS},
+  } steps[] = {{kPriorityNormal, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN}, HIGH_PRIORITY_CLASS},
+               {kPriorityHigh, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN}, IDLE_PRIORITY_CLASS},
                {kPriorityLow, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE}, IDLE_PRIORITY_CLASS}};
   for (const auto& step : steps) {
     HWND menu = OpenMenuOn(page.List(), item);
@@ -231,48 +228,6 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing
     ASSERT_TRUE(WaitForMenuClosed());
     EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == step.after; }));
   }
-}
-
-#ifdef SELVANE_DEVICE
-int Level(DWORD threadId) {
-  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
-  const int level = CeGetThreadPriority(thread);
-  CloseHandle(thread);
-  return level;
-}
-#endif
-
-// The device has no classes: "Set Priority" moves the application threads to
-// the level chosen and leaves a real-time thread where it is, saying so; the
-// menu marks the level of the application threads.
-TEST(SetPriority, MovesApplicationThreadsOnlyAndSaysHowManyItLeft) {
-#ifndef SELVANE_DEVICE
-  GTEST_SKIP() << "the desktop sets a priority class, which moves every thread";
-#else
-  BoundPage page("processors=1");
-  Helper worker;
-  const int item = page.Listed(&worker, L"threads 2");
-  std::istringstream line(worker.ReadLine());
-  DWORD application = 0, realTime = 0;
-  ASSERT_TRUE(line >> application >> realTime);
-  SetStandinSettings(("processors=1 realtime-thread=" + std::to_string(realTime)).c_str());
-  const struct {
-    std::initializer_list<WPARAM> keys;
-    int level;
-  } steps[] = {{kToHigh, kCeLevelHighest}, {kToLow, kCeLevelIdle}};
-  for (const auto& step : steps) {
-    BoxAnswers boxes(IDOK);
-    Keys(OpenMenuOn(page.List(), item), step.keys);
-    ASSERT_TRUE(WaitForMenuClosed());
-    ASSERT_TRUE(boxes.Asked(1));
-    EXPECT_EQ(L"1 thread(s) at a real-time priority kept their level.", g_asked[0].text);
-    EXPECT_EQ(L"Set Priority", g_asked[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONINFORMATION), g_asked[0].style);
-    EXPECT_EQ(step.level, Level(application));
-    EXPECT_EQ(100, Level(realTime));
-  }
-  SetStandinSettings("");
-#endif
 }
 
 DWORD_PTR AffinityMask(const Child& process) {
@@ -457,6 +412,13 @@ HANDLE WINAPI NoteOpenThread(DWORD access, BOOL inherit, DWORD id) {
   return reinterpret_cast<decltype(&OpenThread)>(g_openPatches[1]->Original())(access, inherit, id);
 }
 
+int Level(DWORD threadId) {
+  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+  const int level = CeGetThreadPriority(thread);
+  CloseHandle(thread);
+  return level;
+}
+
 void SetLevel(DWORD threadId, int level) {
   HANDLE thread = OpenThread(THREAD_SET_INFORMATION, FALSE, threadId);
   ASSERT_TRUE(CeSetThreadPriority(thread, level));
@@ -575,6 +537,8 @@ TEST(DeviceCommands, SetPriorityLevelsMarksAndTheLegacyRangesEdges) {
     ASSERT_TRUE(WaitForMenuClosed());
     ASSERT_TRUE(boxes.Asked(1));
     EXPECT_EQ(L"1 thread(s) at a real-time priority kept their level.", g_asked[0].text);
+    EXPECT_EQ(L"Set Priority", g_asked[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONINFORMATION), g_asked[0].style);
     EXPECT_EQ(step.level, Level(top));
     EXPECT_EQ(step.level, Level(bottom));
     EXPECT_EQ(247, Level(realTime));
