@@ -71,10 +71,6 @@ TEST(CpuLoad, IdleCountsAbsentOnlyWhenAllStayZero) {
   EXPECT_TRUE(IdleCountsAbsent(some, some, 1));  // only the processors counted
 }
 
-TEST(MemLoad, PercentToFraction) {
-  EXPECT_EQ(0.37f, ComputeMemLoad(37));
-}
-
 TEST(TextFormat, ByteCountsUpTo64BitsOrNothing) {
   wchar_t text[32] = L"xy";
   EXPECT_EQ(0u, FormatUnsigned64(text, 3, 123));  // does not fit: untouched

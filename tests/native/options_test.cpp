@@ -7,22 +7,32 @@
 
 namespace {
 
-TEST(Options, OnlyTheFirstLetterAfterEachLeadingSlashCounts) {
+// Only the first letter after each leading slash counts; /r takes the port
+// written right after its letter (port 0: not a port).
+TEST(Options, FirstLettersAfterLeadingSlashesAndThePortRightAfterR) {
   struct Case {
     const wchar_t* line;
-    uint32_t serial, dfs, usage, record;
+    uint32_t serial, dfs, usage, record, remote, port;
   } cases[] = {
-      {L"", 0, 0, 0, 0},
-      {L" /s", 0, 0, 0, 0},         // a leading blank ends the scan
-      {L"/D", 0, 1, 0, 0},          // lower-cased first
-      {L"//s", 1, 0, 0, 0},         // a slash in the letter position starts the next option
-      {L"/ s", 0, 0, 0, 0},         // the blank is the letter
-      {L"/x/s/", 1, 0, 0, 0},       // unknown letters are ignored
-      {L"/sd", 1, 0, 0, 0},         // d is not after a slash
-      {L"/h /h", 0, 0, 2, 0},       // usage once per occurrence
-      {L"/help", 0, 0, 1, 0},
-      {L"/S/H/D", 1, 1, 1, 0},
-      {L"/L /s", 1, 0, 0, 1},       // a blank after the letter: no path
+      {L"", 0, 0, 0, 0, 0, 0},
+      {L" /s", 0, 0, 0, 0, 0, 0},                     // a leading blank ends the scan
+      {L"//s", 1, 0, 0, 0, 0, 0},                     // a slash in the letter position starts the next option
+      {L"/ s", 0, 0, 0, 0, 0, 0},                     // the blank is the letter
+      {L"/x/s/", 1, 0, 0, 0, 0, 0},                   // unknown letters are ignored
+      {L"/sd", 1, 0, 0, 0, 0, 0},                     // d is not after a slash
+      {L"/h /h", 0, 0, 2, 0, 0, 0},                   // usage once per occurrence
+      {L"/S/H/D", 1, 1, 1, 0, 0, 0},               // lower-cased first
+      {L"/L /s", 1, 0, 0, 1, 0, 0},                   // a blank after the letter: no path
+      {L"/r", 0, 0, 0, 0, 1, kRemoteDefaultPort},
+      {L"/R /l", 0, 0, 0, 1, 1, kRemoteDefaultPort},
+      {L"/r9123/s", 1, 0, 0, 0, 1, 9123},
+      {L"/l /r65535 ", 0, 0, 0, 1, 1, 65535},
+      {L"/r1 9", 0, 0, 0, 0, 1, 1},                   // what follows a space is not the port
+      {L"/r0", 0, 0, 0, 0, 1, 0},
+      {L"/r65536", 0, 0, 0, 0, 1, 0},
+      {L"/r000009123", 0, 0, 0, 0, 1, 0},
+      {L"/r91x", 0, 0, 0, 0, 1, 0},
+      {L"/remote", 0, 0, 0, 0, 1, 0},
   };
   for (const Case& c : cases) {
     std::wstring line(c.line);
@@ -31,30 +41,6 @@ TEST(Options, OnlyTheFirstLetterAfterEachLeadingSlashCounts) {
     EXPECT_EQ(c.dfs, scan.dfsOffAtStart) << c.line;
     EXPECT_EQ(c.usage, scan.usageRequests) << c.line;
     EXPECT_EQ(c.record, scan.recordFigures) << c.line;
-  }
-}
-
-TEST(Options, RemoteTakesThePortWrittenRightAfterItsLetter) {
-  struct Case {
-    const wchar_t* line;
-    uint32_t remote, port;  // port 0: not a port
-  } cases[] = {
-      {L"/s", 0, 0},
-      {L"/r", 1, kRemoteDefaultPort},
-      {L"/R /l", 1, kRemoteDefaultPort},
-      {L"/r9123/s", 1, 9123},
-      {L"/l /r65535 ", 1, 65535},
-      {L"/r1 9", 1, 1},  // what follows a space is not the port
-      {L"/r0", 1, 0},
-      {L"/r65536", 1, 0},
-      {L"/r000009123", 1, 0},
-      {L"/r91x", 1, 0},
-      {L"/remote", 1, 0},
-      {L"/r-1", 1, 0},
-  };
-  for (const Case& c : cases) {
-    std::wstring line(c.line);
-    const OptionScan scan = ScanOptions(line.data());
     EXPECT_EQ(c.remote, scan.remoteEndpoint) << c.line;
     EXPECT_EQ(c.port, scan.remotePort) << c.line;
   }
