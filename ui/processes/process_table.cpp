@@ -53,7 +53,6 @@ namespace {
 
 // What closing up a pass's rows works with and sums.
 struct CloseUp {
-  const ProcessEntry* rows;
   uint64_t elapsed;
   uint32_t machineProcessors;
   uint32_t threadSum;
@@ -61,12 +60,10 @@ struct CloseUp {
 
 }  // namespace
 
-// A kept row's figures brought to this pass; a new row's ID is the index it
-// closes up to.
-static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t flags) {
+// A kept row's figures brought to this pass.
+static uint32_t CloseUpRow(void* context, ProcessEntry* row, uint32_t) {
   CloseUp* closeUp = static_cast<CloseUp*>(context);
   closeUp->threadSum += row->threadCount;
-  if (flags == ENTRY_NEW) row->listId = static_cast<uint32_t>(row - closeUp->rows);
   return UpdateShownFigures(row, closeUp->elapsed, closeUp->machineProcessors);
 }
 
@@ -151,6 +148,9 @@ void ReconcileProcessEntry(ProcessTable* table, const ProcessReading* entry, con
   if (appended) {
     row->serial = ++table->lastSerial;
     if (row->serial == 0) row->serial = ++table->lastSerial;  // 0 names no row
+    // The ID counts listings from 0 and is never given twice: a table row
+    // is reused at once, while an ended process stays listed a while.
+    row->listId = row->serial - 1;
     row->threadCount = entry->threadCount;
     row->affinity = multi ? entry->affinity : 0;
     row->exitedCpuTime = 0;
@@ -187,7 +187,6 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
   TakeThreads(table, threads, reading, settings, listThreads);
 
   CloseUp closeUp;
-  closeUp.rows = table->rows;
   closeUp.elapsed = static_cast<uint64_t>(settings->nowMs - table->lastPassMs) * kTicksPerMs;
   closeUp.machineProcessors = settings->machineProcessors;
   closeUp.threadSum = 0;

@@ -21,7 +21,7 @@ struct ProcessEntry {
   uint32_t flags;                       // this pass: 0, ENTRY_NEW, ENTRY_UNSEEN or ENTRY_CHANGED, never combined
   uint32_t processId;                   // the key snapshot entries are matched by
   uint32_t serial;                      // names this row's process for the monitor's life: ids are reused
-  uint32_t listId;                      // the ID column: the row's index when it was appended
+  uint32_t listId;                      // the ID column: the row's place in the order of listing
   wchar_t name[kProcessNameChars + 1];  // as first seen; always terminated
   uint32_t threadCount;                 // as last seen
   uint32_t affinity;                    // 0 = any processor, n = processor n; read only with 2+ processors
