@@ -1,6 +1,9 @@
 // Test settings of the stand-ins: words in the environment variable
-// SELVANE_STANDIN, read at each call, so that a test can change them between
-// two bindings in one process. Unset, a stand-in behaves as shipped.
+// SELVANE_STANDIN, read when a stand-in first needs them and again when its
+// StandinReloadSettings export is called, so that a test can change them
+// between two bindings in one process. Kept, not read at each call: Wine
+// scans the whole environment for each read, and a cycle makes twenty.
+// Unset, a stand-in behaves as shipped.
 //   processors=N   coredll reports N processors (processor p is measured on
 //                  the machine's processor (p - 1) mod count + 1)
 //   no-idle-time   the platform keeps no idle count: coredll's CeGetIdleTimeEx
@@ -41,20 +44,54 @@
 
 constexpr DWORD kStandinSettingsChars = 256;
 
+// The settings as last read, and the lock that keeps a reload from tearing
+// a reader's scan.
+struct StandinSettingsCache {
+  SRWLOCK lock = SRWLOCK_INIT;
+  bool loaded = false;
+  char text[kStandinSettingsChars] = {};
+};
+
+inline StandinSettingsCache& SettingsCache() {
+  static StandinSettingsCache cache;
+  return cache;
+}
+
+inline void ReloadStandinSettings() {
+  StandinSettingsCache& cache = SettingsCache();
+  char text[kStandinSettingsChars];
+  const DWORD length = GetEnvironmentVariableA("SELVANE_STANDIN", text, kStandinSettingsChars);
+  if (length == 0 || length >= kStandinSettingsChars) text[0] = '\0';
+  AcquireSRWLockExclusive(&cache.lock);
+  std::memcpy(cache.text, text, sizeof text);
+  cache.loaded = true;
+  ReleaseSRWLockExclusive(&cache.lock);
+}
+
 // Whether `word` is set; `*value` takes the number after "word=" if there is one.
 inline bool StandinSetting(const char* word, unsigned long* value = nullptr) {
-  char settings[kStandinSettingsChars];
-  const DWORD length = GetEnvironmentVariableA("SELVANE_STANDIN", settings, kStandinSettingsChars);
-  if (length == 0 || length >= kStandinSettingsChars) return false;
+  StandinSettingsCache& cache = SettingsCache();
+  AcquireSRWLockShared(&cache.lock);
+  const bool loaded = cache.loaded;
+  ReleaseSRWLockShared(&cache.lock);
+  if (!loaded) ReloadStandinSettings();
+  AcquireSRWLockShared(&cache.lock);
+  const char* settings = cache.text;
   const size_t size = std::strlen(word);
-  for (const char* at = std::strstr(settings, word); at != nullptr; at = std::strstr(at + 1, word)) {
+  bool found = false;
+  for (const char* at = std::strstr(settings, word); at != nullptr && !found; at = std::strstr(at + 1, word)) {
     const bool starts = at == settings || at[-1] == ' ';
     const char next = at[size];
     if (!starts || (next != '\0' && next != ' ' && next != '=')) continue;
     if (value != nullptr) *value = next == '=' ? std::strtoul(at + size + 1, nullptr, 10) : 0;
-    return true;
+    found = true;
   }
-  return false;
+  ReleaseSRWLockShared(&cache.lock);
+  return found;
 }
+
+// Defines the library's StandinReloadSettings export; once a library.
+#define STANDIN_SETTINGS_EXPORT \
+  extern "C" __declspec(dllexport) void WINAPI StandinReloadSettings() { ReloadStandinSettings(); }
 
 #endif

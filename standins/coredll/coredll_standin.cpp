@@ -23,6 +23,8 @@
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 
+STANDIN_SETTINGS_EXPORT
+
 static constexpr DWORD kUserKDataProcessorCount = 0x88;
 static constexpr DWORD kMaxQueriedProcessors = 64;
 static constexpr DWORD kSwitchableProcessors = 32;  // one bit each in a LONG
@@ -38,10 +40,15 @@ struct ThreadBasics {
   LONG basePriority;
 };
 
+// Fixed for the process's life: asked once (each GetSystemInfo is several
+// system queries under Wine, and a cycle validates a processor a dozen times).
 static DWORD MachineProcessors() {
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+  static const DWORD count = [] {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+  }();
+  return count;
 }
 
 static DWORD ReportedProcessors() {
@@ -167,16 +174,31 @@ STANDIN_EXPORT BOOL WINAPI CePowerOnProcessor(DWORD processor) {
   return TRUE;
 }
 
+// The machine's processor times as last queried, and the tick of the query:
+// a cycle asks each processor in turn, and one query within a millisecond
+// answers them all (Wine reads /proc/stat for each, in 10 ms ticks).
+static SRWLOCK g_idleLock = SRWLOCK_INIT;
+static SYSTEM_PROCESSOR_PERFORMANCE_INFORMATION g_idleTable[kMaxQueriedProcessors];
+static ULONG g_idleLength;
+static DWORD g_idleTick;
+static bool g_idleKnown;
+
 // Idle ms of the machine's processor `index` (from 0); false when it cannot be read.
 static bool MachineIdle(DWORD index, DWORD* idleMs) {
   if (index >= kMaxQueriedProcessors) return false;
-  SYSTEM_PROCESSOR_PERFORMANCE_INFORMATION info[kMaxQueriedProcessors];
-  ULONG length = 0;
-  if (NtQuerySystemInformation(kProcessorPerformance, info, sizeof info, &length) != 0) return false;
-  if (length < (index + 1) * sizeof info[0]) return false;
+  AcquireSRWLockExclusive(&g_idleLock);
+  const DWORD tick = GetTickCount();
+  if (!g_idleKnown || tick != g_idleTick) {
+    ULONG length = 0;
+    g_idleKnown = NtQuerySystemInformation(kProcessorPerformance, g_idleTable, sizeof g_idleTable, &length) == 0;
+    g_idleLength = g_idleKnown ? length : 0;
+    g_idleTick = tick;
+  }
+  const bool known = g_idleKnown && g_idleLength >= (index + 1) * sizeof g_idleTable[0];
   // 100 ns units to ms; the 32-bit result wraps like the tick count.
-  *idleMs = static_cast<DWORD>(static_cast<ULONGLONG>(info[index].IdleTime.QuadPart) / 10000u);
-  return true;
+  if (known) *idleMs = static_cast<DWORD>(static_cast<ULONGLONG>(g_idleTable[index].IdleTime.QuadPart) / 10000u);
+  ReleaseSRWLockExclusive(&g_idleLock);
+  return known;
 }
 
 bool FirstProcessorIdle(DWORD* idleMs) { return MachineIdle(0, idleMs); }

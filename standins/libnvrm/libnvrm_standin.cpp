@@ -19,6 +19,8 @@
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 
+STANDIN_SETTINGS_EXPORT
+
 static constexpr uint32_t kSuccess = 0;
 static constexpr uint32_t kErrorBadHandle = 1;
 static constexpr uint32_t kErrorBadValue = 2;

@@ -26,6 +26,8 @@
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 
+STANDIN_SETTINGS_EXPORT
+
 static constexpr DWORD kMaxOpenSnapshots = 16;
 static constexpr DWORD kHeapListMs = 3;
 static constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);

@@ -246,7 +246,17 @@ static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
 }
 #endif
 
-void SetStandinSettings(const char* settings) { SetEnvironmentVariableA("SELVANE_STANDIN", settings); }
+// The stand-ins keep what they read: each one loaded reads the new settings.
+void SetStandinSettings(const char* settings) {
+  SetEnvironmentVariableA("SELVANE_STANDIN", settings);
+  for (const wchar_t* library : {L"coredll.dll", L"libnvrm.dll", L"toolhelp.dll"}) {
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr) continue;
+    const auto reload = reinterpret_cast<void(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "StandinReloadSettings")));
+    if (reload != nullptr) reload();
+  }
+}
 
 void BindPlatform(const PlatformFaults& faults) {
   ResetMonitorState();
