@@ -75,10 +75,15 @@ build() {
   return 1
 }
 
-# Runs a test preset and adds its counts.
-run_ctest() {
+# Runs a test preset into its log.
+ctest_into_log() {
+  ctest --preset "$1" >"$logs/$1-test.log" 2>&1
+}
+
+# Shows a test preset's log's outcome and adds its counts.
+report_ctest() {
   local preset=$1 log="$logs/$1-test.log"
-  ctest --preset "$preset" >"$log" 2>&1
+  echo "-- $preset:"
   grep -E '\*\*\*|tests passed' "$log"
   # A failed test's own output (the presets keep it on failure), so a run
   # elsewhere says why without its log.
@@ -86,6 +91,26 @@ run_ctest() {
        /^ *Start +[0-9]+:|^[0-9]+% tests passed/ { show = 0 }
        show && shown < 60 { print "   " $0; shown++ }' "$log"
   count_ctest "$log" "$preset"
+}
+
+run_ctest() {
+  ctest_into_log "$1"
+  report_ctest "$1"
+}
+
+# Runs a Wine test preset in a Wine prefix of its own (its own server, its own
+# virtual display for the real-input test), in the background: two suites run
+# side by side, since most of their time is spent waiting on the clock.
+wine_lane() {
+  local preset=$1 mode=$2 tag=$3 display=$4
+  (
+    export SELVANE_PREFIX_TAG=$tag SELVANE_DISPLAY_FROM=$display
+    source scripts/wine-env.sh
+    wine_prefix "$mode"
+    wine_server_start
+    ctest_into_log "$preset"
+    wine_server_stop
+  ) &
 }
 
 stage "native: pure core (ASan, UBSan)"
@@ -99,53 +124,51 @@ if build tsan; then
   check "process table stress" build/tsan/tests/tsan/table_stress
 fi
 
-stage "windows: program, stand-ins and Wine tests"
-if build windows; then
-  source scripts/wine-env.sh
-  wine_prefix null
-  wine_server_start
-  run_ctest windows
-  wine_server_stop
-  check "device API gate" bash scripts/check-device-api.sh build/windows
-fi
-
-# The device's branch built for the desktop, linked against the stand-ins of
-# the device's libraries (coredll.dll, toolhelp.dll), and the Wine suite run
-# on it: start-up, both pages, the lists, every command, the fault matrix, the
-# long run, and what a cycle costs the device's platform.
+# The desktop's build and the device's branch built for the desktop, linked
+# against the stand-ins of the device's libraries (coredll.dll, toolhelp.dll);
+# their Wine suites side by side: start-up, both pages, the lists, every
+# command, the fault matrix, the long run, and what a cycle costs the device's
+# platform.
 # The device is 32-bit, and there its window data goes through SetWindowLongW
 # with GWL_USERDATA and GWL_WNDPROC, which only the 32-bit build takes. Where
 # this machine runs 32-bit programs (scripts/can-run-32bit.sh; deps.sh then
 # installs Wine's 32-bit half) the suite runs on the 32-bit build in place of
 # the 64-bit one; elsewhere the 32-bit program and its stand-ins are built
 # (its Wine tests too would cost CI a minute and a half), and the 64-bit one runs.
+stage "windows and the device's branch: builds"
+lanes=()
+if build windows; then
+  wine_lane windows null "" 99
+  lanes+=(windows)
+fi
 if run32=$(bash scripts/can-run-32bit.sh) && [ -x /usr/lib/wine/wine ]; then
-  stage "windows-device-x86: the device's branch, 32-bit as on the device, under Wine, over the device's stand-ins"
+  device=windows-device-x86
   if build windows-device-x86; then
-    source scripts/wine-env.sh
-    wine_prefix null32
-    wine_server_start
-    run_ctest windows-device-x86
-    wine_server_stop
+    wine_lane windows-device-x86 null32 "" 140
+    lanes+=(windows-device-x86)
   fi
 else
-  stage "windows-device-x86: the device's branch built 32-bit (not run: $run32)"
+  device=windows-device
   if build windows-device-x86 --target selvane-monitor coredll toolhelp libnvrm; then
     passed=$((passed + 1))
-    echo "built; the 32-bit Wine suite is skipped: ${run32:-no 32-bit Wine (wine32:i386)}"
+    echo "windows-device-x86 built; its Wine suite is skipped: ${run32:-no 32-bit Wine (wine32:i386)}"
     skipped=$((skipped + 1))
   fi
-  stage "windows-device: the device's branch under Wine, over the device's stand-ins"
   if build windows-device; then
-    source scripts/wine-env.sh
-    wine_prefix null
-    wine_server_start
-    run_ctest windows-device
-    wine_server_stop
-    # The device's run-time has no mingw-w64 printf: the branch must not pull it in.
-    check "the device's branch holds no mingw-w64 printf" bash -c '
-      ! x86_64-w64-mingw32-nm build/windows-device/bin/selvane-monitor.exe | grep -E " __mingw_(v?[fs]?n?w?printf|pformat)"'
+    wine_lane windows-device null -device 140
+    lanes+=(windows-device)
   fi
+fi
+stage "windows and $device: Wine suites side by side"
+wait
+for preset in "${lanes[@]+"${lanes[@]}"}"; do report_ctest "$preset"; done
+if [ -f build/windows/bin/selvane-monitor.exe ]; then
+  check "device API gate" bash scripts/check-device-api.sh build/windows
+fi
+if [ "$device" = windows-device ] && [ -f build/windows-device/bin/selvane-monitor.exe ]; then
+  # The device's run-time has no mingw-w64 printf: the branch must not pull it in.
+  check "the device's branch holds no mingw-w64 printf" bash -c '
+    ! x86_64-w64-mingw32-nm build/windows-device/bin/selvane-monitor.exe | grep -E " __mingw_(v?[fs]?n?w?printf|pformat)"'
 fi
 
 # The device's own build, as each SDK's compiler sees it: every program

@@ -8,9 +8,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 # Makes (once) and selects the prefix for mode "null" (headless) or "x11";
 # "null32" is a headless prefix made with Wine's 32-bit half, for 32-bit programs.
+# SELVANE_PREFIX_TAG, when set, names a separate set of prefixes (a test
+# suite run beside another has its own).
 wine_prefix() {
   local mode=$1
-  export WINEPREFIX="$root/build/wineprefix-$mode"
+  export WINEPREFIX="$root/build/wineprefix-$mode${SELVANE_PREFIX_TAG:-}"
   if [ ! -f "$WINEPREFIX/.selvane-ready" ]; then
     rm -rf "$WINEPREFIX"
     echo "Making the Wine prefix $WINEPREFIX ..."

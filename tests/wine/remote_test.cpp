@@ -27,14 +27,20 @@ bool HasModule(HANDLE process, const wchar_t* name) {
   return false;
 }
 
+unsigned short FreePort();
+
 TEST(RemoteOption, WinsockIsLoadedOnlyWithR) {
+  WSADATA data;
+  ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
   for (const bool remote : {false, true}) {
     Child child;
-    ASSERT_TRUE(child.Start(L"\"" + BinPath(L"selvane-monitor.exe") + (remote ? L"\" /l /r9319" : L"\" /l")));
+    const std::wstring option = remote ? L" /r" + std::to_wstring(FreePort()) : L"";
+    ASSERT_TRUE(child.Start(L"\"" + BinPath(L"selvane-monitor.exe") + L"\" /l" + option));
     EXPECT_EQ(0u, child.ReadLine().find("seconds,"));  // the record's header: start-up is over
     EXPECT_EQ(remote, HasModule(child.Process(), L"ws2_32.dll"));
     TerminateProcess(child.Process(), 0);
   }
+  WSACleanup();
 }
 
 HMODULE(WINAPI* g_loadLibrary)(LPCWSTR);

@@ -2,14 +2,15 @@
 # Runs a Wine test command on a virtual display (Xvfb, the X11 driver's
 # prefix) where the tests can press keys and click as a person would: a test
 # leaves an xdotool command line in a file NAME.req in SELVANE_INPUT_DIR, and
-# the loop here runs it and renames the file NAME.done.
+# the loop here runs it and renames the file NAME.done. The display is the
+# first free one from SELVANE_DISPLAY_FROM (default 99).
 set -u
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 source "$root/scripts/wine-env.sh"
 wine_prefix x11
 SELVANE_INPUT_DIR=$(mktemp -d)
 export SELVANE_INPUT_DIR
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -n "${SELVANE_DISPLAY_FROM:-99}" -s "-screen 0 1024x768x24" bash -c '
   while :; do
     for request in "$SELVANE_INPUT_DIR"/*.req; do
       [ -e "$request" ] || continue
