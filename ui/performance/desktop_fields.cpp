@@ -26,15 +26,11 @@ static void WidenByteFields(HWND page) {
 // The status field keeps the block's exact text; it is drawn with the
 // device's line breaks, as the static control draws otherwise: the page's
 // colours, the field's font, word wrap.
-static void PaintStatusField(HWND field) {
+static void PaintStatusField(HWND field, HDC dc) {
   wchar_t text[kReportBufferChars];
   wchar_t lines[kReportBufferChars];
   GetWindowTextW(field, text, kReportBufferChars);
   StatusDisplayText(text, lines, kReportBufferChars);
-
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(field, &paint);
-  if (dc == NULL) return;
   RECT client;
   GetClientRect(field, &client);
   HBRUSH brush = reinterpret_cast<HBRUSH>(
@@ -44,7 +40,6 @@ static void PaintStatusField(HWND field) {
   HGDIOBJ previous = font != NULL ? SelectObject(dc, font) : NULL;
   DrawTextW(dc, lines, -1, &client, DT_LEFT | DT_WORDBREAK);
   if (previous != NULL) SelectObject(dc, previous);
-  EndPaint(field, &paint);
 }
 
 // The static control's own procedure. The field is wrapped by replacing its
@@ -55,12 +50,26 @@ static WNDPROC g_staticFieldProc;
 
 static LRESULT CALLBACK StatusFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SETTEXT:
-      // Stores the text without the control's own drawing, then repaints.
+    case WM_SETTEXT: {
+      // Stores the text without the control's own drawing and draws it at
+      // once: under Wine an invalidation and the paint it brings (BeginPaint
+      // alone is several server requests) cost twice the drawing itself.
       DefWindowProcW(field, message, wParam, lParam);
-      InvalidateRect(field, NULL, FALSE);
+      HDC dc = GetDC(field);
+      if (dc != NULL) {
+        PaintStatusField(field, dc);
+        ReleaseDC(field, dc);
+      }
       return TRUE;
-    case WM_PAINT: PaintStatusField(field); return 0;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(field, &paint);
+      if (dc != NULL) PaintStatusField(field, dc);
+      EndPaint(field, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND: return TRUE;  // the paint fills the whole field
     default: break;
   }
   return CallWindowProcW(g_staticFieldProc, field, message, wParam, lParam);
