@@ -99,17 +99,21 @@ run_ctest() {
 }
 
 # Runs a Wine test preset in a Wine prefix of its own (its own server, its own
-# virtual display for the real-input test), in the background: two suites run
-# side by side, since most of their time is spent waiting on the clock.
+# virtual display for the real-input test), in the background: the two suites
+# run side by side and beside the later stages, since most of their time is
+# spent waiting on the clock. Their seconds go into $logs/PRESET-lane.seconds.
 wine_lane() {
   local preset=$1 mode=$2 tag=$3 display=$4
+  rm -f "$logs/$preset-lane.seconds"
   (
+    lane_start=$(date +%s)
     export SELVANE_PREFIX_TAG=$tag SELVANE_DISPLAY_FROM=$display
     source scripts/wine-env.sh
     wine_prefix "$mode"
     wine_server_start
     ctest_into_log "$preset"
     wine_server_stop
+    echo $(( $(date +%s) - lane_start )) >"$logs/$preset-lane.seconds"
   ) &
 }
 
@@ -126,16 +130,17 @@ fi
 
 # The desktop's build and the device's branch built for the desktop, linked
 # against the stand-ins of the device's libraries (coredll.dll, toolhelp.dll);
-# their Wine suites side by side: start-up, both pages, the lists, every
-# command, the fault matrix, the long run, and what a cycle costs the device's
-# platform.
+# their Wine suites side by side, and beside the stages after them: start-up,
+# both pages, the lists, every command, the fault matrix, the long run, and
+# what a cycle costs the device's platform. Each suite starts as soon as its
+# build is done; the results are read at the end.
 # The device is 32-bit, and there its window data goes through SetWindowLongW
 # with GWL_USERDATA and GWL_WNDPROC, which only the 32-bit build takes. Where
 # this machine runs 32-bit programs (scripts/can-run-32bit.sh; deps.sh then
 # installs Wine's 32-bit half) the suite runs on the 32-bit build in place of
 # the 64-bit one; elsewhere the 32-bit program and its stand-ins are built
 # (its Wine tests too would cost CI a minute and a half), and the 64-bit one runs.
-stage "windows and the device's branch: builds"
+stage "windows and the device's branch: builds, then their Wine suites in the background"
 lanes=()
 if build windows; then
   wine_lane windows null "" 99
@@ -149,19 +154,16 @@ if run32=$(bash scripts/can-run-32bit.sh) && [ -x /usr/lib/wine/wine ]; then
   fi
 else
   device=windows-device
+  if build windows-device; then
+    wine_lane windows-device null -device 140
+    lanes+=(windows-device)
+  fi
   if build windows-device-x86 --target selvane-monitor coredll toolhelp libnvrm; then
     passed=$((passed + 1))
     echo "windows-device-x86 built; its Wine suite is skipped: ${run32:-no 32-bit Wine (wine32:i386)}"
     skipped=$((skipped + 1))
   fi
-  if build windows-device; then
-    wine_lane windows-device null -device 140
-    lanes+=(windows-device)
-  fi
 fi
-stage "windows and $device: Wine suites side by side"
-wait
-for preset in "${lanes[@]+"${lanes[@]}"}"; do report_ctest "$preset"; done
 if [ -f build/windows/bin/selvane-monitor.exe ]; then
   check "device API gate" bash scripts/check-device-api.sh build/windows
 fi
@@ -230,6 +232,13 @@ stage "scripts, static analysis, fuzzers"
 check "benchmark scripts parse" bash -c 'for script in bench/*.sh; do bash -n "$script" || exit 1; done'
 check "static analysis (cppcheck)" bash scripts/static-analysis.sh
 check "fuzzers (10 s each from their corpora; scripts/fuzz.sh runs longer)" bash scripts/fuzz.sh 10
+
+stage "windows and $device: the Wine suites' results"
+wait
+for preset in "${lanes[@]+"${lanes[@]}"}"; do
+  report_ctest "$preset"
+  echo "   ($(cat "$logs/$preset-lane.seconds" 2>/dev/null || echo "?") s, from its build's end)"
+done
 stage ""
 
 echo
