@@ -29,9 +29,7 @@ TEST(ProcessTable, ExitsCloseUpWithTheFewestStepsAndIdTextsStay) {
   // never given, not b's row index, which b's item still shows.
   m.Pass({a, c, d});
   EXPECT_EQ(d.name.substr(0, kProcessNameChars), m.Item(3)[kColumnName]);
-  EXPECT_EQ((std::vector<std::wstring>{L"0", L"1", L"2", L"3"}),
-            (std::vector<std::wstring>{m.Item(0)[kColumnId], m.Item(1)[kColumnId], m.Item(2)[kColumnId],
-                                       m.Item(3)[kColumnId]}));
+  for (int item = 0; item < 4; ++item) EXPECT_EQ(std::to_wstring(item), m.Item(item)[kColumnId]);
   EXPECT_EQ((Ops{L"delete 1", L"redraw 2"}), m.Pass({a, c, d}, {}, kEndedRowMs));  // and d's new mark ends
   EXPECT_EQ(L"2", m.Item(1)[kColumnId]);  // c keeps its ID
   // Two neighbours end in one pass, and leave together.
