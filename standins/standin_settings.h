@@ -44,12 +44,22 @@
 
 constexpr DWORD kStandinSettingsChars = 256;
 
-// The settings as last read, and the lock that keeps a reload from tearing
-// a reader's scan.
+// The settings as last read (first when a stand-in first asks), and the lock
+// that keeps a reload from tearing a reader's scan.
 struct StandinSettingsCache {
   SRWLOCK lock = SRWLOCK_INIT;
-  bool loaded = false;
   char text[kStandinSettingsChars] = {};
+
+  StandinSettingsCache() { Read(); }
+
+  void Read() {
+    char read[kStandinSettingsChars];
+    const DWORD length = GetEnvironmentVariableA("SELVANE_STANDIN", read, kStandinSettingsChars);
+    if (length == 0 || length >= kStandinSettingsChars) read[0] = '\0';
+    AcquireSRWLockExclusive(&lock);
+    std::memcpy(text, read, sizeof text);
+    ReleaseSRWLockExclusive(&lock);
+  }
 };
 
 inline StandinSettingsCache& SettingsCache() {
@@ -57,24 +67,11 @@ inline StandinSettingsCache& SettingsCache() {
   return cache;
 }
 
-inline void ReloadStandinSettings() {
-  StandinSettingsCache& cache = SettingsCache();
-  char text[kStandinSettingsChars];
-  const DWORD length = GetEnvironmentVariableA("SELVANE_STANDIN", text, kStandinSettingsChars);
-  if (length == 0 || length >= kStandinSettingsChars) text[0] = '\0';
-  AcquireSRWLockExclusive(&cache.lock);
-  std::memcpy(cache.text, text, sizeof text);
-  cache.loaded = true;
-  ReleaseSRWLockExclusive(&cache.lock);
-}
+inline void ReloadStandinSettings() { SettingsCache().Read(); }
 
 // Whether `word` is set; `*value` takes the number after "word=" if there is one.
 inline bool StandinSetting(const char* word, unsigned long* value = nullptr) {
   StandinSettingsCache& cache = SettingsCache();
-  AcquireSRWLockShared(&cache.lock);
-  const bool loaded = cache.loaded;
-  ReleaseSRWLockShared(&cache.lock);
-  if (!loaded) ReloadStandinSettings();
   AcquireSRWLockShared(&cache.lock);
   const char* settings = cache.text;
   const size_t size = std::strlen(word);
