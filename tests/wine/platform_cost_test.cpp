@@ -131,13 +131,11 @@ uint64_t g_spun;
 // too busy to give it that, and keeps what it had.
 DWORD WINAPI Spin(void*) {
   const DWORD start = GetTickCount();
-  uint64_t own = 0;
-  while (own < 200 * kTicksPerMs && GetTickCount() - start < 5000) {
+  for (g_spun = 0; g_spun < 200 * kTicksPerMs && GetTickCount() - start < 5000;) {
     FILETIME created, exited, kernel, user;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    own = FileTimeTicks(kernel) + FileTimeTicks(user);
+    g_spun = FileTimeTicks(kernel) + FileTimeTicks(user);
   }
-  g_spun = own;
   return 0;
 }
 
