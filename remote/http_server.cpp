@@ -459,10 +459,17 @@ static uint32_t UntilNextSample() {
   return since < 2 * kSamplePeriodMs ? kRemoteSamplePollMs : kRemoteTickMs;  // a sampler this late is not polled for
 }
 
-// Whether slot `index`'s event was set (and resets it): woken by another
-// socket's event, the thread still serves every one that signalled.
-static bool Signalled(uint32_t index, DWORD woken, const uint32_t* slotOf) {
-  if (woken != WAIT_TIMEOUT - WAIT_OBJECT_0 && slotOf[woken] == index) return true;
+// No wait position: a slot accepted after the wait.
+static const DWORD kNotWaitedOn = kRemoteSlotCount + 1;
+
+// Whether slot `index`'s event was set (and resets it). The wait answers for
+// the events before the one it names, which is the first one set, and for
+// all of them when it timed out; only the rest are asked (each a server round
+// trip under Wine).
+static bool Signalled(uint32_t index, DWORD woken, const DWORD* positionOf) {
+  const DWORD position = positionOf[index];
+  if (position == woken) return true;
+  if (position != kNotWaitedOn && position < woken) return false;
   return WaitForSingleObject(g_server.clientEvents[index], 0) == WAIT_OBJECT_0;
 }
 
@@ -470,47 +477,53 @@ static bool Signalled(uint32_t index, DWORD woken, const uint32_t* slotOf) {
 // wait on the events sleeps until any socket has news or a time limit is due.
 static DWORD WINAPI RemoteThreadProc(LPVOID) {
   HANDLE events[kRemoteSlotCount + 1];
-  uint32_t slotOf[kRemoteSlotCount + 1];
-  bool again = false;  // a client or the listener has more to do at once
+  DWORD positionOf[kRemoteSlotCount];
+  bool again = false;        // a client or the listener has more to do at once
+  bool acceptsLeft = true;   // the last accepts stopped before the queue was empty
   for (;;) {
     DWORD count = 0;
-    events[count] = g_server.listenerEvent;
-    slotOf[count++] = kRemoteSlotCount;
+    events[count++] = g_server.listenerEvent;
     // A request, a linger or a blocked answer is watched at the short tick;
     // only event streams waiting for a sample: until it is due.
     bool busy = false;
     bool streaming = false;
     for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
       const RemoteClient* client = &g_server.clients[i];
+      positionOf[i] = kNotWaitedOn;
       if (client->state == CLIENT_FREE) continue;
       const bool waiting = client->state == CLIENT_SENDING && !HasPending(client);
       streaming = streaming || (waiting && client->route == ROUTE_EVENTS);
       busy = busy || !waiting;
-      events[count] = g_server.clientEvents[i];
-      slotOf[count++] = i;
+      positionOf[i] = count;
+      events[count++] = g_server.clientEvents[i];
     }
     const uint32_t tickMs = again ? 0 : busy ? kRemoteTickMs : streaming ? UntilNextSample() : kRemoteIdleTickMs;
     DWORD woken = WaitForMultipleObjects(count, events, FALSE, tickMs) - WAIT_OBJECT_0;
-    if (woken >= count) {
-      if (woken == WAIT_FAILED - WAIT_OBJECT_0) Sleep(kRemoteTickMs);
+    if (woken == WAIT_FAILED - WAIT_OBJECT_0) {
+      // The wait told nothing: the listener and every client are asked.
+      Sleep(kRemoteTickMs);
+      woken = 0;
+    } else if (woken >= count) {
       woken = WAIT_TIMEOUT - WAIT_OBJECT_0;
     }
 
     const uint32_t now = GetTickCount();
-    again = AcceptClients(now);
+    // The listener's event comes first: it is set only when the wait names it.
+    acceptsLeft = (woken == 0 || acceptsLeft) && AcceptClients(now);
+    again = acceptsLeft;
     const uint32_t first = g_server.turn;
     g_server.turn = (g_server.turn + 1) % kRemoteSlotCount;
     for (uint32_t n = 0; n < kRemoteSlotCount; ++n) {
       const uint32_t i = (first + n) % kRemoteSlotCount;
       RemoteClient* client = &g_server.clients[i];
       if (client->state == CLIENT_READING) {
-        if (Signalled(i, woken, slotOf)) again = ReadRequest(client, now) || again;
+        if (Signalled(i, woken, positionOf)) again = ReadRequest(client, now) || again;
         if (client->state == CLIENT_READING && !client->admitted && now - client->sinceMs > kRemoteAdmitWaitMs) {
           AnswerError(client, kHttpUnavailable);
         } else if (client->state == CLIENT_READING && now - client->sinceMs > kRequestTimeoutMs) {
           AnswerError(client, kHttpRequestTimeout);
         }
-      } else if (client->state == CLIENT_SENDING && client->route == ROUTE_EVENTS && Signalled(i, woken, slotOf) &&
+      } else if (client->state == CLIENT_SENDING && client->route == ROUTE_EVENTS && Signalled(i, woken, positionOf) &&
                  ClientGone(client)) {
         // A stream whose client has gone frees its slot now, not when the
         // next sample fails to send: a reloaded page finds its slot again.
