@@ -35,11 +35,11 @@ void ReadHardware(HardwareReadings* r) {
   }
 }
 
-void ReportHardwareStatus(ShownStatus* shown) {
+void ReportHardwareStatus(ShownStatus* shown, const wchar_t* text) {
   HWND page = LoadShared(g_state.performancePage);
-  if (page == NULL || (page == shown->page && wcscmp(shown->text, g_state.reportBuffer) == 0)) return;
+  if (page == NULL || (page == shown->page && wcscmp(shown->text, text) == 0)) return;
   if (page != shown->page) shown->field = GetDlgItem(page, IDC_STATUS_TEXT);
-  SetWindowTextW(shown->field, g_state.reportBuffer);
+  SetWindowTextW(shown->field, text);
   shown->page = page;
-  memcpy(shown->text, g_state.reportBuffer, sizeof shown->text);
+  memcpy(shown->text, text, sizeof shown->text);
 }

@@ -20,8 +20,8 @@ struct ShownStatus {
   wchar_t text[kReportBufferChars];
 };
 
-// Writes the status block, formatted into reportBuffer, into the status
+// Writes the status block `text` (a copy of reportBuffer) into the status
 // field while the Performance page is active, unless the field shows it.
-void ReportHardwareStatus(ShownStatus* shown);
+void ReportHardwareStatus(ShownStatus* shown, const wchar_t* text);
 
 #endif

@@ -1,5 +1,7 @@
 #include "sampler/sampling_loop.h"
 
+#include <cstring>
+
 #include "app/monitor_state.h"
 #include "platform/kernel_extensions.h"
 #include "platform/memory_status.h"
@@ -180,42 +182,85 @@ static void RecordCycle(const SamplerContext* context) {
 
 namespace {
 
-// What the Performance page's part of a cycle shows.
-struct CycleShow {
-  SamplerContext* context;
-  const CycleReadings* readings;
-  const HWND* controls;
+// What the Performance page's part of a cycle shows, copied whole: the page
+// may show it after the sampling thread has gone on.
+struct PerformanceShow {
+  SamplerContext* context;  // whose shown texts the page keeps
+  HWND page;
+  HWND controls[kGraphCount];
+  ClientSize sizes[kGraphCount];
+  uint32_t statusReady;
+  wchar_t status[kReportBufferChars];
+  uint64_t totals[kTotalFieldCount];
 };
 
 }  // namespace
 
+// The newest show handed to the page's thread, under the state lock.
+static PerformanceShow g_handedShow;
+
 // The Performance page's part of a cycle, on the page's own thread: the
 // status block and the totals where they changed, and the four pictures.
-static void ShowOnPerformancePage(void* argument) {
-  const CycleShow* show = static_cast<const CycleShow*>(argument);
+static void ShowOnPerformancePage(const PerformanceShow* show) {
   // A page left since the read gets nothing more.
-  HWND page = LoadShared(g_state.performancePage);
-  if (page == NULL) return;
-  if (show->context->results.statusReady) ReportHardwareStatus(&show->context->status);
+  if (LoadShared(g_state.performancePage) != show->page) return;
+  SamplerContext* context = show->context;
+  if (show->statusReady) ReportHardwareStatus(&context->status, show->status);
   for (uint32_t g = 0; g < kGraphCount; ++g) {
     if (show->controls[g] == NULL) continue;
-    const RECT client = {0, 0, show->readings->sizes[g].width, show->readings->sizes[g].height};
+    const RECT client = {0, 0, show->sizes[g].width, show->sizes[g].height};
     PaintGraphControl(show->controls[g], client, g);
   }
+  ShowTotals(&context->totals, show->page, show->totals);
+}
+
+// The posted work: the newest show, copied out under the lock.
+static void ShowHandedOver(void*) {
+  PerformanceShow show;
+  EnterStateLock(&g_stateLock);
+  show = g_handedShow;
+  LeaveStateLock(&g_stateLock);
+  ShowOnPerformancePage(&show);
+}
+
+static const PageWork kShowHandedOver = {ShowHandedOver, NULL};
+
+// The work run while the caller waits: the show it was given.
+static void ShowGiven(void* argument) { ShowOnPerformancePage(static_cast<const PerformanceShow*>(argument)); }
+
+// The Performance page's part: the sampling thread hands it over and posts
+// it, and does not wait for the page; another caller waits for it.
+static void ShowPerformance(SamplerContext* context, const CycleReadings* readings, const HWND controls[kGraphCount],
+                            HWND page) {
+  PerformanceShow show;
+  show.context = context;
+  show.page = page;
+  for (uint32_t g = 0; g < kGraphCount; ++g) {
+    show.controls[g] = controls[g];
+    show.sizes[g] = readings->sizes[g];
+  }
+  show.statusReady = context->results.statusReady ? 1u : 0u;
+  if (show.statusReady) memcpy(show.status, g_state.reportBuffer, sizeof show.status);
   uint32_t processes, threads;
-  CurrentCounts(show->readings, &processes, &threads);
-  const uint64_t totals[kTotalFieldCount] = {processes, threads, show->readings->memory.totalPhysical,
-                                             show->readings->memory.availPhysical};
-  ShowTotals(&show->context->totals, page, totals);
+  CurrentCounts(readings, &processes, &threads);
+  show.totals[0] = processes;
+  show.totals[1] = threads;
+  show.totals[2] = readings->memory.totalPhysical;
+  show.totals[3] = readings->memory.availPhysical;
+  if (!context->postsShow) {
+    const PageWork work = {ShowGiven, &show};
+    RunOnPage(page, &work);
+    return;
+  }
+  EnterStateLock(&g_stateLock);
+  g_handedShow = show;
+  LeaveStateLock(&g_stateLock);
+  PostToPage(page, &kShowHandedOver);
 }
 
 static void ShowCycle(SamplerContext* context, const CycleReadings* readings, HWND controls[kGraphCount]) {
   HWND page = LoadShared(g_state.performancePage);
-  if (page != NULL) {
-    const CycleShow show = {context, readings, controls};
-    const PageWork work = {ShowOnPerformancePage, const_cast<CycleShow*>(&show)};
-    RunOnPage(page, &work);
-  }
+  if (page != NULL) ShowPerformance(context, readings, controls, page);
   if (readings->pass != NULL) PresentProcessPass();
   RecordCycle(context);
 }
@@ -242,6 +287,7 @@ void RunSamplingCycle(SamplerContext* context) {
 
 DWORD WINAPI SamplingThreadProc(LPVOID) {
   static SamplerContext context;
+  context.postsShow = 1;
   StartSampling(&context);
   for (;;) {
     Sleep(kSamplePeriodMs);

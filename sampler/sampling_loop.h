@@ -27,6 +27,9 @@ struct SamplerContext {
   uint32_t counted;        // the last count succeeded, as follows
   uint32_t processCount;
   uint32_t threadTotal;
+  // The sampling thread's: the Performance page is handed its show and
+  // draws it while the cycle goes on. Otherwise the cycle waits for it.
+  uint32_t postsShow;
 };
 
 // Before the first cycle: the starting tick count and idle counters.

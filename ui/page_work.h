@@ -30,6 +30,32 @@ inline void RunOnPage(HWND page, const PageWork* work) {
   StoreShared(PendingPageWork(), NULL);
 }
 
+// Work posted to a page, which the sampling thread does not wait for: what
+// it shows is handed over under the state lock, so only the newest matters.
+const UINT kPostedWorkMessage = WM_APP + 2;
+
+// The work posted and not yet run by the page.
+inline SharedWord<const PageWork*>* PostedPageWork() {
+  static SharedWord<const PageWork*> posted;
+  return &posted;
+}
+
+// Posts `work` (which outlives the message) to `page`'s thread and goes on:
+// one message, where a sent one is several server requests and a wake-up of
+// each thread under Wine. Not posted again while the page has not run it.
+inline void PostToPage(HWND page, const PageWork* work) {
+  if (LoadShared(*PostedPageWork()) != NULL) return;
+  StoreShared(PostedPageWork(), work);
+  if (!PostMessageW(page, kPostedWorkMessage, 0, 0)) StoreShared(PostedPageWork(), NULL);
+}
+
+// A page procedure's handling of kPostedWorkMessage.
+inline void RunPostedPageWork() {
+  const PageWork* work = LoadShared(*PostedPageWork());
+  StoreShared(PostedPageWork(), NULL);
+  if (work != NULL) work->run(work->context);
+}
+
 // A page procedure's handling of kPageWorkMessage.
 inline void RunPageWork() {
   const PageWork* work = LoadShared(*PendingPageWork());
