@@ -221,6 +221,7 @@ const uint32_t kMenuPositionShowThreads = 1;
 const uint32_t kMenuPositionPriority = 2;
 const uint32_t kMenuPositionAffinity = 3;
 const uint32_t kGestureContextMenu = 1000;     // GN_CONTEXTMENU, absent from desktop headers
+const int kKeyboardMenuPosition = -1;          // WM_CONTEXTMENU's x and y when a key asked for the menu
 const uint32_t kAffinityTwoProcessorLast = 2;  // "CPU2": the last item a two-processor layout offers
 // "Set Priority" levels, by their position in the sub-menu.
 const uint32_t kPriorityHigh = 0;

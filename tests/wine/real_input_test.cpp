@@ -1,6 +1,7 @@
 // The Processes page driven as a person drives it, on a virtual display: mouse
 // clicks on the column headers and the Pause box, the space bar in the list,
-// and the marks of new and ended rows as the list paints them. Runs inside
+// the marks of new and ended rows as the list paints them, and the keys that
+// act on the selected row (the menu key, Shift+F10, Delete). Runs inside
 // with_real_input.sh (the RealInput test).
 #include <gtest/gtest.h>
 
@@ -146,6 +147,32 @@ TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   const uint32_t plain = RowColour(list, FindItem(list, second.Id()));
   EXPECT_NE(fresh, plain);
   EXPECT_NE(ended, plain);
+}
+
+// The menu key and Shift+F10 open the menu on the clicked row, whose keys
+// choose "Show Threads"; Delete asks "Warning" and, confirmed, ends it.
+TEST(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
+  if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
+  ProcessesPage page("");
+  HWND list = page.List();
+  Helper first, second;
+  ASSERT_TRUE(first.Start(L"threads 2"));
+  ASSERT_TRUE(second.Start(L"threads 1"));
+  RunProcessPass();
+  const char* const menuKeys[] = {"Menu", "shift+F10"};
+  const Helper* const chosen[] = {&first, &second};
+  for (int k = 0; k < 2; ++k) {
+    RECT item = {};
+    ListView_GetItemRect(list, FindItem(list, chosen[k]->Id()), &item, LVIR_BOUNDS);
+    ASSERT_TRUE(Click(list, item));
+    // Down twice: the second item, "Show Threads".
+    ASSERT_TRUE(Xdotool(std::string("key ") + menuKeys[k] + " sleep 0.5 key Down Down Return"));
+    RunProcessPass();
+    EXPECT_EQ(chosen[k]->Id(), g_state.threadTable.ownerId) << menuKeys[k];
+  }
+  ASSERT_TRUE(Xdotool("key Delete sleep 0.5 key Return"));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.Process(), 5000));
+  EXPECT_TRUE(first.Running());
 }
 
 }  // namespace

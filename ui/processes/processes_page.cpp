@@ -172,7 +172,37 @@ static bool RunCommand(HWND page, UINT command, const ProcessEntry& row, HANDLE 
   return false;
 }
 
-static void ShowContextMenu(HWND page, HWND list) {
+// Says that `name`'s process has ended and nothing was done: the row is
+// still shown (paused, or marked ended), and its id may name another by now.
+static void SayEnded(HWND page, const wchar_t* name) {
+  wchar_t text[kRefusalChars];
+  FormatWide(text, kRefusalChars, L"%ls has ended: nothing was done.", name);
+  MessageBoxW(page, text, L"Process ended", MB_OK | MB_ICONINFORMATION);
+}
+
+// The context menu on list item `item`, at `point` (screen coordinates).
+static void ShowContextMenu(HWND page, HWND list, int item, POINT point) {
+  ProcessEntry row;
+  wchar_t name[kProcessNameChars + 1];
+  const ListedProcess listed = CopyListedRow(list, item, &row, name);
+  if (listed == kListedUnknown) return;
+  const bool live = listed == kListedLive;
+  // Opened now, the handle keeps naming this process even if it exits and
+  // its id is given to another before the command. A row whose process has
+  // ended opens nothing.
+  HANDLE process = live ? OpenProcess(kProcessCommandAccess, FALSE, row.processId) : NULL;
+  EnableProcessCommands(process != NULL || !live);
+  MarkRadio(g_state.affinityMenu, kMaxProcessors, live ? row.affinity : kMaxProcessors + 1);
+  MarkRadio(g_state.priorityMenu, kPriorityLevelCount - 1,
+            process != NULL ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
+  const UINT command =
+      static_cast<UINT>(TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, NULL));
+  if (!live && command != 0) SayEnded(page, name);
+  if (process != NULL && !RunCommand(page, command, row, process)) CloseHandle(process);
+}
+
+// A right click or a tap and hold: the menu on the item under it, if any.
+static void ShowContextMenuAtMessage(HWND page, HWND list) {
   const DWORD position = GetMessagePos();
   // Signed, as the desktop's screens left of or above the first one need.
   POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
@@ -181,31 +211,45 @@ static void ShowContextMenu(HWND page, HWND list) {
   hit.pt = point;
   SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
   ClientToScreen(list, &point);
-  if (hit.iItem < 0) return;  // not on an item: no process to act on
+  if (hit.iItem >= 0) ShowContextMenu(page, list, hit.iItem, point);  // not on an item: no process to act on
+}
 
+// The selected item, which the keyboard acts on; -1 for none.
+static int SelectedItem(HWND list) {
+  return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The menu key or Shift+F10: the menu on the selected item, below its name.
+static void ShowContextMenuForKeyboard(HWND page, HWND list) {
+  const int item = SelectedItem(list);
+  RECT rect = {};
+  rect.left = LVIR_LABEL;
+  if (item < 0 || !SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect))) {
+    return;
+  }
+  POINT point = {rect.left, rect.bottom};
+  ClientToScreen(list, &point);
+  ShowContextMenu(page, list, item, point);
+}
+
+// The Delete key: "Kill Process" on the selected item, confirmed as from the menu.
+static void KillSelected(HWND page, HWND list) {
+  const int item = SelectedItem(list);
   ProcessEntry row;
   wchar_t name[kProcessNameChars + 1];
-  const ListedProcess listed = CopyListedRow(list, hit.iItem, &row, name);
+  const ListedProcess listed = item >= 0 ? CopyListedRow(list, item, &row, name) : kListedUnknown;
   if (listed == kListedUnknown) return;
-  const bool live = listed == kListedLive;
-  // Opened now, the handle keeps naming this process even if it exits and
-  // its id is given to another before the command. A row whose process has
-  // ended opens nothing: its id may name another process by now.
-  HANDLE process = live ? OpenProcess(kProcessCommandAccess, FALSE, row.processId) : NULL;
-  EnableProcessCommands(process != NULL || !live);
-  MarkRadio(g_state.affinityMenu, kMaxProcessors, live ? row.affinity : kMaxProcessors + 1);
-  MarkRadio(g_state.priorityMenu, kPriorityLevelCount - 1,
-            process != NULL ? ReadProcessPriorityLevel(process, row.processId) : kPriorityUnknown);
-  const UINT command =
-      static_cast<UINT>(TrackPopupMenuEx(g_state.contextMenu, TPM_RETURNCMD, point.x, point.y, list, NULL));
-  if (!live && command != 0) {
-    // The row is still shown (paused, or marked ended): the command has
-    // nothing to act on, and says so.
-    wchar_t text[kRefusalChars];
-    FormatWide(text, kRefusalChars, L"%ls has ended: nothing was done.", name);
-    MessageBoxW(page, text, L"Process ended", MB_OK | MB_ICONINFORMATION);
+  if (listed != kListedLive) {
+    SayEnded(page, name);
+    return;
   }
-  if (process != NULL && !RunCommand(page, command, row, process)) CloseHandle(process);
+  HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
+  if (process == NULL) {
+    ShowRefusal(page, L"Kill Process", GetLastError());
+    return;
+  }
+  RunCommand(page, IDM_KILL_PROCESS, row, process);
+  CloseHandle(process);
 }
 
 // Shows the order's mark on its column's title, and no mark on `previous`'s.
@@ -256,14 +300,16 @@ static LONG DrawListItem(NMLVCUSTOMDRAW* draw) {
 }
 
 static void OnNotify(HWND page, NMHDR* header) {
-  if ((header->idFrom == IDC_PROCESS_LIST || header->idFrom == IDC_THREAD_LIST) &&
-      header->code == static_cast<UINT>(LVN_KEYDOWN) && reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE) {
+  const WORD key = header->code == static_cast<UINT>(LVN_KEYDOWN) ? reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey : 0;
+  if ((header->idFrom == IDC_PROCESS_LIST || header->idFrom == IDC_THREAD_LIST) && key == VK_SPACE) {
     SetPaused(page, LoadShared(g_state.listsPaused) == 0);
     return;
   }
   if (header->idFrom == IDC_PROCESS_LIST) {
     if (header->code == static_cast<UINT>(NM_RCLICK) || header->code == kGestureContextMenu) {
-      ShowContextMenu(page, header->hwndFrom);
+      ShowContextMenuAtMessage(page, header->hwndFrom);
+    } else if (key == VK_DELETE) {
+      KillSelected(page, header->hwndFrom);
     } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
       SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
     } else if (header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
@@ -293,6 +339,13 @@ INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_PAUSE_LISTS && HIWORD(wParam) == BN_CLICKED) {
         SetPaused(page, SendDlgItemMessageW(page, IDC_PAUSE_LISTS, BM_GETCHECK, 0, 0) == BST_CHECKED);
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      // From the keyboard (no position); a click's menu came with NM_RCLICK.
+      if (GET_X_LPARAM(lParam) == kKeyboardMenuPosition && GET_Y_LPARAM(lParam) == kKeyboardMenuPosition &&
+          GetDlgCtrlID(reinterpret_cast<HWND>(wParam)) == IDC_PROCESS_LIST) {
+        ShowContextMenuForKeyboard(page, reinterpret_cast<HWND>(wParam));
       }
       return 0;
     case kPageWorkMessage: RunPageWork(); return 0;
