@@ -78,16 +78,22 @@ bool PausedIs(uint32_t paused) {
   return WaitUntil([=] { return LoadShared(g_state.listsPaused) == paused; });
 }
 
-TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
-  if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
-  ProcessesPage page("");
+// The page, listing two helpers of its own.
+class RealInput : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
+    ASSERT_TRUE(first.Start(L"threads 2"));
+    ASSERT_TRUE(second.Start(L"threads 1"));
+    RunProcessPass();
+    ASSERT_GE(ListView_GetItemCount(list), 3);
+  }
+  ProcessesPage page{""};
   HWND list = page.List();
   Helper first, second;
-  ASSERT_TRUE(first.Start(L"threads 1"));
-  ASSERT_TRUE(second.Start(L"threads 1"));
-  RunProcessPass();
-  ASSERT_GE(ListView_GetItemCount(list), 3);
+};
 
+TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   // PID sorts as a number, up, then down on the second click; its title says which.
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
@@ -151,14 +157,7 @@ TEST(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
 
 // The menu key and Shift+F10 open the menu on the clicked row, whose keys
 // choose "Show Threads"; Delete asks "Warning" and, confirmed, ends it.
-TEST(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
-  if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
-  ProcessesPage page("");
-  HWND list = page.List();
-  Helper first, second;
-  ASSERT_TRUE(first.Start(L"threads 2"));
-  ASSERT_TRUE(second.Start(L"threads 1"));
-  RunProcessPass();
+TEST_F(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
   const char* const menuKeys[] = {"Menu", "shift+F10"};
   const Helper* const chosen[] = {&first, &second};
   for (int k = 0; k < 2; ++k) {

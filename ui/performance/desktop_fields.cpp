@@ -80,3 +80,41 @@ void AdaptFieldsToDesktop(HWND page) {
   const WNDPROC previous = SetWindowProcedure(GetDlgItem(page, IDC_STATUS_TEXT), StatusFieldProc);
   if (previous != StatusFieldProc) g_staticFieldProc = previous;
 }
+
+namespace {
+
+// The style's answer for one page, as it left the device context.
+struct StaticColours {
+  HWND page;
+  HBRUSH brush;
+  COLORREF text, background;
+  int mode;
+};
+
+}  // namespace
+
+static StaticColours g_staticColours;
+static bool g_askingStyle;  // the question is on its way to the style: the dialog does not answer
+
+INT_PTR AnswerStaticColours(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_THEMECHANGED || message == WM_SYSCOLORCHANGE) g_staticColours.page = NULL;
+  if (message != WM_CTLCOLORSTATIC || g_askingStyle) return 0;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  if (g_staticColours.page != page) {
+    g_askingStyle = true;
+    const HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(page, WM_CTLCOLORSTATIC, wParam, lParam));
+    g_askingStyle = false;
+    if (brush == NULL) return 0;
+    const StaticColours asked = {page, brush, GetTextColor(dc), GetBkColor(dc), GetBkMode(dc)};
+    g_staticColours = asked;
+    return reinterpret_cast<INT_PTR>(brush);
+  }
+  SetTextColor(dc, g_staticColours.text);
+  SetBkColor(dc, g_staticColours.background);
+  SetBkMode(dc, g_staticColours.mode);
+  // The style's brush is the page's background: aligned with the page.
+  POINT origin = {0, 0};
+  MapWindowPoints(reinterpret_cast<HWND>(lParam), page, &origin, 1);
+  SetBrushOrgEx(dc, -origin.x, -origin.y, NULL);
+  return reinterpret_cast<INT_PTR>(g_staticColours.brush);
+}

@@ -9,10 +9,17 @@
 
 #ifdef SELVANE_DEVICE
 inline void AdaptFieldsToDesktop(HWND) {}  // the device's fields fit their figures
+inline INT_PTR AnswerStaticColours(HWND, UINT, WPARAM, LPARAM) { return 0; }
 #else
 // Widens the two byte-count fields to the free space up to their labels, and
 // draws the status field with the device's line breaks (StatusDisplayText).
 void AdaptFieldsToDesktop(HWND page);
+
+// The page's answer to WM_CTLCOLORSTATIC, `message` (0: the dialog's own
+// answer): the visual style's answer, asked once and then given again, since
+// asking reads two window properties (two server requests under Wine) at
+// every repaint of a field.
+INT_PTR AnswerStaticColours(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 #endif
 
 #endif

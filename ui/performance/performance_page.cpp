@@ -102,6 +102,6 @@ INT_PTR CALLBACK PerformancePageProc(HWND page, UINT message, WPARAM wParam, LPA
     case WM_NOTIFY: OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)); return 0;
     case kPageWorkMessage: RunPageWork(); return 0;
     case kPostedWorkMessage: RunPostedPageWork(); return 0;
-    default: return 0;
+    default: return AnswerStaticColours(page, message, wParam, lParam);
   }
 }

@@ -17,8 +17,9 @@ void ShowTotals(ShownTotals* shown, HWND page, const uint64_t values[kTotalField
   for (uint32_t field = 0; field < kTotalFieldCount; ++field) {
     const uint32_t bit = 1u << field;
     if ((shown->written & bit) != 0 && shown->values[field] == values[field]) continue;
-    FormatUnsigned64(g_state.reportBuffer, kReportBufferChars, values[field]);
-    SetWindowTextW(shown->fields[field], g_state.reportBuffer);
+    wchar_t text[kUnsigned64Digits + 1];  // the page's own: reportBuffer is the sampling thread's
+    FormatUnsigned64(text, kUnsigned64Digits + 1, values[field]);
+    SetWindowTextW(shown->fields[field], text);
     shown->written |= bit;
     shown->values[field] = values[field];
   }
