@@ -240,6 +240,7 @@ static void ShowPerformance(SamplerContext* context, const CycleReadings* readin
     show.sizes[g] = readings->sizes[g];
   }
   show.statusReady = context->results.statusReady ? 1u : 0u;
+  show.status[0] = L'\0';
   if (show.statusReady) memcpy(show.status, g_state.reportBuffer, sizeof show.status);
   uint32_t processes, threads;
   CurrentCounts(readings, &processes, &threads);

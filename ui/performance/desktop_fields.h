@@ -15,10 +15,10 @@ inline INT_PTR AnswerStaticColours(HWND, UINT, WPARAM, LPARAM) { return 0; }
 // draws the status field with the device's line breaks (StatusDisplayText).
 void AdaptFieldsToDesktop(HWND page);
 
-// The page's answer to WM_CTLCOLORSTATIC, `message` (0: the dialog's own
-// answer): the visual style's answer, asked once and then given again, since
-// asking reads two window properties (two server requests under Wine) at
-// every repaint of a field.
+// The page's answer to `message` when it is WM_CTLCOLORSTATIC, else 0 (the
+// dialog's own handling): the visual style's answer, asked once a page and
+// given again, since the style reads two window properties (two server
+// requests under Wine) for every field repainted.
 INT_PTR AnswerStaticColours(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 #endif
 
