@@ -214,8 +214,11 @@ static void ShowContextMenuAtMessage(HWND page, HWND list) {
   if (hit.iItem >= 0) ShowContextMenu(page, list, hit.iItem, point);  // not on an item: no process to act on
 }
 
-// The selected item, which the keyboard acts on; -1 for none.
+// The item the keyboard acts on: the selected one that has the focus (the
+// list takes several with Ctrl and Shift), else the first selected; -1 for none.
 static int SelectedItem(HWND list) {
+  const LRESULT focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED);
+  if (focused >= 0) return static_cast<int>(focused);
   return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
