@@ -49,18 +49,17 @@ inline void PostToPage(HWND page, const PageWork* work) {
   if (!PostMessageW(page, kPostedWorkMessage, 0, 0)) StoreShared(PostedPageWork(), NULL);
 }
 
-// A page procedure's handling of kPostedWorkMessage.
-inline void RunPostedPageWork() {
-  const PageWork* work = LoadShared(*PostedPageWork());
-  StoreShared(PostedPageWork(), NULL);
+// Takes the work `slot` holds, if any, and runs it.
+inline void TakeAndRunWork(SharedWord<const PageWork*>* slot) {
+  const PageWork* work = LoadShared(*slot);
+  StoreShared(slot, NULL);
   if (work != NULL) work->run(work->context);
 }
 
+// A page procedure's handling of kPostedWorkMessage.
+inline void RunPostedPageWork() { TakeAndRunWork(PostedPageWork()); }
+
 // A page procedure's handling of kPageWorkMessage.
-inline void RunPageWork() {
-  const PageWork* work = LoadShared(*PendingPageWork());
-  StoreShared(PendingPageWork(), NULL);
-  if (work != NULL) work->run(work->context);
-}
+inline void RunPageWork() { TakeAndRunWork(PendingPageWork()); }
 
 #endif
