@@ -16,6 +16,8 @@ struct SamplerContext {
   IdleCounters idle;
   MemoryFigures memory;       // the last memory status read
   HardwareReadings hardware;  // the clock records persist; zero until the library writes them
+  // What the Performance page shows; written by the page's work, on the
+  // page's thread when the show is posted.
   ShownTotals totals;
   ShownStatus status;
   HWND graphPage;                  // the page whose graphic controls ...
