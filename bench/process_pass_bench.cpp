@@ -26,7 +26,7 @@ void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t, uint32_t) {
   ++static_cast<Counter*>(context)->operations;
 }
 void CountSet(void* context, uint32_t, uint32_t, const wchar_t*) { ++static_cast<Counter*>(context)->operations; }
-uint32_t CountDelete(void* context, uint32_t) {
+uint32_t CountDelete(void* context, uint32_t, bool) {
   ++static_cast<Counter*>(context)->operations;
   return 0;
 }

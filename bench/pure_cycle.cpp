@@ -34,7 +34,7 @@ void CountInsert(void* context, uint32_t, const wchar_t*, uint32_t, uint32_t) {
 void CountText(void* context, uint32_t, uint32_t, const wchar_t*) {
   ++static_cast<PureCycle*>(context)->listOperations;
 }
-uint32_t CountDelete(void* context, uint32_t) {
+uint32_t CountDelete(void* context, uint32_t, bool) {
   ++static_cast<PureCycle*>(context)->listOperations;
   return 0;
 }

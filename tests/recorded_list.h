@@ -4,6 +4,7 @@
 #ifndef SELVANE_TESTS_RECORDED_LIST_H
 #define SELVANE_TESTS_RECORDED_LIST_H
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ struct RecordedList {
     list.log.push_back(L"insert " + std::to_wstring(item) + L" " + text + L" " + std::to_wstring(id));
     if (item > list.items.size()) return void(++list.invalid);
     list.items.insert(list.items.begin() + item, std::vector<std::wstring>(list.columns));
+    if (state & kFocused) {
+      for (uint32_t& other : list.states) other &= ~kFocused;  // one item has the focus
+    }
     list.states.insert(list.states.begin() + item, state);
     list.items[item][0] = text;
   }
@@ -39,15 +43,21 @@ struct RecordedList {
     if ((list.figureColumns >> subItem & 1) && list.items[item][subItem] == text) ++list.redundant;
     list.items[item][subItem] = text;
   }
-  static uint32_t Delete(void* context, uint32_t item) {
+  // As a list view does, a deleted item's focus (state bit 1) passes to the
+  // item after it, or to the last, unless the item moves.
+  static uint32_t Delete(void* context, uint32_t item, bool moves) {
     RecordedList& list = *static_cast<RecordedList*>(context);
     list.log.push_back(L"delete " + std::to_wstring(item));
     if (item >= list.items.size()) return ++list.invalid, 0;
     list.items.erase(list.items.begin() + item);
     const uint32_t state = list.states[item];
     list.states.erase(list.states.begin() + item);
+    if (!moves && (state & kFocused) != 0 && !list.states.empty()) {
+      list.states[std::min<size_t>(item, list.states.size() - 1)] |= kFocused;
+    }
     return state;
   }
+  static constexpr uint32_t kFocused = 1;
   static void Redraw(void* context, uint32_t item) {
     RecordedList& list = *static_cast<RecordedList*>(context);
     list.log.push_back(L"redraw " + std::to_wstring(item));

@@ -129,13 +129,22 @@ TEST(ProcessView, NewAndEndedRowsAreMarkedForTheirTimeAndSelectionFollowsTheProc
   m.Pass(ps);
   EXPECT_EQ(L"b a c", m.Names());
   EXPECT_EQ((std::vector<uint32_t>{3, 0, 0}), m.list.states);
+  // Reversed, with a selected: the items around it move too, and none takes
+  // its focus along.
+  ps.push_back(Using(m, 0x20, 15, L"d"));
+  m.Pass(ps);
+  m.list.states = {0, 0, 3, 0};
+  m.order = ListOrderWord(kColumnMemUsage, true);
+  m.Pass(ps);
+  EXPECT_EQ(L"c a d b", m.Names());
+  EXPECT_EQ((std::vector<uint32_t>{0, 3, 0, 0}), m.list.states);
 
   // More ended at once than there is room for: the rest leave at once.
   std::vector<Process> many = ps;
   for (uint32_t i = 0; i < kEndedRowCapacity + 6; ++i) many.push_back(Using(m, 0x1000 + 4 * i, 1, L"x"));
   m.Pass(many);
   m.Pass(ps);
-  EXPECT_EQ(3 + kEndedRowCapacity, m.view->count);
+  EXPECT_EQ(ps.size() + kEndedRowCapacity, m.view->count);
 }
 
 TEST(ProcessView, PausedListsStayAndOnePassBringsThemIntoStep) {

@@ -101,6 +101,13 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   RunProcessPass();
   std::vector<unsigned long> pids = Pids(list);
   EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
+  // A row chosen below the second keeps the selection and the focus through
+  // the reversal, which moves the rows around it: Down then goes on from it.
+  const int chosen = ListView_GetItemCount(list) / 2;
+  const unsigned long chosenPid = pids[chosen];
+  RECT row = {};
+  ListView_GetItemRect(list, chosen, &row, LVIR_BOUNDS);
+  ASSERT_TRUE(Click(list, row));
   // Two clicks within the double-click time are a double click, which the
   // header does not report as a click: a person's second click comes later.
   Sleep(GetDoubleClickTime());
@@ -110,6 +117,11 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   RunProcessPass();
   pids = Pids(list);
   EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
+  const int moved = static_cast<int>(std::find(pids.begin(), pids.end(), chosenPid) - pids.begin());
+  EXPECT_EQ(moved, ListView_GetNextItem(list, -1, LVNI_SELECTED));
+  EXPECT_EQ(moved, ListView_GetNextItem(list, -1, LVNI_FOCUSED));
+  ASSERT_TRUE(Xdotool("key Down"));
+  EXPECT_TRUE(WaitUntil([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) == moved + 1; }));
   // Another column takes the mark.
   ASSERT_TRUE(ClickHeader(list, kColumnName));
   ASSERT_TRUE(OrderIs(ListOrderWord(kColumnName, false)));

@@ -40,8 +40,9 @@ struct ListOps {
   // an item that moves (what deleteItem returned), else 0.
   void (*insertItem)(void* context, uint32_t item, const wchar_t* text, uint32_t id, uint32_t state);
   void (*setItemText)(void* context, uint32_t item, uint32_t subItem, const wchar_t* text);
-  // Deletes the item; returns its selection and focus.
-  uint32_t (*deleteItem)(void* context, uint32_t item);
+  // Deletes the item; returns its selection and focus. An item that `moves`
+  // (inserted again in the same pass) gives its focus to no other item.
+  uint32_t (*deleteItem)(void* context, uint32_t item, bool moves);
   void (*redrawItem)(void* context, uint32_t item);
 };
 
@@ -176,7 +177,7 @@ void SyncRows(const Row* rows, const ListStep* steps, uint32_t stepCount, const 
   for (uint32_t s = 0; s < stepCount; ++s) {
     const ListStep step = steps[s];
     if (step.kind == kListDelete) {
-      ops->deleteItem(ops->context, step.item);
+      ops->deleteItem(ops->context, step.item, false);
       continue;
     }
     const Row& row = rows[step.item];

@@ -25,9 +25,16 @@ static void SetItemText(void* context, uint32_t item, uint32_t subItem, const wc
   SendMessageW(static_cast<HWND>(context), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-static uint32_t DeleteItem(void* context, uint32_t item) {
+static uint32_t DeleteItem(void* context, uint32_t item, bool moves) {
   HWND list = static_cast<HWND>(context);
   const uint32_t state = static_cast<uint32_t>(SendMessageW(list, LVM_GETITEMSTATE, item, kMovedState));
+  // A list hands a deleted item's focus to the item after it, which would
+  // carry it along if it moved too: a moving item's focus goes with it alone.
+  if (moves && (state & LVIS_FOCUSED) != 0) {
+    LVITEMW record = {};
+    record.stateMask = LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&record));
+  }
   SendMessageW(list, LVM_DELETEITEM, item, 0);
   return state;
 }

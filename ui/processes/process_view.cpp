@@ -299,7 +299,7 @@ void SyncProcessView(ProcessView* view, const ListOps* ops, wchar_t* text, size_
     const ViewItem& item = view->items[step.item];
     switch (step.kind) {
       case kListDelete: {
-        const uint32_t state = ops->deleteItem(ops->context, step.item);
+        const uint32_t state = ops->deleteItem(ops->context, step.item, step.texts != 0);
         if (step.texts != 0) view->movedState[step.texts - 1] = state;
         break;
       }
