@@ -164,6 +164,15 @@ TEST(ProcessView, PausedListsStayAndOnePassBringsThemIntoStep) {
   EXPECT_TRUE(m.Pass(ps, {{0x108, 0x10}}).empty());
   EXPECT_EQ(L"a b c", m.Names());
   EXPECT_EQ(4u, m.table->processCount);  // the totals run on
+  // A new order sorts the rows as they stand: a by the figure it shows, b
+  // still listed, d not.
+  m.order = ListOrderWord(kColumnMemUsage, true);
+  m.Pass(ps, {{0x108, 0x10}});
+  EXPECT_EQ(L"c b a", m.Names());
+  EXPECT_EQ(L"10 K", m.list.items[2][kColumnMemUsage]);
+  EXPECT_TRUE(m.Pass(ps, {{0x108, 0x10}}).empty());
+  m.order = ListOrderWord(kColumnMemUsage, false);
+  m.Pass(ps, {{0x108, 0x10}});
 
   // A command on the paused row of b finds that its process has ended.
   ProcessEntry row;

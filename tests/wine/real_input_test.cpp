@@ -145,6 +145,12 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   RunProcessPass();
   EXPECT_EQ(pids, Pids(list));
   EXPECT_EQ(-1, FindItem(list, third.Id()));
+  // A header click sorts the rows as they stand: the same rows, reversed.
+  Sleep(GetDoubleClickTime());
+  ASSERT_TRUE(ClickHeader(list, kColumnPid));
+  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, true)));
+  RunProcessPass();
+  EXPECT_EQ(std::vector<unsigned long>(pids.rbegin(), pids.rend()), Pids(list));
 
   // A click on the Pause box resumes, and one pass brings the list into
   // step: the newcomer marked new, the process that ended marked ended.
@@ -157,7 +163,7 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   RunProcessPass();
   EXPECT_EQ("", ListDiffersFromTable(list));
   pids = Pids(list);
-  EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
+  EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
   const uint32_t fresh = RGB(kNewRowRed, kNewRowGreen, kNewRowBlue);
   const uint32_t ended = RGB(kEndedRowRed, kEndedRowGreen, kEndedRowBlue);
   EXPECT_TRUE(WaitUntil([&] { return RowColour(list, FindItem(list, third.Id())) == fresh; }));

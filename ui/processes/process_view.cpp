@@ -232,9 +232,15 @@ static void PermuteItems(ProcessView* view, uint32_t count) {
 
 void UpdateProcessView(ProcessView* view, const ProcessTable* table, const PassSettings* settings) {
   view->stepCount = 0;
-  if (settings->listsPaused) return;
-  const uint32_t oldCount = CloseUpItems(view, table, settings->nowMs);
-  AddNewItems(view, table, settings->nowMs);
+  uint32_t oldCount = view->count;
+  if (settings->listsPaused) {
+    // Nothing comes, goes or changes; the shown rows still take a new order.
+    std::memset(view->texts, 0, oldCount * sizeof view->texts[0]);
+  } else {
+    oldCount = CloseUpItems(view, table, settings->nowMs);
+    AddNewItems(view, table, settings->nowMs);
+    view->filled = 1;
+  }
   const uint32_t count = view->count;
   for (uint32_t i = 0; i < count; ++i) view->order[i] = static_cast<uint16_t>(i);
   SortOrder(view, count, ListOrderColumn(settings->listOrder), (settings->listOrder & kOrderDescending) != 0);
@@ -266,7 +272,6 @@ void UpdateProcessView(ProcessView* view, const ProcessTable* table, const PassS
   }
   PermuteItems(view, count);
   IndexItems(view);
-  view->filled = 1;
 }
 
 static const wchar_t* ViewText(const ViewItem& item, int column, wchar_t* text, size_t textChars) {

@@ -3,7 +3,8 @@
 // process table after a pass. Items are in first-seen order or sorted by one
 // column either way, stably (a row moves only when its key passes another's);
 // a new process is marked new for kNewRowMs and an ended one stays, marked
-// ended, for kEndedRowMs. While paused the view and the list stay as they are.
+// ended, for kEndedRowMs. While paused no item comes, goes or changes, but a new
+// order still sorts the items as they stand.
 // An item carries its row's serial, which names one process for the
 // monitor's life, where a process id can be reused. Pure: no Windows header.
 #ifndef SELVANE_UI_PROCESSES_PROCESS_VIEW_H
@@ -58,8 +59,9 @@ int ListOrderColumn(uint32_t word);
 // column reversed.
 uint32_t ClickedListOrder(uint32_t word, int column);
 
-// Brings the view into step with `table` (unless `settings->listsPaused`) at
-// `settings->nowMs` in `settings->listOrder`, recording the steps: first the
+// Brings the view into step with `table` at `settings->nowMs` in
+// `settings->listOrder` (while `settings->listsPaused`, into that order
+// alone), recording the steps: first the
 // deletions (ended rows leaving, moving rows), then the insertions (new and
 // moving rows), then the text rewrites and redraws of rows that stay.
 void UpdateProcessView(ProcessView* view, const ProcessTable* table, const PassSettings* settings);
