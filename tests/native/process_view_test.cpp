@@ -173,6 +173,14 @@ TEST(ProcessView, PausedListsStayAndOnePassBringsThemIntoStep) {
   EXPECT_TRUE(m.Pass(ps, {{0x108, 0x10}}).empty());
   m.order = ListOrderWord(kColumnMemUsage, false);
   m.Pass(ps, {{0x108, 0x10}});
+  // Show Threads on c: its thread comes in at once, then stays as it is.
+  SelectThreadOwner(m.threads.get(), 1, 0x18);
+  m.Pass(ps, {{0x108, 0x10}, {0x10C, 0x18}});
+  EXPECT_EQ((Ops{L"delete 0", L"insert 0 0000010C 268"}), m.threadOps);
+  m.Pass(ps, {{0x108, 0x10}, {0x110, 0x18}});
+  EXPECT_TRUE(m.threadOps.empty());
+  SelectThreadOwner(m.threads.get(), 1, 0x10);
+  m.Pass(ps, {{0x104, 0x10}});
 
   // A command on the paused row of b finds that its process has ended.
   ProcessEntry row;

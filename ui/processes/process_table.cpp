@@ -182,7 +182,11 @@ void UpdateProcessTable(ProcessTable* table, ThreadTable* threads, const PassRea
     const uint32_t owner = FindProcessRow(table, threads->ownerId);
     if (owner == kNoProcessRow || table->rows[owner].flags == ENTRY_UNSEEN) SelectThreadOwner(threads, 0, 0);
   }
-  const bool listThreads = settings->listsPaused == 0;
+  // Paused, the thread list still takes the process the menu has just chosen
+  // (one that exits leaves its rows until the list runs again).
+  const bool newlyChosen =
+      threads->ownerChosen != 0 && (threads->listedChosen == 0 || threads->ownerId != threads->listedOwnerId);
+  const bool listThreads = settings->listsPaused == 0 || newlyChosen;
   if (listThreads) BeginThreadPass(threads);
   TakeThreads(table, threads, reading, settings, listThreads);
 
