@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/monitor.h"
+#include "platform/resource_manager.h"
 #include "tests/wine/support.h"
 #include "ui/processes/process_pass.h"
 
@@ -190,6 +192,36 @@ TEST_F(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
   ASSERT_TRUE(Xdotool("key Delete sleep 0.5 key Return"));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.Process(), 5000));
   EXPECT_TRUE(first.Running());
+}
+
+DWORD WINAPI RunSheet(LPVOID) { return static_cast<DWORD>(RunPropertySheet(GetModuleHandleW(nullptr))); }
+
+// The whole sheet, scaling stopped: Enter in the frequency field sends its
+// target as "Set" does, and the sheet's default button, OK, does not close
+// the monitor.
+TEST(RealInputSheet, EnterInTheFrequencyFieldSendsTheTarget) {
+  if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
+  BindPlatform({L"coredll.dll", L"libnvrm.dll", "record"});
+  g_resourceManager.NvRmDfsSetState(g_state.rmHandle, kDfsStateStopped);
+  HANDLE thread = CreateThread(nullptr, 0, RunSheet, nullptr, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  HWND sheet = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (sheet = FindWindowW(nullptr, SELVANE_CAPTION)) != nullptr; }));
+  HWND field = GetDlgItem(PropSheet_GetCurrentPageHwnd(sheet), IDC_TARGET_MHZ);
+  RECT rect = {};
+  GetClientRect(field, &rect);
+  TakeCallLog();
+  ASSERT_TRUE(Click(field, rect));
+  ASSERT_TRUE(Xdotool("key ctrl+a type 400"));
+  ASSERT_TRUE(Xdotool("key Return"));
+  std::string log;
+  EXPECT_TRUE(WaitUntil([&] { return (log += TakeCallLog()).find("4294967295 400000 4294967295") != std::string::npos; }))
+      << log;
+  Sleep(500);
+  EXPECT_TRUE(IsWindow(sheet));
+  PostMessageW(sheet, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+  CloseHandle(thread);
 }
 
 }  // namespace

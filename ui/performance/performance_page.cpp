@@ -15,6 +15,35 @@ static void ShowTargetControls(HWND page, int command) {
   ShowWindow(GetDlgItem(page, IDC_SET_TARGET), command);
 }
 
+// The frequency field's own procedure, which its subclass passes the rest to.
+static WNDPROC g_targetFieldProc = NULL;
+
+static bool IsEnter(const MSG* message) {
+  return message != NULL && ((message->message == WM_KEYDOWN && message->wParam == VK_RETURN) ||
+                             (message->message == WM_CHAR && message->wParam == L'\r'));
+}
+
+// Enter in the frequency field sends the target, as "Set" does: the dialog
+// manager would otherwise press the sheet's default button, OK, and close
+// the monitor. The field asks for that key alone (WM_GETDLGCODE's message,
+// learn.microsoft.com/en-us/previous-versions/aa931233(v=msdn.10)).
+static LRESULT CALLBACK TargetFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_GETDLGCODE:
+      if (IsEnter(reinterpret_cast<const MSG*>(lParam))) return DLGC_WANTMESSAGE;
+      break;
+    case WM_KEYDOWN:
+      if (wParam != VK_RETURN) break;
+      SendMessageW(GetParent(field), WM_COMMAND, MAKEWPARAM(IDC_SET_TARGET, BN_CLICKED), 0);
+      return 0;
+    case WM_CHAR:
+      if (wParam == L'\r') return 0;  // a single-line field would beep at it
+      break;
+    default: break;
+  }
+  return CallWindowProcW(g_targetFieldProc, field, message, wParam, lParam);
+}
+
 static void OnInitDialog(HWND page) {
   SetWindowUserData(GetDlgItem(page, IDC_CPU_GAUGE), kGraphTagCpu);
   SetWindowUserData(GetDlgItem(page, IDC_MEM_GAUGE), kGraphTagMemory);
@@ -30,6 +59,9 @@ static void OnInitDialog(HWND page) {
     ShowTargetControls(page, SW_HIDE);
     return;
   }
+
+  const WNDPROC previous = SetWindowProcedure(GetDlgItem(page, IDC_TARGET_MHZ), TargetFieldProc);
+  if (previous != TargetFieldProc) g_targetFieldProc = previous;
 
   HWND domains = GetDlgItem(page, IDC_DOMAIN_LIST);
   for (size_t d = 0; d < sizeof kDomainLabels / sizeof kDomainLabels[0]; ++d) {
