@@ -179,8 +179,6 @@ TEST(ProcessView, PausedListsStayAndOnePassBringsThemIntoStep) {
   EXPECT_EQ((Ops{L"delete 0", L"insert 0 0000010C 268"}), m.threadOps);
   m.Pass(ps, {{0x108, 0x10}, {0x110, 0x18}});
   EXPECT_TRUE(m.threadOps.empty());
-  SelectThreadOwner(m.threads.get(), 1, 0x10);
-  m.Pass(ps, {{0x104, 0x10}});
 
   // A command on the paused row of b finds that its process has ended.
   ProcessEntry row;
@@ -192,10 +190,10 @@ TEST(ProcessView, PausedListsStayAndOnePassBringsThemIntoStep) {
   EXPECT_EQ(kListedUnknown, CopyListedProcess(nullptr, m.view.get(), m.table.get(), 999, &row, name));
 
   m.paused = 0;
-  m.Pass(ps, {{0x108, 0x10}});
+  m.Pass(ps, {{0x108, 0x10}, {0x110, 0x18}});
   EXPECT_EQ(L"b2 d b c a", m.Names());  // b stays a while, marked ended, where it was
   EXPECT_EQ(kMarkEnded, m.view->items[2].mark);
-  EXPECT_EQ((Ops{L"delete 0", L"insert 0 00000108 264"}), m.threadOps);
+  EXPECT_EQ((Ops{L"delete 0", L"insert 0 00000110 272"}), m.threadOps);
 }
 
 }  // namespace
