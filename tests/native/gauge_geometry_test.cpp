@@ -49,4 +49,22 @@ TEST(GaugeFigure, SwitchedOffProcessorReadsOff) {
   EXPECT_EQ(std::wstring(L"off"), picture.figures[0]);
 }
 
+// A drawing is left out only when it would paint the very same pixels.
+TEST(GaugePixels, SameOnlyForTheSameBarsLevelsToThePixelAndFigures) {
+  // A tall gauge, whose level moves a pixel before its whole figure does.
+  const float loads[kMaxProcessors] = {0.50f, 0.25f};
+  GaugePicture shown, next;
+  ComputeCpuGaugePicture(56, 250, 2, loads, 0, &shown);
+  const float within[kMaxProcessors] = {0.5001f, 0.25f}, across[kMaxProcessors] = {0.509f, 0.25f};
+  ComputeCpuGaugePicture(56, 250, 2, within, 0, &next);
+  EXPECT_TRUE(SameGaugePixels(shown, next));
+  ComputeCpuGaugePicture(56, 250, 2, across, 0, &next);
+  ASSERT_EQ(std::wstring(shown.figures[0]), next.figures[0]);
+  EXPECT_FALSE(SameGaugePixels(shown, next));
+  ComputeCpuGaugePicture(56, 250, 2, loads, 0b10, &next);  // off: an empty bar reading "off"
+  EXPECT_FALSE(SameGaugePixels(shown, next));
+  ComputeCpuGaugePicture(57, 250, 2, loads, 0, &next);
+  EXPECT_FALSE(SameGaugePixels(shown, next));
+}
+
 }  // namespace

@@ -88,3 +88,19 @@ void ComputeMemoryGaugePicture(int32_t width, int32_t height, float memLoad, Gau
   picture->fractions[0] = memLoad;
   FormatPercentFigure(picture->figures[0], kGaugeFigureChars, memLoad);
 }
+
+static bool SameRect(const PixelRect& a, const PixelRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool SameGaugePixels(const GaugePicture& a, const GaugePicture& b) {
+  if (a.barCount != b.barCount) return false;
+  for (uint32_t k = 0; k < a.barCount && k < kMaxProcessors; ++k) {
+    if (!SameRect(a.bars[k], b.bars[k]) || !SameRect(a.figureRects[k], b.figureRects[k]) ||
+        GaugeLevelTop(a.bars[k], a.fractions[k]) != GaugeLevelTop(b.bars[k], b.fractions[k]) ||
+        wcsncmp(a.figures[k], b.figures[k], kGaugeFigureChars) != 0) {
+      return false;
+    }
+  }
+  return true;
+}

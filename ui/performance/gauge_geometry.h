@@ -47,4 +47,9 @@ void ComputeCpuGaugePicture(int32_t width, int32_t height, uint32_t processorCou
 // The memory gauge: one bar with a percent figure.
 void ComputeMemoryGaugePicture(int32_t width, int32_t height, float memLoad, GaugePicture* picture);
 
+// The two pictures paint the same pixels: the same bars, levels to the
+// pixel, figure rectangles and texts (loads that differ within a pixel and a
+// figure's rounding leave a gauge as it is).
+bool SameGaugePixels(const GaugePicture& a, const GaugePicture& b);
+
 #endif

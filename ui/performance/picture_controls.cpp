@@ -27,6 +27,36 @@ static void PaintKept(HDC dc, const RECT& client, uint32_t graph, const KeptPict
   }
 }
 
+namespace {
+
+// A gauge's control and the picture last painted whole into it.
+struct PaintedGauge {
+  HWND control;
+  RECT client;
+  GaugePicture picture;
+};
+
+}  // namespace
+
+// On the page's thread: what each gauge shows, so that a drawing of the same
+// pixels (an idle module's gauges mostly stand still) is left out.
+static PaintedGauge g_paintedGauges[kGraphCount];
+
+static bool IsGauge(uint32_t graph) { return graph == kGraphCpuGauge || graph == kGraphMemGauge; }
+
+// Notes what a whole paint of `kept` left in `control`; true when that is
+// what it showed already.
+static bool NotePainted(HWND control, const RECT& client, uint32_t graph, const KeptPicture& kept) {
+  if (!IsGauge(graph)) return false;
+  PaintedGauge* painted = &g_paintedGauges[graph];
+  const bool same = kept.drawn && painted->control == control && EqualRect(&painted->client, &client) &&
+                    SameGaugePixels(painted->picture, kept.gauge);
+  painted->control = kept.drawn ? control : NULL;
+  painted->client = client;
+  painted->picture = kept.gauge;
+  return same;
+}
+
 static void RepaintKept(HWND control, uint32_t graph) {
   KeptPicture kept;
   CopyKeptPicture(&g_stateLock, &g_state.pictures, graph, &kept);
@@ -36,6 +66,12 @@ static void RepaintKept(HWND control, uint32_t graph) {
     RECT client;
     GetClientRect(control, &client);
     PaintKept(dc, client, graph, kept);
+    // A part painted anew leaves the rest as it was: the next drawing paints all.
+    if (EqualRect(&paint.rcPaint, &client)) {
+      NotePainted(control, client, graph, kept);
+    } else if (IsGauge(graph)) {
+      g_paintedGauges[graph].control = NULL;
+    }
   }
   EndPaint(control, &paint);
   // A drawing that came while this one was painted may lie under it now.
@@ -66,6 +102,7 @@ void KeepGraphPictures(HWND page) {
 void PaintGraphControl(HWND control, const RECT& client, uint32_t graph) {
   KeptPicture kept;
   CopyKeptPicture(&g_stateLock, &g_state.pictures, graph, &kept);
+  if (NotePainted(control, client, graph, kept)) return;
   HDC dc = GetDC(control);
   PaintKept(dc, client, graph, kept);
   ReleaseDC(control, dc);

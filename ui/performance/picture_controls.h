@@ -12,7 +12,8 @@
 void KeepGraphPictures(HWND page);
 
 // Paints graphic control `graph` (kGraph*) from its kept picture over
-// `client`, through the control's own DC.
+// `client`, through the control's own DC; a gauge whose pixels would not
+// change is left as it is.
 void PaintGraphControl(HWND control, const RECT& client, uint32_t graph);
 
 #endif
