@@ -53,6 +53,10 @@ static void InsertColumns(HWND list, const Column* columns, const int* widths, i
   }
 }
 
+static LRESULT CALLBACK ProcessListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+// The list view's own procedure, which the process list's subclass passes everything to.
+static WNDPROC g_listViewProc = NULL;
+
 static void OnInitDialog(HWND page) {
   HWND processList = GetDlgItem(page, IDC_PROCESS_LIST);
   SendMessageW(processList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -62,6 +66,8 @@ static void OnInitDialog(HWND page) {
   HWND threadList = GetDlgItem(page, IDC_THREAD_LIST);
   InsertColumns(threadList, kThreadColumns, kThreadColumnWidths,
                 multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
+  const WNDPROC previous = SetWindowProcedure(processList, ProcessListProc);
+  if (previous != ProcessListProc) g_listViewProc = previous;
   StoreShared(&g_state.processList, processList);
   StoreShared(&g_state.threadList, threadList);
   StoreShared(&g_state.listsPage, page);
@@ -279,6 +285,20 @@ static void SortByColumn(HWND list, int column) {
   const uint32_t order = ClickedListOrder(previous, column);
   StoreShared(&g_state.listOrder, order);
   MarkSortColumn(list, previous, order);
+}
+
+// Two clicks on a header within the double-click time come as a click and a
+// double click (HDN_ITEMDBLCLICK, learn.microsoft.com/en-us/previous-versions/
+// windows/embedded/ee506239(v=winembedded.60)), which the list does not pass
+// on: the second sorts too, so that every click on a header counts.
+static LRESULT CALLBACK ProcessListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NOTIFY) {
+    const NMHEADERW* header = reinterpret_cast<const NMHEADERW*>(lParam);
+    if (header->hdr.code == static_cast<UINT>(HDN_ITEMDBLCLICKW) && header->hdr.hwndFrom == ListView_GetHeader(list)) {
+      SortByColumn(list, header->iItem);
+    }
+  }
+  return CallWindowProcW(g_listViewProc, list, message, wParam, lParam);
 }
 
 static void SetPaused(HWND page, bool paused) {
