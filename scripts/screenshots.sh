@@ -42,8 +42,8 @@ sleep 2;  shot performance-2
 # The graphs move: a few seconds apart, the history areas differ.
 moved=$(( $(differing performance-1 performance-2 1022) + $(differing performance-1 performance-2 1023) ))
 echo "history areas: $moved pixels differ between performance-1 and performance-2"
-# The Processes page sorted by Mem Usage, largest first (two clicks on its header,
-# further apart than a double click), with a windowless process (cmd running
+# The Processes page sorted by Mem Usage, largest first (two clicks on its
+# header), with a windowless process (cmd running
 # ping) started just before the shot, so that its rows show the new
 # processes' colour.
 page 0;   sleep 2

@@ -98,7 +98,7 @@ bool SameGaugePixels(const GaugePicture& a, const GaugePicture& b) {
   for (uint32_t k = 0; k < a.barCount && k < kMaxProcessors; ++k) {
     if (!SameRect(a.bars[k], b.bars[k]) || !SameRect(a.figureRects[k], b.figureRects[k]) ||
         GaugeLevelTop(a.bars[k], a.fractions[k]) != GaugeLevelTop(b.bars[k], b.fractions[k]) ||
-        wcsncmp(a.figures[k], b.figures[k], kGaugeFigureChars) != 0) {
+        wcscmp(a.figures[k], b.figures[k]) != 0) {
       return false;
     }
   }
