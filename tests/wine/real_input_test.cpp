@@ -188,10 +188,11 @@ TEST_F(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
 }
 
 // The whole monitor, scaling stopped (/d): Enter in the MHz field sends its
-// target as "Set" does (the chip's clock follows), and the sheet's default
-// button, OK, does not close the monitor.
-TEST(RealInputSheet, EnterInTheFrequencyFieldSendsTheTarget) {
+// target as "Set" does (the chip's clock follows), Enter on a process row
+// shows its threads, and the sheet's default button, OK, closes nothing.
+TEST(RealInputSheet, EnterSendsTheTargetOrShowsThreadsAndNeverCloses) {
   if (std::getenv("SELVANE_INPUT_DIR") == nullptr) GTEST_SKIP() << "runs on the virtual display of with_real_input.sh";
+  BindPlatform();  // a state of its own, after the pages of the tests before
   InProcessMonitor monitor;
   ASSERT_TRUE(monitor.Start(L"/d"));
   HWND field = GetDlgItem(monitor.Page(), IDC_TARGET_MHZ);
@@ -211,6 +212,13 @@ TEST(RealInputSheet, EnterInTheFrequencyFieldSendsTheTarget) {
   ASSERT_TRUE(Xdotool("key ctrl+a type 400"));
   ASSERT_TRUE(Xdotool("key Return"));
   EXPECT_TRUE(WaitUntil([&] { return ControlText(monitor.Page(), IDC_STATUS_TEXT).find(L"CPU[400Mhz]") == 0; }));
+  // Enter on a process row shows its threads, and leaves the monitor open too.
+  SendMessageW(monitor.sheet, PSM_SETCURSEL, 0, 0);
+  HWND list = GetDlgItem(monitor.Page(), IDC_PROCESS_LIST), threads = GetDlgItem(monitor.Page(), IDC_THREAD_LIST);
+  ASSERT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) > 0; }));
+  ListView_GetItemRect(list, 0, &rect, LVIR_BOUNDS);
+  ASSERT_TRUE(Click(list, rect) && Xdotool("key Return"));
+  EXPECT_TRUE(WaitUntil([&] { return ListView_GetItemCount(threads) > 0; }));
   EXPECT_TRUE(IsWindow(monitor.sheet));
   EXPECT_EQ(0u, monitor.Close());
 }

@@ -241,8 +241,9 @@ static void ShowContextMenuForKeyboard(HWND page, HWND list) {
   ShowContextMenu(page, list, item, point);
 }
 
-// The Delete key: "Kill Process" on the selected item, confirmed as from the menu.
-static void KillSelected(HWND page, HWND list) {
+// A key's command on the selected item, as the menu carries it out: Delete's
+// "Kill Process" (confirmed as from the menu), Enter's "Show Threads".
+static void RunOnSelected(HWND page, HWND list, UINT command, const wchar_t* title) {
   const int item = SelectedItem(list);
   ProcessEntry row;
   wchar_t name[kProcessNameChars + 1];
@@ -254,11 +255,10 @@ static void KillSelected(HWND page, HWND list) {
   }
   HANDLE process = OpenProcess(kProcessCommandAccess, FALSE, row.processId);
   if (process == NULL) {
-    ShowRefusal(page, L"Kill Process", GetLastError());
+    ShowRefusal(page, title, GetLastError());
     return;
   }
-  RunCommand(page, IDM_KILL_PROCESS, row, process);
-  CloseHandle(process);
+  if (!RunCommand(page, command, row, process)) CloseHandle(process);
 }
 
 // Shows the order's mark on its column's title, and no mark on `previous`'s.
@@ -287,11 +287,17 @@ static void SortByColumn(HWND list, int column) {
   MarkSortColumn(list, previous, order);
 }
 
+// The process list's subclass. Enter is the list's ("Show Threads", through
+// LVN_KEYDOWN), not the dialog manager's, which would press the sheet's OK.
 // Two clicks on a header within the double-click time come as a click and a
 // double click (HDN_ITEMDBLCLICK, learn.microsoft.com/en-us/previous-versions/
 // windows/embedded/ee506239(v=winembedded.60)), which the list does not pass
 // on: the second sorts too, so that every click on a header counts.
 static LRESULT CALLBACK ProcessListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  const MSG* key = reinterpret_cast<const MSG*>(lParam);
+  if (message == WM_GETDLGCODE && key != NULL && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+    return DLGC_WANTMESSAGE;
+  }
   if (message == WM_NOTIFY) {
     const NMHEADERW* header = reinterpret_cast<const NMHEADERW*>(lParam);
     if (header->hdr.code == static_cast<UINT>(HDN_ITEMDBLCLICKW) && header->hdr.hwndFrom == ListView_GetHeader(list)) {
@@ -332,7 +338,9 @@ static void OnNotify(HWND page, NMHDR* header) {
     if (header->code == static_cast<UINT>(NM_RCLICK) || header->code == kGestureContextMenu) {
       ShowContextMenuAtMessage(page, header->hwndFrom);
     } else if (key == VK_DELETE) {
-      KillSelected(page, header->hwndFrom);
+      RunOnSelected(page, header->hwndFrom, IDM_KILL_PROCESS, L"Kill Process");
+    } else if (key == VK_RETURN) {
+      RunOnSelected(page, header->hwndFrom, IDM_SHOW_THREADS, L"Show Threads");
     } else if (header->code == static_cast<UINT>(LVN_COLUMNCLICK)) {
       SortByColumn(header->hwndFrom, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
     } else if (header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
