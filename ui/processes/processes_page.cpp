@@ -53,8 +53,8 @@ static void InsertColumns(HWND list, const Column* columns, const int* widths, i
   }
 }
 
-static LRESULT CALLBACK ProcessListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-// The list view's own procedure, which the process list's subclass passes everything to.
+static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+// The list view's own procedure, which the lists' subclass passes everything to.
 static WNDPROC g_listViewProc = NULL;
 
 static void OnInitDialog(HWND page) {
@@ -66,8 +66,9 @@ static void OnInitDialog(HWND page) {
   HWND threadList = GetDlgItem(page, IDC_THREAD_LIST);
   InsertColumns(threadList, kThreadColumns, kThreadColumnWidths,
                 multi ? kThreadColumnAffinity + 1 : kThreadColumnAffinity);
-  const WNDPROC previous = SetWindowProcedure(processList, ProcessListProc);
-  if (previous != ProcessListProc) g_listViewProc = previous;
+  const WNDPROC previous = SetWindowProcedure(processList, ListProc);
+  if (previous != ListProc) g_listViewProc = previous;
+  SetWindowProcedure(threadList, ListProc);
   StoreShared(&g_state.processList, processList);
   StoreShared(&g_state.threadList, threadList);
   StoreShared(&g_state.listsPage, page);
@@ -287,20 +288,22 @@ static void SortByColumn(HWND list, int column) {
   MarkSortColumn(list, previous, order);
 }
 
-// The process list's subclass. Enter is the list's ("Show Threads", through
-// LVN_KEYDOWN), not the dialog manager's, which would press the sheet's OK.
-// Two clicks on a header within the double-click time come as a click and a
-// double click (HDN_ITEMDBLCLICK, learn.microsoft.com/en-us/previous-versions/
-// windows/embedded/ee506239(v=winembedded.60)), which the list does not pass
-// on: the second sorts too, so that every click on a header counts.
-static LRESULT CALLBACK ProcessListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+// The lists' subclass. Enter is the list's (in the process list "Show
+// Threads", through LVN_KEYDOWN), not the dialog manager's, which would press
+// the sheet's OK and close the monitor. Two clicks on the process list's
+// header within the double-click time come as a click and a double click
+// (HDN_ITEMDBLCLICK, learn.microsoft.com/en-us/previous-versions/windows/
+// embedded/ee506239(v=winembedded.60)), which the list does not pass on: the
+// second sorts too, so that every click on a header counts.
+static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
   const MSG* key = reinterpret_cast<const MSG*>(lParam);
   if (message == WM_GETDLGCODE && key != NULL && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
     return DLGC_WANTMESSAGE;
   }
   if (message == WM_NOTIFY) {
     const NMHEADERW* header = reinterpret_cast<const NMHEADERW*>(lParam);
-    if (header->hdr.code == static_cast<UINT>(HDN_ITEMDBLCLICKW) && header->hdr.hwndFrom == ListView_GetHeader(list)) {
+    if (header->hdr.code == static_cast<UINT>(HDN_ITEMDBLCLICKW) && GetDlgCtrlID(list) == IDC_PROCESS_LIST &&
+        header->hdr.hwndFrom == ListView_GetHeader(list)) {
       SortByColumn(list, header->iItem);
     }
   }
