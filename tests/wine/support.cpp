@@ -518,8 +518,12 @@ std::string HostProcessId(const std::wstring& part) {
   do {
     const std::string pid = found.cFileName;
     if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream commandLine("Z:\\proc\\" + pid + "\\cmdline", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(commandLine)), std::istreambuf_iterator<char>());
+    // Read with stdio: a stream's buffer throws when the read fails, as it
+    // does for a process that is ending meanwhile.
+    char line[4096];
+    FILE* file = std::fopen(("Z:\\proc\\" + pid + "\\cmdline").c_str(), "rb");
+    std::string text(line, file != nullptr ? std::fread(line, 1, sizeof line, file) : 0);
+    if (file != nullptr) std::fclose(file);
     std::replace(text.begin(), text.end(), '\0', ' ');
     if ((text + " ").find(" " + wanted + " ") != std::string::npos && text.find("worker") != std::string::npos) id = pid;
   } while (id.empty() && FindNextFileA(search, &found));
