@@ -412,9 +412,8 @@ static void DrainClient(RemoteClient* client, uint32_t now) {
   if (ClientGone(client) || now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
 }
 
-// Takes what waits on the listening socket, at every wake-up, whatever woke
-// the thread: a lost notification cannot leave the endpoint deaf. True when
-// more may wait than one wake-up takes.
+// Takes what waits on the listening socket. True when more may wait than
+// one wake-up takes.
 static bool AcceptClients(uint32_t now) {
   for (uint32_t i = 0; i < kRemoteAcceptsPerTick; ++i) {
     const SOCKET socket = g_winsock.accept(g_server.listener, NULL, NULL);
@@ -508,8 +507,12 @@ static DWORD WINAPI RemoteThreadProc(LPVOID) {
     }
 
     const uint32_t now = GetTickCount();
-    // The listener's event comes first: it is set only when the wait names it.
-    acceptsLeft = (woken == 0 || acceptsLeft) && AcceptClients(now);
+    // The listener's event comes first: it is set only when the wait names
+    // it. A wait that timed out asks the listener too: under Wine an accept
+    // that fails can leave the listener's notice spent with nothing taken,
+    // and no later connection is signalled until one is accepted.
+    const bool timedOut = woken == WAIT_TIMEOUT - WAIT_OBJECT_0;
+    acceptsLeft = (woken == 0 || acceptsLeft || timedOut) && AcceptClients(now);
     again = acceptsLeft;
     const uint32_t first = g_server.turn;
     g_server.turn = (g_server.turn + 1) % kRemoteSlotCount;
