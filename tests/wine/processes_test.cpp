@@ -16,11 +16,6 @@ namespace {
 
 // ---- The context menu, driven by a right press and keys ----
 
-HWND VisibleMenu() {
-  HWND menu = FindWindowW(L"#32768", nullptr);
-  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
-}
-
 // Puts the cursor on `point` of `window`: a menu takes its position from the message's.
 void MoveCursor(HWND window, POINT point) {
   ClientToScreen(window, &point);
@@ -83,8 +78,20 @@ struct BoxAnswers {
 
 // ---- The page over the platform as bound with `settings`, helpers listed ----
 
+// The menus are driven by posted keys alone. A mouse move the system makes
+// meanwhile (a window appearing or going under the pointer) would take the
+// menu's selection off its item half-way through the keys: the menu loop's
+// filter drops it.
+LRESULT CALLBACK DropMenuMouseMoves(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_MENU && reinterpret_cast<const MSG*>(lParam)->message == WM_MOUSEMOVE) return TRUE;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 struct BoundPage : ProcessesPage {
-  explicit BoundPage(const char* settings = "") : ProcessesPage(settings) {}
+  explicit BoundPage(const char* settings = "")
+      : ProcessesPage(settings), filter_(SetWindowsHookExW(WH_MSGFILTER, DropMenuMouseMoves, nullptr, ThreadId())) {}
+  ~BoundPage() { UnhookWindowsHookEx(filter_); }
+  HHOOK filter_;
   // Starts `helper` with `arguments` and makes a pass: its item, or -1.
   int Listed(Helper* helper, const wchar_t* arguments) {
     if (!helper->Start(arguments)) return -1;
@@ -270,8 +277,7 @@ TEST(SetAffinity, BindsReleasesAndSaysWhenRefused) {
     for (UINT at = 0; at <= kMaxProcessors; ++at) {
       marks &= Checked(g_state.affinityMenu, at) == (at == static_cast<UINT>(marked));
     }
-    EndMenu();
-    return WaitForMenuClosed() && opened && marks;
+    return CloseMenu() && opened && marks;
   };
   EXPECT_TRUE(marksOnOpening(2));
   EnterStateLock(&g_stateLock);
@@ -302,9 +308,8 @@ TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
   static NMHDR gesture;
   gesture = NMHDR{page.List(), IDC_PROCESS_LIST, kGestureContextMenu};
   PostMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&gesture));
-  EXPECT_TRUE(WaitUntil([] { return FindWindowW(L"#32768", nullptr) != nullptr; }));
-  EndMenu();
-  EXPECT_TRUE(WaitForMenuClosed());
+  EXPECT_TRUE(WaitUntil([] { return VisibleMenu() != nullptr; }));
+  EXPECT_TRUE(CloseMenu());
 }
 
 void ChooseKill(HWND list, int item) {
@@ -378,8 +383,7 @@ TEST(KillProcess, CommandsThatCannotActSaySo) {
     for (UINT position = 0; position <= kMenuPositionAffinity; ++position) {
       EXPECT_EQ(helper == &guarded, Greyed(g_state.contextMenu, position)) << position;
     }
-    EndMenu();
-    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(CloseMenu());
   }
   EXPECT_TRUE(guarded.Running());
 
@@ -441,8 +445,7 @@ TEST(DeviceCommands, EachCommandClosesWhatItOpensAndAsksOnlyForItsRights) {
   ASSERT_TRUE(line >> first >> second);
   SetLevel(first, 250);
   ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));  // the first menu's own objects, made once
-  EndMenu();
-  ASSERT_TRUE(WaitForMenuClosed());
+  ASSERT_TRUE(CloseMenu());
   SendMessageW(page.Page(), WM_NULL, 0, 0);
   const ULONG handlesBefore = KernelHandleCount(GetCurrentProcessId());
   const int kRepeats = 6;
@@ -546,8 +549,7 @@ TEST(DeviceCommands, SetPriorityLevelsMarksAndTheLegacyRangesEdges) {
   }
   ASSERT_NE(nullptr, OpenMenuOn(page.List(), item));
   for (uint32_t level = 0; level < kPriorityLevelCount; ++level) EXPECT_EQ(level == marked, Checked(priority, level));
-  EndMenu();
-  EXPECT_TRUE(WaitForMenuClosed());
+  EXPECT_TRUE(CloseMenu());
 }
 #endif
 

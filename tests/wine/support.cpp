@@ -342,8 +342,22 @@ ProcessesPage::ProcessesPage(const char* settings) {
 }
 
 ProcessesPage::~ProcessesPage() {
+  // A menu left open by a failed test would hold the page's thread in its loop.
+  CloseMenu();
   PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
   thread_.join();
+}
+
+HWND VisibleMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+bool CloseMenu() {
+  return WaitUntil([] {
+    if (VisibleMenu() != nullptr) EndMenu();
+    return VisibleMenu() == nullptr;
+  });
 }
 
 std::wstring ItemText(HWND list, int item, int subItem) {

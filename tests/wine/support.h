@@ -159,6 +159,7 @@ class ProcessesPage {
   explicit ProcessesPage(const char* settings = nullptr);
   ~ProcessesPage();
   HWND Page() const { return page_; }
+  DWORD ThreadId() const { return threadId_; }
   HWND List() const { return GetDlgItem(page_, IDC_PROCESS_LIST); }
   HWND ThreadList() const { return GetDlgItem(page_, IDC_THREAD_LIST); }
 
@@ -167,6 +168,12 @@ class ProcessesPage {
   std::atomic<DWORD> threadId_{0};
   std::atomic<HWND> page_{nullptr};
 };
+
+// The open context menu's window, or null.
+HWND VisibleMenu();
+// Ends the open menu, asked again until it has gone: an end asked while the
+// menu is still being opened is lost, and the menu would stay open.
+bool CloseMenu();
 
 std::wstring ItemText(HWND list, int item, int subItem);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
