@@ -356,11 +356,15 @@ static uint32_t AdmittedClients() {
   return admitted;
 }
 
-// A whole request from a connection past the served ones takes the place of
-// the admitted request that has stayed incomplete longest: a few slow
-// senders cannot keep every other client out. False when every admitted
-// client has a whole request.
+// A whole request from a connection past the served ones is served if a
+// served client has left since it came, else takes the place of the admitted
+// request that has stayed incomplete longest: a few slow senders cannot keep
+// every other client out. False when every admitted client has a whole request.
 static bool TakeIncompletePlace(RemoteClient* newcomer, uint32_t now) {
+  if (AdmittedClients() < kRemoteClientSlots) {
+    newcomer->admitted = 1;
+    return true;
+  }
   RemoteClient* oldest = NULL;
   for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
     RemoteClient* client = &g_server.clients[i];
@@ -412,6 +416,30 @@ static void DrainClient(RemoteClient* client, uint32_t now) {
   if (ClientGone(client) || now - client->sinceMs > kRemoteLingerMs) CloseClient(client);
 }
 
+// Whether a client still sending its request has gone, its bytes left unread.
+static bool ReaderGone(RemoteClient* client) {
+  char byte;
+  const int got = g_winsock.recv(client->socket, &byte, 1, MSG_PEEK);
+  return got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
+// A free slot, or null. With every slot taken, a reader that has gone gives
+// up its slot: under Wine the notice of a connection reset as it was taken
+// can be lost, and its slot would stay taken until the request's time limit.
+static RemoteClient* FreeSlot() {
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    if (g_server.clients[i].state == CLIENT_FREE) return &g_server.clients[i];
+  }
+  for (uint32_t i = 0; i < kRemoteSlotCount; ++i) {
+    RemoteClient* client = &g_server.clients[i];
+    if (client->state == CLIENT_READING && ReaderGone(client)) {
+      CloseClient(client);
+      return client;
+    }
+  }
+  return NULL;
+}
+
 // Takes what waits on the listening socket. True when more may wait than
 // one wake-up takes.
 static bool AcceptClients(uint32_t now) {
@@ -420,10 +448,7 @@ static bool AcceptClients(uint32_t now) {
     // A connection reset while it waited fails alone; the rest still wait.
     if (socket == INVALID_SOCKET && g_winsock.WSAGetLastError() == WSAEWOULDBLOCK) return false;
     if (socket == INVALID_SOCKET) continue;
-    RemoteClient* client = NULL;
-    for (uint32_t slot = 0; slot < kRemoteSlotCount && client == NULL; ++slot) {
-      if (g_server.clients[slot].state == CLIENT_FREE) client = &g_server.clients[slot];
-    }
+    RemoteClient* client = FreeSlot();
     // Non-blocking, as every socket with events is; one that cannot have its
     // events could never be served.
     if (client == NULL ||
