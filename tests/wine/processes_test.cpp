@@ -43,7 +43,9 @@ void Keys(HWND menu, std::initializer_list<WPARAM> keys) {
   for (WPARAM key : keys) PostMessageW(menu, WM_KEYDOWN, key, 0);
 }
 
-bool WaitForMenuClosed() {
+// The last keys of a choice: true once the menu has closed.
+bool Choose(HWND menu, std::initializer_list<WPARAM> keys) {
+  Keys(menu, keys);
   return WaitUntil([] { return VisibleMenu() == nullptr; });
 }
 
@@ -88,10 +90,10 @@ LRESULT CALLBACK DropMenuMouseMoves(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 struct BoundPage : ProcessesPage {
-  explicit BoundPage(const char* settings = "")
-      : ProcessesPage(settings), filter_(SetWindowsHookExW(WH_MSGFILTER, DropMenuMouseMoves, nullptr, ThreadId())) {}
-  ~BoundPage() { UnhookWindowsHookEx(filter_); }
-  HHOOK filter_;
+  // The filter goes with the page's thread.
+  explicit BoundPage(const char* settings = "") : ProcessesPage(settings) {
+    SetWindowsHookExW(WH_MSGFILTER, DropMenuMouseMoves, nullptr, ThreadId());
+  }
   // Starts `helper` with `arguments` and makes a pass: its item, or -1.
   int Listed(Helper* helper, const wchar_t* arguments) {
     if (!helper->Start(arguments)) return -1;
@@ -187,8 +189,7 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   std::vector<std::wstring> expected;
   for (DWORD id = 0; line >> id;) expected.push_back(Hex8(id));
   ASSERT_EQ(3u, expected.size());
-  Keys(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN});  // Show Threads
-  ASSERT_TRUE(WaitForMenuClosed());
+  ASSERT_TRUE(Choose(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN}));  // Show Threads
   // The page hands the process over once the menu has returned: the next pass lists its threads.
   ASSERT_TRUE(WaitUntil([&] {
     RunProcessPass();
@@ -231,8 +232,7 @@ TEST(SetPriority, HighAndLowSetTheClassTheMenuMarksItAndDismissingChangesNothing
     ASSERT_NE(nullptr, menu);
     for (uint32_t level = 0; level < kPriorityLevelCount; ++level)
       EXPECT_EQ(level == step.marked, Checked(priority, level));
-    Keys(menu, step.keys);
-    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(Choose(menu, step.keys));
     EXPECT_TRUE(WaitUntil([&] { return GetPriorityClass(sleeper.Process()) == step.after; }));
   }
 }
@@ -249,8 +249,7 @@ void ChooseAffinity(HWND list, int item, int downs) {
   HWND menu = OpenMenuOn(list, item);
   Keys(menu, kToAffinity);
   for (int i = 0; i < downs; ++i) Keys(menu, {VK_DOWN});
-  Keys(menu, {VK_RETURN});
-  WaitForMenuClosed();
+  Choose(menu, {VK_RETURN});
 }
 
 // "CPU2" binds the process to the second processor, the next pass shows it and
@@ -313,8 +312,7 @@ TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
 }
 
 void ChooseKill(HWND list, int item) {
-  Keys(OpenMenuOn(list, item), {VK_DOWN, VK_RETURN});
-  WaitForMenuClosed();
+  Choose(OpenMenuOn(list, item), {VK_DOWN, VK_RETURN});
 }
 
 // The confirmation names the process alone, as a question with OK and
@@ -346,8 +344,7 @@ TEST(KillProcess, ConfirmsAndEndsTheProcessTheMenuOpenedOn) {
   EXPECT_EQ(item, FindItem(list, first.Id()));
   {
     BoxAnswers boxes(IDOK);
-    Keys(menu, {VK_DOWN, VK_RETURN});
-    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(Choose(menu, {VK_DOWN, VK_RETURN}));
     EXPECT_TRUE(boxes.Asked(1));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(second.Process(), 300));
     ChooseKill(list, item);
@@ -471,8 +468,7 @@ TEST(DeviceCommands, EachCommandClosesWhatItOpensAndAsksOnlyForItsRights) {
     TakeStandinCounts();
     g_processRights = g_threadRights = 0;
     for (int i = 0; i < kRepeats; ++i) {
-      Keys(OpenMenuOn(page.List(), item), command.keys);
-      ASSERT_TRUE(WaitForMenuClosed()) << command.name;
+      ASSERT_TRUE(Choose(OpenMenuOn(page.List(), item), command.keys)) << command.name;
       SendMessageW(page.Page(), WM_NULL, 0, 0);  // the page's thread has carried the command out
     }
     const StandinCounts counts = TakeStandinCounts();
@@ -492,8 +488,7 @@ TEST(DeviceCommands, EachCommandClosesWhatItOpensAndAsksOnlyForItsRights) {
   // each choice hands one over, a pass takes it and closes the one before.
   TakeStandinCounts();
   for (int i = 0; i < kRepeats; ++i) {
-    Keys(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN});
-    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(Choose(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN}));
     SendMessageW(page.Page(), WM_NULL, 0, 0);
     ASSERT_TRUE(WaitUntil([&] {
       RunProcessPass();
@@ -536,8 +531,7 @@ TEST(DeviceCommands, SetPriorityLevelsMarksAndTheLegacyRangesEdges) {
     }
     Keys(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT});
     for (uint32_t i = 0; i < step.chosen; ++i) Keys(menu, {VK_DOWN});
-    Keys(menu, {VK_RETURN});
-    ASSERT_TRUE(WaitForMenuClosed());
+    ASSERT_TRUE(Choose(menu, {VK_RETURN}));
     ASSERT_TRUE(boxes.Asked(1));
     EXPECT_EQ(L"1 thread(s) at a real-time priority kept their level.", g_asked[0].text);
     EXPECT_EQ(L"Set Priority", g_asked[0].caption);

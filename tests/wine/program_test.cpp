@@ -93,13 +93,6 @@ TEST(Program, TemperatureEchoWithOptionS) {
   EXPECT_GE(echoes, 2u);
 }
 
-// Lines of `text`, each without its line end.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line.substr(0, line.find('\r')));
-  return lines;
-}
 
 // The record's lines keep the sampler's pace: a second apart (at most 1.5 on a busy machine).
 void ExpectPace(const std::vector<std::string>& lines, size_t first) {
@@ -120,11 +113,7 @@ TEST(Program, RecordFileAndAStoreThatRefusesIt) {
   const std::wstring file = std::wstring(temp) + L"selvane-record-" + std::to_wstring(GetCurrentProcessId()) + L".csv";
   Ran run = RunFor(Monitor((L"/l" + file + L" /s").c_str()), 4 * kSamplePeriodMs + 300, false, [](HWND) {});
   EXPECT_EQ("", run.output);
-  std::string written;
-  if (FILE* in = _wfopen(file.c_str(), L"rb")) {
-    for (int c; (c = fgetc(in)) != EOF;) written += static_cast<char>(c);
-    fclose(in);
-  }
+  const std::string written = FileText(file);
   DeleteFileW(file.c_str());
   std::vector<std::string> lines = Lines(written);
   ASSERT_GE(lines.size(), 4u) << written;

@@ -70,12 +70,8 @@ uint32_t RowColour(HWND list, int item) {
   return CaptureClient(list).At(column.left + 3, (row.top + row.bottom) / 2);
 }
 
-bool OrderIs(uint32_t word) {
-  return WaitUntil([=] { return LoadShared(g_state.listOrder) == word; });
-}
-
-bool PausedIs(uint32_t paused) {
-  return WaitUntil([=] { return LoadShared(g_state.listsPaused) == paused; });
+bool Becomes(const SharedWord<uint32_t>& word, uint32_t value) {
+  return WaitUntil([&] { return LoadShared(word) == value; });
 }
 
 // The page, listing two helpers of its own.
@@ -96,7 +92,7 @@ class RealInput : public testing::Test {
 TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   // PID sorts as a number, up, then down on the second click; its title says which.
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
-  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
+  ASSERT_TRUE(Becomes(g_state.listOrder, ListOrderWord(kColumnPid, false)));
   EXPECT_EQ(L"^ PID", ColumnTitle(list, kColumnPid));
   RunProcessPass();
   std::vector<unsigned long> pids = Pids(list);
@@ -109,7 +105,7 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   ListView_GetItemRect(list, chosen, &row, LVIR_BOUNDS);
   ASSERT_TRUE(Click(list, row));
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
-  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, true)));
+  ASSERT_TRUE(Becomes(g_state.listOrder, ListOrderWord(kColumnPid, true)));
   EXPECT_EQ(L"v PID", ColumnTitle(list, kColumnPid));
   RunProcessPass();
   pids = Pids(list);
@@ -120,11 +116,11 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   EXPECT_TRUE(WaitUntil([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) == moved + 1; }));
   // Another column takes the mark; a double click is two clicks.
   ASSERT_TRUE(ClickHeader(list, kColumnName, "click --repeat 2 --delay 100 1"));
-  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnName, true)));
+  ASSERT_TRUE(Becomes(g_state.listOrder, ListOrderWord(kColumnName, true)));
   EXPECT_EQ(L"PID", ColumnTitle(list, kColumnPid));
   EXPECT_EQ(L"v Name", ColumnTitle(list, kColumnName));
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
-  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, false)));
+  ASSERT_TRUE(Becomes(g_state.listOrder, ListOrderWord(kColumnPid, false)));
   RunProcessPass();
   pids = Pids(list);
 
@@ -133,7 +129,7 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   ListView_GetItemRect(list, 0, &item, LVIR_BOUNDS);
   ASSERT_TRUE(Click(list, item));
   ASSERT_TRUE(Xdotool("key space"));
-  ASSERT_TRUE(PausedIs(1));
+  ASSERT_TRUE(Becomes(g_state.listsPaused, 1));
   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page.Page(), IDC_PAUSE_LISTS));
   Helper third;
   ASSERT_TRUE(third.Start(L"threads 1"));
@@ -143,7 +139,7 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   EXPECT_EQ(-1, FindItem(list, third.Id()));
   // A header click sorts the rows as they stand: the same rows, reversed.
   ASSERT_TRUE(ClickHeader(list, kColumnPid));
-  ASSERT_TRUE(OrderIs(ListOrderWord(kColumnPid, true)));
+  ASSERT_TRUE(Becomes(g_state.listOrder, ListOrderWord(kColumnPid, true)));
   RunProcessPass();
   EXPECT_EQ(std::vector<unsigned long>(pids.rbegin(), pids.rend()), Pids(list));
 
@@ -153,7 +149,7 @@ TEST_F(RealInput, HeaderClicksSortTheSpaceBarAndPauseBoxPauseAndMarksShow) {
   RECT boxRect = {};
   GetClientRect(box, &boxRect);
   ASSERT_TRUE(Click(box, boxRect));
-  ASSERT_TRUE(PausedIs(0));
+  ASSERT_TRUE(Becomes(g_state.listsPaused, 0));
   EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page.Page(), IDC_PAUSE_LISTS));
   RunProcessPass();
   EXPECT_EQ("", ListDiffersFromTable(list));

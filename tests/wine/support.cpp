@@ -348,6 +348,24 @@ ProcessesPage::~ProcessesPage() {
   thread_.join();
 }
 
+std::string FileText(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[65536];
+  for (DWORD read = 0; ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0;) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line.substr(0, line.find('\r')));
+  return lines;
+}
+
 HWND VisibleMenu() {
   HWND menu = FindWindowW(L"#32768", nullptr);
   return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;

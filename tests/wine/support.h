@@ -176,6 +176,10 @@ HWND VisibleMenu();
 bool CloseMenu();
 
 std::wstring ItemText(HWND list, int item, int subItem);
+// A file's bytes, read while the monitor may still write it; "" when absent.
+std::string FileText(const std::wstring& path);
+// Lines of `text`, each without its line end.
+std::vector<std::string> Lines(const std::string& text);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
 inline bool Greyed(HMENU menu, UINT position) { return GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED; }
 // "" when the process list is in step with the table (tests/recorded_list.h).
