@@ -15,11 +15,6 @@
 
 namespace {
 
-template <typename Function>
-Function Export(const wchar_t* library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(library), name)));
-}
-
 struct Toolhelp {
   CeCreateSnapshotFunction create = Export<CeCreateSnapshotFunction>(L"toolhelp.dll", "CreateToolhelp32Snapshot");
   CeCloseSnapshotFunction close = Export<CeCloseSnapshotFunction>(L"toolhelp.dll", "CloseToolhelp32Snapshot");

@@ -250,10 +250,8 @@ static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
 void SetStandinSettings(const char* settings) {
   SetEnvironmentVariableA("SELVANE_STANDIN", settings);
   for (const wchar_t* library : {L"coredll.dll", L"libnvrm.dll", L"toolhelp.dll"}) {
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr) continue;
-    const auto reload = reinterpret_cast<void(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(module, "StandinReloadSettings")));
+    if (GetModuleHandleW(library) == nullptr) continue;
+    const auto reload = Export<void(WINAPI*)()>(library, "StandinReloadSettings");
     if (reload != nullptr) reload();
   }
 }
@@ -270,14 +268,9 @@ void BindPlatform(const PlatformFaults& faults) {
   BindResourceManagerFrom(BinPath(faults.libnvrm).c_str());
 }
 
-template <typename Function>
-static Function Export(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 std::string TakeCallLog() {
   typedef uint32_t (*TakeLog)(char* buffer, uint32_t capacity);
-  const TakeLog take = Export<TakeLog>(GetModuleHandleW(L"libnvrm.dll"), "StandinTakeCallLog");
+  const TakeLog take = Export<TakeLog>(L"libnvrm.dll", "StandinTakeCallLog");
   static char text[32768];
   if (take == nullptr) return "(no log)";
   take(text, sizeof text);
@@ -286,22 +279,21 @@ std::string TakeCallLog() {
 
 HardwareReadings ReadChip(uint32_t silent) {
   HardwareReadings r = {};
-  HMODULE library = GetModuleHandleW(L"libnvrm.dll");
-  if (library == nullptr) return r;
+  if (GetModuleHandleW(L"libnvrm.dll") == nullptr) return r;
   void* handle = nullptr;
-  Export<PFN_NvRmOpen>(library, "NvRmOpen")(&handle, 0);
+  Export<PFN_NvRmOpen>(L"libnvrm.dll", "NvRmOpen")(&handle, 0);
   if (!(silent & kSilentClocks)) {
-    auto clock = Export<PFN_NvRmDfsGetClockUtilization>(library, "NvRmDfsGetClockUtilization");
+    auto clock = Export<PFN_NvRmDfsGetClockUtilization>(L"libnvrm.dll", "NvRmDfsGetClockUtilization");
     for (uint32_t d = 1; d <= kClockDomainCount; ++d) clock(handle, d, &r.usage[d - 1]);
   }
   if (!(silent & kSilentTemperatures)) {
-    auto temperature = Export<PFN_NvRmDiagGetTemperature>(library, "NvRmDiagGetTemperature");
+    auto temperature = Export<PFN_NvRmDiagGetTemperature>(L"libnvrm.dll", "NvRmDiagGetTemperature");
     temperature(handle, kTemperatureModule, &r.tModule);
     temperature(handle, kTemperatureCpu, &r.tCpu);
   }
   if (!(silent & kSilentPools)) {
     for (uint32_t s = 1; s <= kMemStatCount; ++s)
-      Export<PFN_NvRmMemGetStat>(library, "NvRmMemGetStat")(s, &r.stat[s - 1]);
+      Export<PFN_NvRmMemGetStat>(L"libnvrm.dll", "NvRmMemGetStat")(s, &r.stat[s - 1]);
   }
   return r;
 }
@@ -578,8 +570,7 @@ long long HostProcessTicks(const std::string& hostId) {
 StandinCounts TakeStandinCounts() {
   StandinCounts counts = {};
   for (const wchar_t* library : {L"toolhelp.dll", L"coredll.dll"}) {
-    reinterpret_cast<StandinTakeCountsFunction>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(library), "StandinTakeCounts")))(&counts);
+    Export<StandinTakeCountsFunction>(library, "StandinTakeCounts")(&counts);
   }
   return counts;
 }

@@ -169,6 +169,12 @@ class ProcessesPage {
   std::atomic<HWND> page_{nullptr};
 };
 
+// Entry `name` of `library` (loaded if it is not yet) as a `Function`; null when absent.
+template <typename Function>
+Function Export(const wchar_t* library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(library), name)));
+}
+
 // The open context menu's window, or null.
 HWND VisibleMenu();
 // Ends the open menu, asked again until it has gone: an end asked while the
