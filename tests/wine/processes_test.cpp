@@ -311,9 +311,7 @@ TEST(ProcessMenu, OpensOnTheProcessListsItemsOnly) {
   EXPECT_TRUE(CloseMenu());
 }
 
-void ChooseKill(HWND list, int item) {
-  Choose(OpenMenuOn(list, item), {VK_DOWN, VK_RETURN});
-}
+void ChooseKill(HWND list, int item) { Choose(OpenMenuOn(list, item), {VK_DOWN, VK_RETURN}); }
 
 // The confirmation names the process alone, as a question with OK and
 // Cancel; Cancel leaves it, OK ends it with exit code 0 and the next pass

@@ -270,7 +270,9 @@ void BindPlatform(const PlatformFaults& faults) {
 
 std::string TakeCallLog() {
   typedef uint32_t (*TakeLog)(char* buffer, uint32_t capacity);
-  const TakeLog take = Export<TakeLog>(L"libnvrm.dll", "StandinTakeCallLog");
+  // Only from a library the program loaded: looking it up must not load it.
+  const bool loaded = GetModuleHandleW(L"libnvrm.dll") != nullptr;
+  const TakeLog take = loaded ? Export<TakeLog>(L"libnvrm.dll", "StandinTakeCallLog") : nullptr;
   static char text[32768];
   if (take == nullptr) return "(no log)";
   take(text, sizeof text);
