@@ -75,7 +75,7 @@ TEST(RemoteOption, ABadPortOrNoNetworkingIsOneLineAndTheMonitorCarriesOn) {
   EXPECT_LT(output.find(",events\r\n") + 9, output.size()) << output;  // a cycle's line after the header
 }
 
-// A port nobody listens on now, as the system chooses it.
+// This machine's loopback address at `port`.
 sockaddr_in Loopback(unsigned short port) {
   sockaddr_in address = {};
   address.sin_family = AF_INET;
@@ -84,6 +84,7 @@ sockaddr_in Loopback(unsigned short port) {
   return address;
 }
 
+// A port nobody listens on now, as the system chooses it.
 unsigned short FreePort() {
   SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address = Loopback(0);
