@@ -567,6 +567,22 @@ def check_abuse(monitor):
           "its last event a retry: 100" % life, freed and life <= 120 and text.endswith(b"retry: 100\n\n"),
           (life, text[-40:]))
 
+    # Bursts of connections reset before they send anything: the notice of such a reset can be lost, and a
+    # full house must then find the readers that have gone, so the /metrics right after each burst is served.
+    statuses = []
+    for _ in range(15):
+        for _ in range(10):
+            connection = socket.socket()
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            connection.settimeout(3)
+            try:
+                connection.connect(("127.0.0.1", port))
+            except OSError:
+                pass
+            connection.close()
+        statuses.append(get(port, "/metrics")[0])
+    check("right after each of 15 bursts of 10 resets, /metrics answers 200", statuses == [200] * 15, statuses)
+
     arrivals = [at for at, text in monitor.lines if at >= began and "," in text]
     gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
     spent = time.monotonic() - began
