@@ -403,11 +403,17 @@ static bool ReadRequest(RemoteClient* client, uint32_t now) {
   return client->state == CLIENT_SENDING && ServeClient(client, now);
 }
 
+// A receive into `buffer`: true when the peer has closed the connection or
+// it has failed, false when bytes came or none wait.
+static bool PeerGone(const RemoteClient* client, char* buffer, int length, int flags) {
+  const int got = g_winsock.recv(client->socket, buffer, length, flags);
+  return got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
 // Reads and drops what the client sends after its request. True when the
 // client has closed the connection or it has failed.
 static bool ClientGone(RemoteClient* client) {
-  const int got = g_winsock.recv(client->socket, client->request, static_cast<int>(kHttpHeadBytes), 0);
-  return got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK);
+  return PeerGone(client, client->request, static_cast<int>(kHttpHeadBytes), 0);
 }
 
 // After the answer: until the client closes or the linger ends. Tried at
@@ -417,10 +423,9 @@ static void DrainClient(RemoteClient* client, uint32_t now) {
 }
 
 // Whether a client still sending its request has gone, its bytes left unread.
-static bool ReaderGone(RemoteClient* client) {
+static bool ReaderGone(const RemoteClient* client) {
   char byte;
-  const int got = g_winsock.recv(client->socket, &byte, 1, MSG_PEEK);
-  return got == 0 || (got == SOCKET_ERROR && g_winsock.WSAGetLastError() != WSAEWOULDBLOCK);
+  return PeerGone(client, &byte, 1, MSG_PEEK);
 }
 
 // A free slot, or null. With every slot taken, a reader that has gone gives
