@@ -9,7 +9,8 @@
 //   affinityMenu, priorityMenu;
 // - written only by the sampling thread: frequencyScale, loadSample, the
 //   histories, their marks and reset flags, processTable, processView, threadTable,
-//   threadOwner, reportBuffer, events (but for the page's target notes, added under processLock).
+//   threadOwner, reportBuffer, listsWake, events (but for the page's target notes, added under
+//   processLock).
 // The main thread reads one row of processTable when the Processes page's
 // menu opens: it copies the row under processLock, which the sampling thread
 // holds while it writes the table (never while it sends a message).
@@ -73,6 +74,7 @@ struct MonitorState {
   ProcessView processView;       // what the process list shows, and its last list steps
   SharedWord<uint32_t> listOrder;    // the process list's order (ListOrderWord), set by its header
   SharedWord<uint32_t> listsPaused;  // the Pause box: the lists stay as they are
+  SharedWord<HANDLE> listsWake;      // set by the page on a new order or a resume: shown at once
   SharedWord<uint32_t> affinitySet;  // the process whose affinity the menu set: read at the next pass
   CRITICAL_SECTION processLock;  // held around the sampler's pure writes and the main thread's copies
   SharedWord<HWND> processList;  // the Processes page's process list for the life of the page

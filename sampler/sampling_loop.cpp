@@ -286,12 +286,36 @@ void RunSamplingCycle(SamplerContext* context) {
   ShowCycle(context, &readings, controls);
 }
 
+// Without the Processes page, a plain sleep: under Wine it asks nothing of
+// the server, where a wait on the wake does.
+void WaitForNextCycle() {
+  const HANDLE wake = LoadShared(g_state.listsWake);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= kSamplePeriodMs) return;
+    const DWORD rest = kSamplePeriodMs - waited;
+    if (wake == NULL || LoadShared(g_state.processesPage) == NULL) {
+      Sleep(rest);
+      return;
+    }
+    const DWORD result = WaitForSingleObject(wake, rest);
+    if (result == WAIT_TIMEOUT) return;
+    if (result != WAIT_OBJECT_0) {
+      Sleep(rest);  // a wait that fails must not run the cycles back to back
+      return;
+    }
+    RefreshProcessView();
+  }
+}
+
 DWORD WINAPI SamplingThreadProc(LPVOID) {
   static SamplerContext context;
   context.postsShow = 1;
+  StoreShared(&g_state.listsWake, CreateEventW(NULL, FALSE, FALSE, NULL));
   StartSampling(&context);
   for (;;) {
-    Sleep(kSamplePeriodMs);
+    WaitForNextCycle();
     RunSamplingCycle(&context);
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sampler/sampling_loop.h"
 #include "standins/standin_counts.h"
 #include "tests/wine/support.h"
 #include "ui/processes/process_pass.h"
@@ -100,6 +101,10 @@ struct BoundPage : ProcessesPage {
     RunProcessPass();
     return FindItem(List(), helper->Id());
   }
+  // Passes until the thread list holds `count` threads; false if it never does.
+  bool PassesUntilThreads(int count) {
+    return WaitUntil([&] { return RunProcessPass(), ListView_GetItemCount(ThreadList()) == count; });
+  }
 };
 
 // The mark of the item that shows `processId`.
@@ -177,6 +182,41 @@ TEST(ProcessPass, ListsRealProcessesAndTheirFiguresUntilTheyExit) {
   EXPECT_EQ("", ListDiffersFromTable(list));
 }
 
+// A header click shows in the list at once, while the sampling thread's wait
+// for its next cycle goes on for its whole second; the end of a pause wakes
+// it too.
+TEST(ListRefresh, AHeaderClickShowsAtOnceAndTheCycleKeepsItsSecond) {
+  BoundPage page;
+  HWND list = page.List();
+  RunProcessPass();
+  std::vector<unsigned long> ids = Pids(list);
+  ASSERT_FALSE(std::is_sorted(ids.rbegin(), ids.rend()));
+  HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  StoreShared(&g_state.listsWake, wake);
+  StoreShared(&g_state.processesPage, page.Page());
+  const DWORD start = GetTickCount();
+  std::atomic<DWORD> waitedMs{0};
+  std::thread waiter([&] {
+    WaitForNextCycle();
+    waitedMs = std::max<DWORD>(1, GetTickCount() - start);
+  });
+  NMLISTVIEW click = {{list, IDC_PROCESS_LIST, static_cast<UINT>(LVN_COLUMNCLICK)}, -1, kColumnPid, 0, 0, 0, {}, 0};
+  for (int i = 0; i < 2; ++i) SendMessageW(page.Page(), WM_NOTIFY, IDC_PROCESS_LIST, reinterpret_cast<LPARAM>(&click));
+  EXPECT_TRUE(WaitUntil([&] { return ids = Pids(list), std::is_sorted(ids.rbegin(), ids.rend()); }, kSamplePeriodMs / 2));
+  EXPECT_EQ(0u, waitedMs.load()) << "the list was sorted only once the wait had ended";
+  waiter.join();
+  EXPECT_GE(waitedMs.load(), kSamplePeriodMs);
+
+  ResetEvent(wake);
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);  // paused: nothing to show
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(wake, 0));
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(wake, 0));
+  StoreShared(&g_state.processesPage, nullptr);
+  StoreShared(&g_state.listsWake, nullptr);
+  CloseHandle(wake);
+}
+
 TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
 #ifdef SELVANE_DEVICE
   BoundPage page("thread-rights");  // a thread's handle does only what it was opened for
@@ -191,10 +231,7 @@ TEST(ShowThreads, ListsExactlyTheHelpersThreads) {
   ASSERT_EQ(3u, expected.size());
   ASSERT_TRUE(Choose(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN}));  // Show Threads
   // The page hands the process over once the menu has returned: the next pass lists its threads.
-  ASSERT_TRUE(WaitUntil([&] {
-    RunProcessPass();
-    return ListView_GetItemCount(page.ThreadList()) == 3;
-  }));
+  ASSERT_TRUE(page.PassesUntilThreads(3));
   std::vector<std::wstring> shown;
   for (int i = 0; i < ListView_GetItemCount(page.ThreadList()); ++i) {
     shown.push_back(ItemText(page.ThreadList(), i, kThreadColumnTid));
@@ -488,10 +525,7 @@ TEST(DeviceCommands, EachCommandClosesWhatItOpensAndAsksOnlyForItsRights) {
   for (int i = 0; i < kRepeats; ++i) {
     ASSERT_TRUE(Choose(OpenMenuOn(page.List(), item), {VK_DOWN, VK_DOWN, VK_RETURN}));
     SendMessageW(page.Page(), WM_NULL, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] {
-      RunProcessPass();
-      return ListView_GetItemCount(page.ThreadList()) == 2;
-    }));
+    ASSERT_TRUE(page.PassesUntilThreads(2));
   }
   ASSERT_EQ(kHelperExitCode, worker.Exit());
   RunProcessPass();  // the process has exited: its handle goes

@@ -55,12 +55,6 @@ std::wstring ColumnTitle(HWND list, int column) {
   return text;
 }
 
-std::vector<unsigned long> Pids(HWND list) {
-  std::vector<unsigned long> pids;
-  for (int i = 0; i < ListView_GetItemCount(list); ++i) pids.push_back(std::stoul(ItemText(list, i, kColumnPid), nullptr, 16));
-  return pids;
-}
-
 // The colour of `item`'s row as painted: the left of its CPU column, whose
 // right-aligned figure leaves it bare.
 uint32_t RowColour(HWND list, int item) {

@@ -33,6 +33,20 @@ std::wstring WindowText(HWND window) {
 
 std::wstring ControlText(HWND page, int id) { return WindowText(GetDlgItem(page, id)); }
 
+// What `handle` gives from where it stands to its end (a pipe: until its writers close it).
+static std::string ReadToEnd(HANDLE handle) {
+  std::string text;
+  char buffer[65536];
+  for (DWORD count = 0; ReadFile(handle, buffer, sizeof buffer, &count, nullptr) && count > 0;) text.append(buffer, count);
+  return text;
+}
+
+static void CloseAll(std::initializer_list<HANDLE> handles) {
+  for (HANDLE handle : handles) {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+}
+
 StdoutCapture::StdoutCapture() : file_(tmpfile()) {
   fflush(nullptr);
   saved_ = _dup(1);
@@ -46,11 +60,8 @@ std::string StdoutCapture::Text() {
     _close(saved_);
     saved_ = -1;
   }
-  std::string text;
   rewind(file_);
-  char buffer[4096];
-  for (size_t count; (count = fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, count);
-  return text;
+  return ReadToEnd(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))));
 }
 
 StdoutCapture::~StdoutCapture() {
@@ -85,12 +96,7 @@ DWORD Child::Wait(DWORD ms) {
   return code;
 }
 
-std::string Child::Output() {
-  std::string text;
-  char buffer[4096];
-  for (DWORD count; ReadFile(output_, buffer, sizeof buffer, &count, nullptr) && count > 0;) text.append(buffer, count);
-  return text;
-}
+std::string Child::Output() { return ReadToEnd(output_); }
 
 std::string Child::ReadLine() {
   std::string line;
@@ -103,9 +109,7 @@ std::string Child::ReadLine() {
 
 Child::~Child() {
   if (process_ != nullptr && Running()) TerminateProcess(process_, 1);
-  for (HANDLE handle : {process_, output_}) {
-    if (handle != nullptr) CloseHandle(handle);
-  }
+  CloseAll({process_, output_});
 }
 
 bool Helper::Start(const std::wstring& arguments, bool guarded) {
@@ -135,11 +139,7 @@ DWORD Helper::Exit() {
   return Wait();
 }
 
-Helper::~Helper() {
-  for (HANDLE event : {ready_, more_, exit_}) {
-    if (event != nullptr) CloseHandle(event);
-  }
-}
+Helper::~Helper() { CloseAll({ready_, more_, exit_}); }
 
 static DWORD WINAPI MonitorThread(LPVOID parameter) {
   return static_cast<DWORD>(
@@ -343,12 +343,10 @@ ProcessesPage::~ProcessesPage() {
 }
 
 std::string FileText(const std::wstring& path) {
-  std::string text;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[65536];
-  for (DWORD read = 0; ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0;) text.append(buffer, read);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  const std::string text = ReadToEnd(file);
   CloseHandle(file);
   return text;
 }
@@ -378,11 +376,16 @@ std::wstring ItemText(HWND list, int item, int subItem) {
   return text;
 }
 
+std::vector<unsigned long> Pids(HWND list) {
+  std::vector<unsigned long> pids;
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) pids.push_back(std::stoul(ItemText(list, i, kColumnPid), nullptr, 16));
+  return pids;
+}
+
 int FindItem(HWND list, DWORD processId) {
-  for (int i = 0; i < ListView_GetItemCount(list); ++i) {
-    if (ItemText(list, i, kColumnPid) == Hex8(processId)) return i;
-  }
-  return -1;
+  const std::vector<unsigned long> pids = Pids(list);
+  const auto at = std::find(pids.begin(), pids.end(), processId);
+  return at == pids.end() ? -1 : static_cast<int>(at - pids.begin());
 }
 
 std::string ListDiffersFromTable(HWND list) {

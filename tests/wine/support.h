@@ -187,6 +187,7 @@ std::string FileText(const std::wstring& path);
 // Lines of `text`, each without its line end.
 std::vector<std::string> Lines(const std::string& text);
 int FindItem(HWND list, DWORD processId);  // the process list's item of it, or -1
+std::vector<unsigned long> Pids(HWND list);  // the process list's PIDs, top to bottom
 inline bool Greyed(HMENU menu, UINT position) { return GetMenuState(menu, position, MF_BYPOSITION) & MF_GRAYED; }
 // "" when the process list is in step with the table (tests/recorded_list.h).
 std::string ListDiffersFromTable(HWND list);

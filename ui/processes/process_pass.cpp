@@ -191,15 +191,31 @@ void PresentProcessPass() {
   if (page != NULL) RunOnPage(page, &work);
 }
 
-void RunProcessPass() {
-  PassReading* reading;
-  if (!ReadProcessPass(&reading)) return;
+static PassSettings CurrentPassSettings() {
   const PassSettings settings = {g_state.processorCount,
                                  g_state.machineProcessors,
                                  GetTickCount(),
                                  ProcessTimesFromThreads() ? 1u : 0u,
                                  LoadShared(g_state.listsPaused),
                                  LoadShared(g_state.listOrder)};
+  return settings;
+}
+
+void RefreshProcessView() {
+  if (LoadShared(g_state.processList) == NULL) return;
+  const PassSettings settings = CurrentPassSettings();
+  EnterStateLock(&g_stateLock);
+  // The thread list's steps are the last pass's, which it has shown.
+  g_state.threadTable.stepCount = 0;
+  UpdateProcessView(&g_state.processView, &g_state.processTable, &settings);
+  LeaveStateLock(&g_stateLock);
+  PresentProcessPass();
+}
+
+void RunProcessPass() {
+  PassReading* reading;
+  if (!ReadProcessPass(&reading)) return;
+  const PassSettings settings = CurrentPassSettings();
   EnterStateLock(&g_stateLock);
   UpdateProcessTable(&g_state.processTable, &g_state.threadTable, reading, &settings);
   UpdateProcessView(&g_state.processView, &g_state.processTable, &settings);

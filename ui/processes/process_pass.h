@@ -25,6 +25,12 @@ bool ReadProcessPass(PassReading** reading);
 // The present: the page takes the tables' recorded list steps into its lists.
 void PresentProcessPass();
 
+// The process list brought into step with the tables as the last pass left
+// them, in the order and pause the page now asks for: a header click or a
+// resume shown at once, with no snapshot (figures from so short a span would
+// be noise). Nothing while the page has no list.
+void RefreshProcessView();
+
 // The processes and threads a fresh snapshot lists, counted without opening
 // a process or touching a list (the Performance page's totals while the
 // Processes page is not shown). False, outputs untouched, when no snapshot

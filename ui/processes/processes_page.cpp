@@ -279,13 +279,20 @@ static void MarkSortColumn(HWND list, uint32_t previous, uint32_t order) {
   }
 }
 
-// A header click: that column sorts, or sorts the other way; the list takes
-// the order at the next pass.
+// Has the sampling thread show the list's new order or its resume now,
+// rather than at the next second's pass.
+static void WakeListRefresh() {
+  const HANDLE wake = LoadShared(g_state.listsWake);
+  if (wake != NULL) SetEvent(wake);
+}
+
+// A header click: that column sorts, or sorts the other way.
 static void SortByColumn(HWND list, int column) {
   const uint32_t previous = LoadShared(g_state.listOrder);
   const uint32_t order = ClickedListOrder(previous, column);
   StoreShared(&g_state.listOrder, order);
   MarkSortColumn(list, previous, order);
+  WakeListRefresh();
 }
 
 // The lists' subclass. Enter is the list's (in the process list "Show
@@ -313,6 +320,7 @@ static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM 
 static void SetPaused(HWND page, bool paused) {
   StoreShared(&g_state.listsPaused, paused ? 1u : 0u);
   SendDlgItemMessageW(page, IDC_PAUSE_LISTS, BM_SETCHECK, paused ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (!paused) WakeListRefresh();
 }
 
 // New and ended rows in their colours; the list draws the rest.
