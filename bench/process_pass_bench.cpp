@@ -30,7 +30,7 @@ uint32_t CountDelete(void* context, uint32_t, bool) {
   ++static_cast<Counter*>(context)->operations;
   return 0;
 }
-void CountRedraw(void* context, uint32_t) { ++static_cast<Counter*>(context)->operations; }
+void CountRedraw(void* context, uint32_t, bool) { ++static_cast<Counter*>(context)->operations; }
 
 SnapshotEntry Entry(uint32_t id, uint32_t threads) {
   SnapshotEntry entry = {};

@@ -38,7 +38,7 @@ uint32_t CountDelete(void* context, uint32_t, bool) {
   ++static_cast<PureCycle*>(context)->listOperations;
   return 0;
 }
-void CountRedraw(void* context, uint32_t) { ++static_cast<PureCycle*>(context)->listOperations; }
+void CountRedraw(void* context, uint32_t, bool) { ++static_cast<PureCycle*>(context)->listOperations; }
 
 void ReadHardware(PureCycle* cycle) {
   HardwareReadings* hardware = &cycle->hardware;

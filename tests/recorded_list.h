@@ -58,9 +58,9 @@ struct RecordedList {
     return state;
   }
   static constexpr uint32_t kFocused = 1;
-  static void Redraw(void* context, uint32_t item) {
+  static void Redraw(void* context, uint32_t item, bool ended) {
     RecordedList& list = *static_cast<RecordedList*>(context);
-    list.log.push_back(L"redraw " + std::to_wstring(item));
+    list.log.push_back((ended ? L"end " : L"redraw ") + std::to_wstring(item));
     if (item >= list.items.size()) ++list.invalid;
   }
 };

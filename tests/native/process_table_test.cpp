@@ -22,7 +22,7 @@ TEST(ProcessTable, ExitsCloseUpWithTheFewestStepsAndIdTextsStay) {
   EXPECT_TRUE(m.Pass({}).empty());
   EXPECT_TRUE(m.Pass({b, a, c}).empty());
   // b ends: its item stays, marked, for a while (and c's new mark ends).
-  EXPECT_EQ((Ops{L"redraw 1", L"redraw 2"}), m.Pass({a, c}));
+  EXPECT_EQ((Ops{L"end 1", L"redraw 2"}), m.Pass({a, c}));
   // d starts meanwhile and takes the table row b left: its ID is the next
   // never given, not b's row index, which b's item still shows.
   m.Pass({a, c, d});
@@ -31,7 +31,7 @@ TEST(ProcessTable, ExitsCloseUpWithTheFewestStepsAndIdTextsStay) {
   EXPECT_EQ((Ops{L"delete 1", L"redraw 2"}), m.Pass({a, c, d}, {}, kEndedRowMs));  // and d's new mark ends
   EXPECT_EQ(L"2", m.Item(1)[kColumnId]);  // c keeps its ID
   // Two neighbours end in one pass, and leave together.
-  EXPECT_EQ((Ops{L"redraw 0", L"redraw 1"}), m.Pass({d}));
+  EXPECT_EQ((Ops{L"end 0", L"end 1"}), m.Pass({d}));
   EXPECT_EQ((Ops{L"delete 0", L"delete 0"}), m.Pass({d}, {}, kEndedRowMs));
 }
 

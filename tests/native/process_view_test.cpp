@@ -90,7 +90,7 @@ TEST(ProcessView, OperationsPerPassAt32And1024Processes) {
     const uint32_t ended = n - static_cast<uint32_t>(kept.size());
     const uint32_t marked = std::min(ended, kEndedRowCapacity);
     const Ops ending = m.Pass(kept);
-    EXPECT_EQ(static_cast<int>(marked), Count(ending, L"redraw"));
+    EXPECT_EQ(static_cast<int>(marked), Count(ending, L"end"));
     EXPECT_EQ(static_cast<int>(ended - marked), Count(ending, L"delete"));
     EXPECT_EQ(ended, ending.size());
     EXPECT_EQ(static_cast<int>(marked), Count(m.Pass(kept, {}, kEndedRowMs), L"delete"));
@@ -114,7 +114,7 @@ TEST(ProcessView, NewAndEndedRowsAreMarkedForTheirTimeAndSelectionFollowsTheProc
   m.Pass(ps);
   EXPECT_EQ(kMarkNew, mark(2));
   ps.pop_back();
-  EXPECT_EQ(Ops{L"redraw 2"}, m.Pass(ps));
+  EXPECT_EQ(Ops{L"end 2"}, m.Pass(ps));
   EXPECT_EQ(kMarkEnded, mark(2));
   EXPECT_EQ(0u, m.Pass(ps, {}, kEndedRowMs - 1000).size());
   EXPECT_EQ(Ops{L"delete 2"}, m.Pass(ps));

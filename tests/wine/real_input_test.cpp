@@ -175,6 +175,10 @@ TEST_F(RealInput, KeysOpenTheMenuAndEndTheSelectedProcess) {
   ASSERT_TRUE(Xdotool("key Delete sleep 0.5 key Return"));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.Process(), 5000));
   EXPECT_TRUE(first.Running());
+  // Its row, still chosen in the focused list, keeps no selection: its mark shows.
+  RunProcessPass();
+  const uint32_t ended = RGB(kEndedRowRed, kEndedRowGreen, kEndedRowBlue);
+  EXPECT_TRUE(WaitUntil([&] { return RowColour(list, FindItem(list, second.Id())) == ended; }));
 }
 
 // The whole monitor, scaling stopped (/d): Enter in the MHz field sends its

@@ -24,7 +24,7 @@ enum ListStepKind {
   kListInsert = 1,  // insert the item, then write the texts of `texts`
   kListChange,      // rewrite the texts of `texts`
   kListDelete,      // delete the item
-  kListRedraw       // draw the item again: its mark changed
+  kListRedraw       // draw the item again: its mark changed (`texts` 1: to ended)
 };
 struct ListStep {
   uint32_t kind;
@@ -43,7 +43,9 @@ struct ListOps {
   // Deletes the item; returns its selection and focus. An item that `moves`
   // (inserted again in the same pass) gives its focus to no other item.
   uint32_t (*deleteItem)(void* context, uint32_t item, bool moves);
-  void (*redrawItem)(void* context, uint32_t item);
+  // Draws the item again; `ended`: its process has just ended, and the item
+  // keeps no selection (nothing can act on it), so its mark shows.
+  void (*redrawItem)(void* context, uint32_t item, bool ended);
 };
 
 // Where a list's sub-item texts are formatted.

@@ -41,8 +41,14 @@ static uint32_t DeleteItem(void* context, uint32_t item, bool moves) {
 
 // learn.microsoft.com/en-us/previous-versions/windows/embedded/ee502588(v=winembedded.80):
 // drawn again at the list's next paint.
-static void RedrawItem(void* context, uint32_t item) {
-  SendMessageW(static_cast<HWND>(context), LVM_REDRAWITEMS, item, item);
+static void RedrawItem(void* context, uint32_t item, bool ended) {
+  HWND list = static_cast<HWND>(context);
+  if (ended) {
+    LVITEMW record = {};
+    record.stateMask = LVIS_SELECTED;  // the focus stays, so the keys go on from it
+    SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&record));
+  }
+  SendMessageW(list, LVM_REDRAWITEMS, item, item);
 }
 
 ListOps ListViewOps(HWND list) {

@@ -268,7 +268,9 @@ void UpdateProcessView(ProcessView* view, const ProcessTable* table, const PassS
     if (view->texts[from] & kTextBits) {
       AddListStep(view->steps, &view->stepCount, kListChange, t, view->texts[from] & kTextBits);
     }
-    if (view->texts[from] & kRedrawBit) AddListStep(view->steps, &view->stepCount, kListRedraw, t, 0);
+    if (view->texts[from] & kRedrawBit) {
+      AddListStep(view->steps, &view->stepCount, kListRedraw, t, view->items[from].mark == kMarkEnded ? 1u : 0u);
+    }
   }
   PermuteItems(view, count);
   IndexItems(view);
@@ -313,7 +315,7 @@ void SyncProcessView(ProcessView* view, const ListOps* ops, wchar_t* text, size_
         SetTexts(item, step.item, step.texts, ops, text, textChars);
         break;
       case kListChange: SetTexts(item, step.item, step.texts, ops, text, textChars); break;
-      default: ops->redrawItem(ops->context, step.item); break;
+      default: ops->redrawItem(ops->context, step.item, step.texts != 0); break;
     }
   }
 }
