@@ -40,11 +40,11 @@ void StartSampling(SamplerContext* context);
 // One cycle without its sleep: read, advance, show.
 void RunSamplingCycle(SamplerContext* context);
 
-// The thread procedure: StartSampling, then the wait and a cycle, forever.
 // Waits out one sample period; while the Processes page is shown, each wake
 // the page sets (listsWake) brings its process list into step meanwhile.
 void WaitForNextCycle();
 
+// The thread procedure: StartSampling, then the wait and a cycle, forever.
 DWORD WINAPI SamplingThreadProc(LPVOID unused);
 
 #endif
