@@ -13,7 +13,9 @@
 #   - with SELVANE_BEFORE_BIN set to another build's bin folder (the monitor
 #     and its stand-ins), that monitor too, as "before", for a comparison
 #     within the same run.
-#   - the monitor again, with two triggers (/t) and nothing else.
+#   - the monitor again, with two triggers (/t) and nothing else;
+#   - bench/call_floor: the platform's calls of each page's cycle alone, once
+#     a second, with the same halves: the floor beneath the monitor's cost.
 # CPU time per second is counted from the SETTLE-th second to the end, so
 # start-up is left out (and shown apart), from each thread's run time in
 # /proc/<pid>/task/*/sched (nanoseconds: /proc/<pid>/stat counts 10 ms ticks,
@@ -29,7 +31,7 @@ repeats=${2:-1}
 settle=2
 half=$((seconds / 2))
 
-bench_build windows selvane-monitor coredll libnvrm sheet_control
+bench_build windows selvane-monitor coredll libnvrm sheet_control call_floor
 bench_wine_start
 cd "$bin"
 runs=$(mktemp)
@@ -145,6 +147,25 @@ run_taskmgr() {
   echo "taskmgr $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
 }
 
+# The platform's calls alone: "floor PERFORMANCE-HALF PROCESSES-HALF" in ms/s,
+# counted as the monitor's halves are.
+run_floor() {
+  local start pid t1 tm ts t2 c1 cm cs c2
+  start=$(now_ms)
+  wine ./call_floor.exe "$seconds" "$half" >/dev/null &
+  pid=$!
+  sleep_until $(( start + settle * 1000 ))
+  t1=$(now_ms); c1=$(cpu_us "$pid")
+  sleep_until $(( start + half * 1000 ))
+  tm=$(now_ms); cm=$(cpu_us "$pid")
+  sleep_until $(( start + (half + settle) * 1000 ))
+  ts=$(now_ms); cs=$(cpu_us "$pid")
+  sleep_until $(( start + seconds * 1000 - 500 ))
+  t2=$(now_ms); c2=$(cpu_us "$pid")
+  wait "$pid" || { echo "call_floor failed" >&2; exit 1; }
+  echo "floor $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
+}
+
 run_top() {
   local start pid
   start=$(now_ms)
@@ -175,6 +196,7 @@ for run in $(seq "$repeats"); do
   run_taskmgr | tee -a "$runs"
   [ -z "${SELVANE_BEFORE_BIN:-}" ] || run_monitor before "" "$SELVANE_BEFORE_BIN" | tee -a "$runs"
   run_monitor triggers "/ttcpu_c>85/tcpu_mhz<300" | tee -a "$runs"
+  run_floor | tee -a "$runs"
 done
 echo "load average after: $(load_average)"
 
@@ -228,6 +250,16 @@ if grep -q '^taskmgr ' "$runs"; then
     r=$(page_ratio "$2" taskmgr "$3")
     echo "| monitor's $1 page / the Task Manager's $1 tab | $r | <= 0.25: $(goal "$r" 0.25) |"
   done
+fi
+# The floor's halves against top, each run's own ratio: what no program making
+# the same calls once a second can go below.
+floor_ratio() {
+  awk -v f="$1" '$1 == "floor" { m[++r] = $f } $1 == "top" { o[r + 1] = $2 }
+    END { for (i = 1; i <= r; i++) if (o[i] > 0) printf "%.3f\n", m[i] / o[i] }' "$runs" | median
+}
+if grep -q '^floor ' "$runs"; then
+  echo "| the platform's calls alone (bench/call_floor), Performance / Processes | $(field floor 2), $(field floor 3) ms/s | |"
+  echo "| those calls alone / top, Performance / Processes | $(floor_ratio 2), $(floor_ratio 3) | |"
 fi
 if grep -q '^before ' "$runs"; then
   echo "| before (SELVANE_BEFORE_BIN): Performance page, Processes page after its first ${settle} s | $(field before 5), $(field before 9) ms/s | |"
