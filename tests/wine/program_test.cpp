@@ -175,6 +175,14 @@ TEST(Program, PagesSteerTheSamplerAndTheIconsLiveWithTheSheet) {
   monitor.Select(0);
   EXPECT_EQ(monitor.Page(), LoadShared(g_state.processesPage));
   EXPECT_EQ(nullptr, LoadShared(g_state.performancePage));
+  RECT page;  // both lists, scroll bars and all, inside the page the sheet sized
+  GetClientRect(monitor.Page(), &page);
+  for (int id : {IDC_PROCESS_LIST, IDC_THREAD_LIST}) {
+    RECT list;
+    GetWindowRect(GetDlgItem(monitor.Page(), id), &list);
+    MapWindowPoints(nullptr, monitor.Page(), reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_TRUE(list.right <= page.right && list.bottom <= page.bottom) << id << ": " << list.right << " > " << page.right;
+  }
   monitor.Select(1);
   EXPECT_EQ(performance, LoadShared(g_state.performancePage));
   EXPECT_EQ(nullptr, LoadShared(g_state.processesPage));

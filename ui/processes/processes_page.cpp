@@ -88,6 +88,27 @@ static void OnInitDialog(HWND page) {
   }
 }
 
+// Each list keeps its left margin on the right and below. A sheet measures
+// its pages in its own font, and makes a page narrower than its template
+// where the page's font is the wider one (under Wine, "MS Sans Serif"
+// against the sheet's): the lists' right edges, scroll bars and all, would
+// lie outside the page.
+static void FitListsToPage(HWND page) {
+  static const int kLists[] = {IDC_PROCESS_LIST, IDC_THREAD_LIST};
+  RECT client;
+  GetClientRect(page, &client);
+  for (size_t i = 0; i < sizeof kLists / sizeof kLists[0]; ++i) {
+    HWND list = GetDlgItem(page, kLists[i]);
+    RECT rect;
+    if (list == NULL || !GetWindowRect(list, &rect)) continue;
+    MapWindowPoints(NULL, page, reinterpret_cast<POINT*>(&rect), 2);
+    const LONG right = client.right - rect.left < rect.right ? client.right - rect.left : rect.right;
+    const LONG bottom = client.bottom - rect.left < rect.bottom ? client.bottom - rect.left : rect.bottom;
+    if ((right == rect.right && bottom == rect.bottom) || right <= rect.left || bottom <= rect.top) continue;
+    SetWindowPos(list, NULL, 0, 0, right - rect.left, bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
 // What list item `item` shows, found by the serial the item carries: the
 // list can be a pass behind the table, or paused.
 static ListedProcess CopyListedRow(HWND list, int item, ProcessEntry* row, wchar_t* name) {
@@ -390,6 +411,7 @@ INT_PTR CALLBACK ProcessesPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         ShowContextMenuForKeyboard(page, reinterpret_cast<HWND>(wParam));
       }
       return 0;
+    case WM_SIZE: FitListsToPage(page); return 0;
     case kPageWorkMessage: RunPageWork(); return 0;
     case WM_DESTROY:
       // The lists go with the page: the sampling thread stops sending to them.
