@@ -29,7 +29,6 @@ int ReadPlatform(bool processesPage) {
     ReadHardware(&hardware);
     if (g_resourceManager.NvRmDfsGetState != nullptr) g_resourceManager.NvRmDfsGetState(g_state.rmHandle);
   }
-  GetTickCount();
   if (g_state.processorCount < 2) {
     GetIdleTime();
   } else {

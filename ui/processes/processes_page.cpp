@@ -102,8 +102,9 @@ static void FitListsToPage(HWND page) {
     RECT rect;
     if (list == NULL || !GetWindowRect(list, &rect)) continue;
     MapWindowPoints(NULL, page, reinterpret_cast<POINT*>(&rect), 2);
-    const LONG right = client.right - rect.left < rect.right ? client.right - rect.left : rect.right;
-    const LONG bottom = client.bottom - rect.left < rect.bottom ? client.bottom - rect.left : rect.bottom;
+    const LONG margin = rect.left;
+    const LONG right = rect.right < client.right - margin ? rect.right : client.right - margin;
+    const LONG bottom = rect.bottom < client.bottom - margin ? rect.bottom : client.bottom - margin;
     if ((right == rect.right && bottom == rect.bottom) || right <= rect.left || bottom <= rect.top) continue;
     SetWindowPos(list, NULL, 0, 0, right - rect.left, bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
