@@ -103,10 +103,12 @@ static void FitListsToPage(HWND page) {
     if (list == NULL || !GetWindowRect(list, &rect)) continue;
     MapWindowPoints(NULL, page, reinterpret_cast<POINT*>(&rect), 2);
     const LONG margin = rect.left;
-    const LONG right = rect.right < client.right - margin ? rect.right : client.right - margin;
-    const LONG bottom = rect.bottom < client.bottom - margin ? rect.bottom : client.bottom - margin;
-    if ((right == rect.right && bottom == rect.bottom) || right <= rect.left || bottom <= rect.top) continue;
-    SetWindowPos(list, NULL, 0, 0, right - rect.left, bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const LONG right = client.right - margin;  // as far as the list may reach
+    const LONG bottom = client.bottom - margin;
+    if ((rect.right <= right && rect.bottom <= bottom) || right <= rect.left || bottom <= rect.top) continue;
+    const LONG width = (rect.right < right ? rect.right : right) - rect.left;
+    const LONG height = (rect.bottom < bottom ? rect.bottom : bottom) - rect.top;
+    SetWindowPos(list, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
