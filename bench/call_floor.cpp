@@ -17,6 +17,7 @@
 #include "platform/process_snapshot.h"
 #include "platform/resource_manager.h"
 #include "sampler/hardware_status.h"
+#include "sampler/sampling_loop.h"
 
 namespace {
 
@@ -29,15 +30,9 @@ int ReadPlatform(bool processesPage) {
     ReadHardware(&hardware);
     if (g_resourceManager.NvRmDfsGetState != nullptr) g_resourceManager.NvRmDfsGetState(g_state.rmHandle);
   }
-  if (g_state.processorCount < 2) {
-    GetIdleTime();
-  } else {
-    for (DWORD p = 1; p <= g_state.processorCount; ++p) {
-      DWORD idle = 0;
-      g_kernel.CeGetProcessorState(p);
-      g_kernel.CeGetIdleTimeEx(p, &idle);
-    }
-  }
+  uint32_t idle[kMaxProcessors] = {};
+  uint32_t off = 0;
+  ReadIdleCounters(idle, &off, false);
   MemoryFigures memory = {};
   ReadMemoryStatus(&memory);
   if (!processesPage) {

@@ -29,12 +29,7 @@ static void SayNoIdleTime() {
   g_idleUnsupportedSaid = true;
 }
 
-// Idle milliseconds of every processor into `idle`: the platform's total with
-// one processor, else one query per processor (numbered from 1). Returns a
-// bit for each processor whose count measures nothing: its query failed,
-// or it is in transition; `*off` takes a bit for each processor the power
-// manager has switched off.
-static uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], uint32_t* off, bool reportFailures) {
+uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], uint32_t* off, bool reportFailures) {
   const uint32_t count = g_state.processorCount;
   *off = 0;
   if (count < 2) {

@@ -34,6 +34,13 @@ struct SamplerContext {
   uint32_t postsShow;
 };
 
+// Idle milliseconds of every processor into `idle`: the platform's total with
+// one processor, else one query per processor (numbered from 1). Returns a
+// bit for each processor whose count measures nothing: its query failed,
+// or it is in transition; `*off` takes a bit for each processor the power
+// manager has switched off.
+uint32_t ReadIdleCounters(uint32_t idle[kMaxProcessors], uint32_t* off, bool reportFailures);
+
 // Before the first cycle: the starting tick count and idle counters.
 void StartSampling(SamplerContext* context);
 
