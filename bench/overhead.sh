@@ -123,47 +123,55 @@ measure_linux() {
   echo "$label $(per_second $((c2 - c1)) $((t2 - t1))) $rss $(milliseconds "$c1")"
 }
 
+# "PERFORMANCE-HALF PROCESSES-HALF" in ms/s of process PID started at START
+# (ms): its CPU from the SETTLE-th second to the half, and from SETTLE seconds
+# after the half to END ms after the start. The rest of the arguments, a
+# command, run at the half (the page switch).
+halves() {
+  local pid=$1 start=$2 end=$3 t1 tm ts t2 c1 cm cs c2
+  shift 3
+  sleep_until $(( start + settle * 1000 ))
+  t1=$(now_ms); c1=$(cpu_us "$pid")
+  sleep_until $(( start + half * 1000 ))
+  tm=$(now_ms); cm=$(cpu_us "$pid")
+  [ $# -eq 0 ] || "$@"
+  sleep_until $(( start + (half + settle) * 1000 ))
+  ts=$(now_ms); cs=$(cpu_us "$pid")
+  sleep_until $(( start + end ))
+  t2=$(now_ms); c2=$(cpu_us "$pid")
+  echo "$(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
+}
+
+show_taskmgr_processes() {
+  wine ./sheet_control.exe taskmgr 1 || echo "the Task Manager's Processes tab was not shown" >&2
+}
+
 # Wine's Task Manager: "taskmgr PERFORMANCE-TAB PROCESSES-TAB" in ms/s, each
 # tab's half from its SETTLE-th second on.
 run_taskmgr() {
-  local start pid t1 tm ts t2 c1 cm cs c2
+  local start pid figures
   start=$(now_ms)
   wine taskmgr >/dev/null 2>&1 &
   # Its own Linux process, which the wine command starts beside itself.
   wine ./sheet_control.exe taskmgr 2 || echo "the Task Manager's Performance tab was not shown" >&2
   pid=$(prefix_processes 0 | awk '$2 == "taskmgr.exe" { print $1; exit }')
   [ -n "$pid" ] || { echo "the Task Manager did not start" >&2; exit 1; }
-  sleep_until $(( start + settle * 1000 ))
-  t1=$(now_ms); c1=$(cpu_us "$pid")
-  sleep_until $(( start + half * 1000 ))
-  tm=$(now_ms); cm=$(cpu_us "$pid")
-  wine ./sheet_control.exe taskmgr 1 || echo "the Task Manager's Processes tab was not shown" >&2
-  sleep_until $(( start + (half + settle) * 1000 ))
-  ts=$(now_ms); cs=$(cpu_us "$pid")
-  sleep_until $(( start + seconds * 1000 ))
-  t2=$(now_ms); c2=$(cpu_us "$pid")
+  figures=$(halves "$pid" "$start" $(( seconds * 1000 )) show_taskmgr_processes)
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  echo "taskmgr $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
+  echo "taskmgr $figures"
 }
 
 # The platform's calls alone: "floor PERFORMANCE-HALF PROCESSES-HALF" in ms/s,
-# counted as the monitor's halves are.
+# counted as the monitor's halves are, up to half a second before it ends.
 run_floor() {
-  local start pid t1 tm ts t2 c1 cm cs c2
+  local start pid figures
   start=$(now_ms)
   wine ./call_floor.exe "$seconds" "$half" >/dev/null &
   pid=$!
-  sleep_until $(( start + settle * 1000 ))
-  t1=$(now_ms); c1=$(cpu_us "$pid")
-  sleep_until $(( start + half * 1000 ))
-  tm=$(now_ms); cm=$(cpu_us "$pid")
-  sleep_until $(( start + (half + settle) * 1000 ))
-  ts=$(now_ms); cs=$(cpu_us "$pid")
-  sleep_until $(( start + seconds * 1000 - 500 ))
-  t2=$(now_ms); c2=$(cpu_us "$pid")
+  figures=$(halves "$pid" "$start" $(( seconds * 1000 - 500 )))
   wait "$pid" || { echo "call_floor failed" >&2; exit 1; }
-  echo "floor $(per_second $((cm - c1)) $((tm - t1))) $(per_second $((c2 - cs)) $((t2 - ts)))"
+  echo "floor $figures"
 }
 
 run_top() {
